@@ -1,0 +1,267 @@
+/*
+ * ZarvoAC: host-side protocol library for door access controllers on a
+ * shared serial line.
+ *
+ * Open one serial port with Zarvo_OpenCom, then call one function per
+ * controller operation. Every call is synchronous and returns a 32-bit result:
+ * 0 (or a record count for Zarvo_ReadRecordOfBlock) on success, one of the
+ * ZARVO_E_* codes below on failure. Calls on the one port are serialized
+ * inside the library, so several threads may share it.
+ */
+#ifndef ZARVOAC_H_
+#define ZARVOAC_H_
+
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define ZARVO_CALL __stdcall
+#else
+#define ZARVO_CALL
+#endif
+
+#if defined(_WIN32)
+#if defined(ZARVO_BUILDING_LIBRARY)
+#define ZARVO_API __declspec(dllexport)
+#else
+#define ZARVO_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define ZARVO_API __attribute__((visibility("default")))
+#else
+#define ZARVO_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Result codes ------------------------------------------------------ */
+
+#define ZARVO_OK 0
+/* The device cannot be opened (Zarvo_OpenCom), or the controller refused
+ * the command (reply status not 0). */
+#define ZARVO_E_REFUSED (-1)
+#define ZARVO_E_QUEUE_SIZES (-2)     /* the platform refused the queue sizes */
+#define ZARVO_E_LINE_DEFINITION (-3) /* the line speed or mode was refused */
+#define ZARVO_E_PORT_SETTINGS (-4)   /* the port settings were refused */
+#define ZARVO_E_PORT_TIMEOUTS (-5)   /* the port time-outs were refused */
+#define ZARVO_E_NO_REPLY (-10)       /* silence, or the device went away */
+#define ZARVO_E_NO_START_BYTE (-11)  /* a reply arrived without a start byte */
+#define ZARVO_E_MISMATCH (-12)  /* reply from another address or command */
+#define ZARVO_E_SHORT_REPLY (-13) /* reply too short for the data read */
+#define ZARVO_E_NOT_OPEN (-16)    /* no port open, or nothing was written */
+#define ZARVO_E_TOO_LONG (-17)    /* reply longer than the receive buffer */
+#define ZARVO_E_INVALID_ARG (-18) /* invalid argument; nothing was sent */
+
+/* ---- Caller records ---------------------------------------------------- */
+
+/* One event of the controller's log, ready for display. */
+typedef struct EventRecord {
+  char number1[16]; /* first 24-bit number, "%08lu" */
+  char number2[16]; /* second 24-bit number, "%08lu" */
+  char date[16];    /* "20YY-MM-DD" */
+  char time[16];    /* "HH:MM:SS" */
+  int32_t value1;   /* 0 to 255 */
+  int32_t value2;   /* 0 to 255 */
+} EventRecord;
+
+/* A single card entry. */
+typedef struct CardRecord {
+  char cardNumber[32]; /* decimal text; a read writes "%08lu" */
+  char pin[8];         /* six hex digits; upper-cased in place on write */
+  char flags[32];      /* 32 characters '0'/'1', bit i at index i, no NUL */
+  char reserved[32];   /* never read or written */
+  int32_t value1;      /* low 8 bits sent; 0 to 255 on read */
+  int32_t value2;      /* low 8 bits sent; 0 to 255 on read */
+  int32_t year;        /* full year, e.g. 2007 */
+  int32_t month;
+  int32_t day;
+} CardRecord;
+
+/* A double-card entry: two card numbers in one entry. Same size and field
+ * places as CardRecord, so one buffer can serve both. */
+typedef struct DoubleCardRecord {
+  char cardNumber1[16];
+  char cardNumber2[16];
+  char reservedPin[8]; /* never read or written */
+  char flags[32];
+  char reserved[32];      /* never read or written */
+  int32_t reservedValue1; /* never read or written */
+  int32_t value2;
+  int32_t year;
+  int32_t month;
+  int32_t day;
+} DoubleCardRecord;
+
+/* One day of a week table: element 0 is the day index (0 to 6, clamped and
+ * written back); elements 1+4p .. 4+4p are start hour, start minute, end
+ * hour and end minute of period p (0 to 7). */
+typedef int32_t TimeTableRecord[33];
+
+/* One holiday: element 0 month (1 to 12), element 1 day of month (1 to 31). */
+typedef int32_t HolidayRecord[2];
+
+/* One chain group: elements 0 to 3 the four entries (0 to 31 when written),
+ * element 4 the 16-bit value. */
+typedef int32_t ChainRecord[5];
+
+/* A door's access mode; each field is one bit (any non-zero value sets it). */
+typedef struct AccessLevelRecord {
+  int32_t firstBit0;
+  int32_t firstBit1;
+  int32_t firstBit2;
+  int32_t firstBit3;
+  int32_t firstBit4;
+  int32_t firstBit5;
+  int32_t firstBit7;
+  int32_t secondBit0;
+  int32_t secondBit7;
+} AccessLevelRecord;
+
+/* A door's alarm mode; one-bit fields and two 2-bit fields (0 to 3). */
+typedef struct WarnLevelRecord {
+  int32_t firstBit0;
+  int32_t firstBit1;
+  int32_t firstBit2;
+  int32_t firstBit3;
+  int32_t firstBit4;
+  int32_t firstBit5;
+  int32_t firstBit6;
+  int32_t secondBits0to1;
+  int32_t secondBits2to3;
+  int32_t secondBit4;
+  int32_t secondBit5;
+} WarnLevelRecord;
+
+/* ---- Serial port ------------------------------------------------------- */
+
+/* Opens the named device (e.g. "COM1", "/dev/ttyUSB0") at `baud` bit/s,
+ * 8N1, closing any port already open. Only one process may hold a device. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_OpenCom(const char* portName, int32_t baud);
+ZARVO_API int32_t ZARVO_CALL Zarvo_CloseCom(void);
+
+/* ---- Controller management --------------------------------------------- */
+
+ZARVO_API int32_t ZARVO_CALL Zarvo_SearchAR(int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ChangeAR(int32_t address,
+                                            int32_t newAddress);
+/* `version` receives up to 32 bytes, with no terminator added. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_Ver(int32_t address, char* version);
+ZARVO_API int32_t ZARVO_CALL Zarvo_Time(int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ChangeBaud(int32_t address, int32_t baud);
+ZARVO_API int32_t ZARVO_CALL Zarvo_Init(int32_t address);
+/* `values` receives six 16-bit device values. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_DeviceInformation(int32_t address,
+                                                     int32_t* values);
+
+/* ---- Event log --------------------------------------------------------- */
+
+/* `records` must have room for 192 entries; returns the count written. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_ReadRecordOfBlock(int32_t address,
+                                                     int32_t block,
+                                                     EventRecord* records);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ReadOne(int32_t address,
+                                           EventRecord* record);
+ZARVO_API int32_t ZARVO_CALL Zarvo_MoveNext(int32_t address,
+                                            EventRecord* record);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ClearRecord(int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RestoreRecord(int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RestoreMaxRecord(int32_t unused);
+
+/* ---- Card registry (mode 0 read, 1 write, 2 delete) -------------------- */
+
+/* `ticks` receives the duration of the exchange in milliseconds. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_Registry(int32_t address,
+                                            CardRecord* record,
+                                            uint32_t* ticks, int32_t mode,
+                                            int32_t flag);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RegistryDouble(int32_t address,
+                                                  DoubleCardRecord* record,
+                                                  uint32_t* ticks,
+                                                  int32_t mode);
+
+/* ---- Tables (mode 0 read, 1 write) ------------------------------------- */
+
+ZARVO_API int32_t ZARVO_CALL Zarvo_TimeTable(int32_t address, int32_t tableNo,
+                                             int32_t* record, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_HolidayTimeTable(int32_t address,
+                                                    int32_t tableNo,
+                                                    int32_t* record,
+                                                    int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_AlwaysOpenOfWeek(int32_t address,
+                                                    int32_t tableNo,
+                                                    int32_t* record,
+                                                    int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_HolidayTable(int32_t address, int32_t index,
+                                                int32_t* record, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ChianTable(int32_t address, int32_t* record,
+                                              int32_t group, int32_t mode);
+
+/* ---- Door settings ----------------------------------------------------- */
+
+/* `password` (8 hex digits) is upper-cased in place. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_PassWordOpenDoor(int32_t address,
+                                                    int32_t door,
+                                                    char* password);
+ZARVO_API int32_t ZARVO_CALL Zarvo_AccessLevel(int32_t address, int32_t door,
+                                               AccessLevelRecord* settings,
+                                               int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_WarnLevel(int32_t address, int32_t door,
+                                             WarnLevelRecord* settings,
+                                             int32_t mode);
+/* `delayValues`: four values, the low 8 bits of each are sent. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_Delay(int32_t address,
+                                         const int32_t* delayValues,
+                                         int32_t reserved);
+/* `menaceCode` (8 hex digits) is upper-cased in place. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_MenaceCode(int32_t address,
+                                              char* menaceCode);
+/* `lockFlags`: 32 bytes; byte i not 0 sets bit i of the interlock mask. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_MutualLock(int32_t address, int32_t door,
+                                              const char* lockFlags);
+
+/* ---- Remote door control ----------------------------------------------- */
+
+ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteOpenDoor(int32_t address,
+                                                  int32_t door,
+                                                  int32_t openParam);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteCloseDoor(int32_t address,
+                                                   int32_t door);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteClearWarn(int32_t address,
+                                                   int32_t door);
+
+/* ---- Door-to-table relations ------------------------------------------- */
+
+ZARVO_API int32_t ZARVO_CALL Zarvo_RelationTimeTable(int32_t address,
+                                                     int32_t door, int32_t slot,
+                                                     int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RelationHolidayTimeTable(int32_t address,
+                                                            int32_t door,
+                                                            int32_t slot,
+                                                            int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RelationAlwaysOpenOfWeek(int32_t address,
+                                                            int32_t door,
+                                                            int32_t linkValue);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#ifdef __cplusplus
+static_assert(sizeof(EventRecord) == 72, "EventRecord layout");
+static_assert(sizeof(CardRecord) == 124, "CardRecord layout");
+static_assert(sizeof(DoubleCardRecord) == 124, "DoubleCardRecord layout");
+static_assert(sizeof(TimeTableRecord) == 33 * 4, "TimeTableRecord layout");
+static_assert(sizeof(HolidayRecord) == 2 * 4, "HolidayRecord layout");
+static_assert(sizeof(ChainRecord) == 5 * 4, "ChainRecord layout");
+static_assert(sizeof(AccessLevelRecord) == 9 * 4, "AccessLevelRecord layout");
+static_assert(sizeof(WarnLevelRecord) == 11 * 4, "WarnLevelRecord layout");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(EventRecord) == 72, "EventRecord layout");
+_Static_assert(sizeof(CardRecord) == 124, "CardRecord layout");
+_Static_assert(sizeof(DoubleCardRecord) == 124, "DoubleCardRecord layout");
+_Static_assert(sizeof(AccessLevelRecord) == 9 * 4, "AccessLevelRecord layout");
+_Static_assert(sizeof(WarnLevelRecord) == 11 * 4, "WarnLevelRecord layout");
+#endif
+
+#endif /* ZARVOAC_H_ */

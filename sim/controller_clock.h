@@ -1,0 +1,33 @@
+// A controller's real-time clock: the host's local time plus the offset the
+// last set-clock command left.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace zarvo::sim {
+
+struct DateTime {
+  int year = 2000;  // full year
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int weekday = 6;  // 0 = Sunday
+};
+
+class ControllerClock {
+ public:
+  DateTime Now() const;
+  // Sets the clock; the controller keeps running from there.
+  void Set(const DateTime& now);
+
+ private:
+  int64_t offset_seconds_ = 0;
+};
+
+// The host's local time (the same source the library uses to set clocks).
+DateTime LocalNow();
+
+}  // namespace zarvo::sim

@@ -1,0 +1,7 @@
+#include "handlers.h"
+
+namespace zarvo::sim {
+
+void RegisterDoorHandlers(HandlerTable&) {}
+
+}  // namespace zarvo::sim

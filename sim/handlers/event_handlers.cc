@@ -1,0 +1,7 @@
+#include "handlers.h"
+
+namespace zarvo::sim {
+
+void RegisterEventHandlers(HandlerTable&) {}
+
+}  // namespace zarvo::sim

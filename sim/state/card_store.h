@@ -1,0 +1,7 @@
+#pragma once
+
+namespace zarvo::sim {
+
+struct CardStore {};
+
+}  // namespace zarvo::sim

@@ -1,0 +1,7 @@
+#pragma once
+
+namespace zarvo::sim {
+
+struct DoorStore {};
+
+}  // namespace zarvo::sim

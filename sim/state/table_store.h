@@ -1,0 +1,7 @@
+#pragma once
+
+namespace zarvo::sim {
+
+struct TableStore {};
+
+}  // namespace zarvo::sim

@@ -1,0 +1,227 @@
+#include "virtual_bus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "serial/frame_codec.h"
+
+namespace zarvo::sim {
+namespace {
+
+constexpr uint8_t kReplyType = 0x01;
+// Bytes a real line may carry ahead of a reply: never 0x00 (which ends the
+// host's search for a start byte) and never a frame mark.
+constexpr uint8_t kNoise[] = {0x55, 0x0A, 0xFF, 0x13};
+
+void WriteAll(int fd, const uint8_t* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t n = ::write(fd, bytes, count);
+    if (n <= 0) return;
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+VirtualBus::VirtualBus(std::vector<uint8_t> addresses) {
+  for (uint8_t a : addresses) controllers_[a] = std::make_unique<ControllerState>(a);
+}
+
+VirtualBus::~VirtualBus() { Stop(); }
+
+bool VirtualBus::Start() {
+  if (!pty_.Open()) return false;
+  if (::pipe2(wake_pipe_, O_CLOEXEC) != 0) return false;
+  stopping_ = false;
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+void VirtualBus::Stop() {
+  stopping_ = true;
+  if (wake_pipe_[1] >= 0) {
+    const uint8_t wake = 1;
+    (void)!::write(wake_pipe_[1], &wake, 1);
+  }
+  if (thread_.joinable()) thread_.join();
+  for (int& fd : wake_pipe_) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+  pty_.Close();
+}
+
+void VirtualBus::Serve() {
+  RequestParser parser([this](const Request& r) { OnRequest(r); });
+  uint8_t chunk[4096];
+  while (!stopping_ && pty_.master_fd() >= 0) {
+    pollfd fds[2] = {{pty_.master_fd(), POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) continue;
+    if (fds[1].revents != 0) break;
+    if (!(fds[0].revents & POLLIN)) continue;
+    const ssize_t n = ::read(pty_.master_fd(), chunk, sizeof chunk);
+    if (n <= 0) continue;
+    parser.Feed(chunk, static_cast<size_t>(n));
+    std::lock_guard lock(mutex_);
+    bad_frames_ = parser.bad_frames();
+  }
+}
+
+ControllerState* VirtualBus::Find(uint8_t address) {
+  if (controllers_.empty()) return nullptr;
+  // A request to address 0 is answered by the lowest address served.
+  if (address == 0) return controllers_.begin()->second.get();
+  auto it = controllers_.find(address);
+  return it == controllers_.end() ? nullptr : it->second.get();
+}
+
+void VirtualBus::OnRequest(const Request& request) {
+  std::vector<uint8_t> wire;
+  Fault fault;
+  {
+    std::lock_guard lock(mutex_);
+    ++requests_;
+    last_request_ = request.body;
+    ControllerState* state = Find(request.address);
+    if (state == nullptr) return;
+    fault = TakeFault();
+    if (fault.kind == FaultKind::kSilence) return;
+    Reply reply;
+    Handler handler = Handlers()[request.command];
+    if (handler == nullptr) {
+      reply.status = kStatusUnknownCommand;
+    } else {
+      handler(*state, request, reply);
+    }
+    Readdress(*state, reply);
+    wire = BuildReply(*state, request, reply, fault);
+  }
+  SendReply(wire, fault);
+}
+
+// A controller that took a new address answers there from now on; one that
+// would collide with another controller refuses the change.
+void VirtualBus::Readdress(ControllerState& state, Reply& reply) {
+  auto old = controllers_.begin();
+  while (old != controllers_.end() && old->second.get() != &state) ++old;
+  if (old == controllers_.end() || old->first == state.address) return;
+  if (state.address == 0 || controllers_.count(state.address) != 0) {
+    state.address = old->first;
+    reply.status = kStatusRefused;
+    return;
+  }
+  auto node = controllers_.extract(old);
+  node.key() = state.address;
+  controllers_.insert(std::move(node));
+}
+
+std::vector<uint8_t> VirtualBus::BuildReply(const ControllerState& state, const Request& request,
+                                            const Reply& reply, const Fault& fault) const {
+  std::vector<uint8_t> frame = {kReplyStart, kReplyType, state.address, request.command,
+                                reply.status};
+  // Answering a change of address, the controller still speaks as the
+  // address it was asked at, so the host can match the reply.
+  if (request.address != 0) frame[2] = request.address;
+  frame.insert(frame.end(), reply.payload.begin(), reply.payload.end());
+  if (fault.kind == FaultKind::kOtherAddress) frame[2] = static_cast<uint8_t>(frame[2] + 1);
+  if (fault.kind == FaultKind::kOtherCommand) frame[3] = static_cast<uint8_t>(frame[3] + 1);
+  if (fault.kind == FaultKind::kRefuse) frame[4] = fault.status == 0 ? 3 : fault.status;
+  if (fault.kind == FaultKind::kOverLong) frame.resize(frame.size() + 4200, 0x11);
+  const uint16_t crc = Crc16(frame.data() + 1, frame.size() - 1);
+  frame.push_back(static_cast<uint8_t>(crc >> 8));
+  frame.push_back(static_cast<uint8_t>(crc));
+  frame.push_back(kReplyEnd);
+
+  std::vector<uint8_t> wire(2 * frame.size() - 2);
+  EncodeFrame(frame.data(), frame.size(), wire.data());
+  if (fault.kind == FaultKind::kNoise) wire.insert(wire.begin(), std::begin(kNoise), std::end(kNoise));
+  if (fault.kind == FaultKind::kTruncate) {
+    wire.resize(wire.size() > fault.bytes ? wire.size() - fault.bytes : 1);
+  }
+  return wire;
+}
+
+void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault) {
+  const int fd = pty_.master_fd();
+  switch (fault.kind) {
+    case FaultKind::kTrickle:
+      for (size_t i = 0; i < wire.size() && !stopping_; ++i) {
+        if (i > 0) Pause(fault.delay_ms);
+        WriteAll(fd, &wire[i], 1);
+      }
+      break;
+    case FaultKind::kLate:
+      Pause(fault.delay_ms);
+      WriteAll(fd, wire.data(), wire.size());
+      break;
+    case FaultKind::kCloseLine:
+      WriteAll(fd, wire.data(), wire.size() / 2);
+      tcdrain(fd);
+      pty_.Close();
+      break;
+    default:
+      WriteAll(fd, wire.data(), wire.size());
+      break;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    ++replies_;
+  }
+  replied_.notify_all();
+}
+
+// Waits on the wake pipe, so Stop() cuts a deliberate delay short.
+void VirtualBus::Pause(uint32_t ms) {
+  pollfd wake{wake_pipe_[0], POLLIN, 0};
+  ::poll(&wake, 1, static_cast<int>(ms));
+}
+
+Fault VirtualBus::TakeFault() {
+  Fault now = fault_;
+  if (fault_.kind != FaultKind::kNone && fault_.count > 0 && --fault_.count == 0) {
+    fault_ = Fault{};
+  }
+  return now;
+}
+
+void VirtualBus::InjectFault(const Fault& fault) {
+  std::lock_guard lock(mutex_);
+  fault_ = fault;
+}
+
+void VirtualBus::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  fault_ = Fault{};
+}
+
+uint64_t VirtualBus::bad_frame_count() const {
+  std::lock_guard lock(mutex_);
+  return bad_frames_;
+}
+
+std::vector<uint8_t> VirtualBus::last_request() const {
+  std::lock_guard lock(mutex_);
+  return last_request_;
+}
+
+bool VirtualBus::WithController(uint8_t address,
+                                const std::function<void(ControllerState&)>& inspect) {
+  std::lock_guard lock(mutex_);
+  auto it = controllers_.find(address);
+  if (it == controllers_.end()) return false;
+  inspect(*it->second);
+  return true;
+}
+
+bool VirtualBus::WaitForReplies(uint64_t count, uint32_t timeout_ms) const {
+  std::unique_lock lock(mutex_);
+  return replied_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                           [&] { return replies_ >= count; });
+}
+
+}  // namespace zarvo::sim

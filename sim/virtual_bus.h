@@ -1,0 +1,82 @@
+// The virtual controller: one or more controllers, each with its own bus
+// address and state, answering on the master side of a pseudo-terminal from
+// a thread of their own. A host opens device_name() as its serial port.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "controller_state.h"
+#include "faults.h"
+#include "handlers.h"
+#include "pseudo_terminal.h"
+
+namespace zarvo::sim {
+
+class VirtualBus {
+ public:
+  explicit VirtualBus(std::vector<uint8_t> addresses = {1});
+  ~VirtualBus();
+  VirtualBus(const VirtualBus&) = delete;
+  VirtualBus& operator=(const VirtualBus&) = delete;
+
+  // Creates the pseudo-terminal and starts serving; false when no
+  // pseudo-terminal could be had.
+  bool Start();
+  void Stop();
+
+  const std::string& device_name() const { return pty_.device_name(); }
+
+  // The next replies carry this fault (fault.count of them).
+  void InjectFault(const Fault& fault);
+  void ClearFaults();
+
+  // Valid request frames received (good CRC), whoever they were for.
+  uint64_t request_count() const { return requests_; }
+  // Frames dropped for a broken encoding or CRC.
+  uint64_t bad_frame_count() const;
+  uint64_t reply_count() const { return replies_; }
+  // The body of the last valid request received.
+  std::vector<uint8_t> last_request() const;
+
+  // Runs `inspect` on the state of the controller at `address` under the
+  // bus lock; false when no controller has that address.
+  bool WithController(uint8_t address, const std::function<void(ControllerState&)>& inspect);
+
+  // Waits up to `timeout_ms` until at least `count` replies have been sent.
+  bool WaitForReplies(uint64_t count, uint32_t timeout_ms) const;
+
+ private:
+  void Serve();
+  void OnRequest(const Request& request);
+  ControllerState* Find(uint8_t address);
+  std::vector<uint8_t> BuildReply(const ControllerState& state, const Request& request,
+                                  const Reply& reply, const Fault& fault) const;
+  void SendReply(const std::vector<uint8_t>& wire, const Fault& fault);
+  void Readdress(ControllerState& state, Reply& reply);
+  Fault TakeFault();
+  void Pause(uint32_t ms);
+
+  PseudoTerminal pty_;
+  int wake_pipe_[2] = {-1, -1};
+  std::thread thread_;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::map<uint8_t, std::unique_ptr<ControllerState>> controllers_;
+  Fault fault_;
+  std::vector<uint8_t> last_request_;
+  std::atomic<uint64_t> requests_{0};
+  std::atomic<uint64_t> replies_{0};
+  mutable std::condition_variable replied_;
+  uint64_t bad_frames_ = 0;
+};
+
+}  // namespace zarvo::sim

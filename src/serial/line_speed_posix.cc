@@ -1,0 +1,36 @@
+// Line speed on POSIX systems without a custom-speed interface: only the
+// standard rates.
+#include <termios.h>
+
+#include <cstdint>
+
+namespace zarvo {
+namespace {
+
+speed_t StandardSpeed(int32_t baud) {
+  switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return B0;
+  }
+}
+
+}  // namespace
+
+bool SetLineSpeed(int fd, int32_t baud) {
+  const speed_t speed = StandardSpeed(baud);
+  termios tio{};
+  if (speed == B0 || tcgetattr(fd, &tio) != 0) return false;
+  cfsetispeed(&tio, speed);
+  cfsetospeed(&tio, speed);
+  return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,93 @@
+#include "serial/posix_serial_port.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "result_codes.h"
+
+namespace zarvo {
+
+std::unique_ptr<SerialPort> MakePlatformSerialPort() {
+  return std::make_unique<PosixSerialPort>();
+}
+
+int32_t PosixSerialPort::Open(const char* name, int32_t baud) {
+  Close();
+  // Non-blocking only while opening, so a device waiting for carrier does
+  // not hold the caller; never becomes the controlling terminal.
+  const int fd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kCannotOpen;
+  // Advisory lock: one process per device, which TIOCEXCL cannot ensure
+  // against root.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return kCannotOpen;
+  }
+  fd_ = fd;
+  return Configure(baud);
+}
+
+int32_t PosixSerialPort::Configure(int32_t baud) {
+  tcflush(fd_, TCIOFLUSH);
+  termios tio{};
+  if (tcgetattr(fd_, &tio) != 0) return kPortSettings;
+  cfmakeraw(&tio);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | CREAD | CLOCAL;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  // Reads return at once with what is there; waiting is done with poll().
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (tcsetattr(fd_, TCSANOW, &tio) != 0) return kPortSettings;
+  if (!SetLineSpeed(fd_, baud)) return kLineDefinition;
+
+  // Raise DTR where the device has modem lines; a pseudo-terminal has none.
+  int dtr = TIOCM_DTR;
+  ioctl(fd_, TIOCMBIS, &dtr);
+
+  const int flags = fcntl(fd_, F_GETFL);
+  if (flags < 0 || fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    return kPortTimeouts;
+  }
+  tcflush(fd_, TCIOFLUSH);
+  return kOk;
+}
+
+void PosixSerialPort::Close() {
+  if (fd_ < 0) return;
+  ::close(fd_);  // also releases the lock
+  fd_ = -1;
+}
+
+int32_t PosixSerialPort::Write(const uint8_t* bytes, size_t count) {
+  ssize_t written;
+  do {
+    written = ::write(fd_, bytes, count);
+  } while (written < 0 && errno == EINTR);
+  return written < 0 ? 0 : static_cast<int32_t>(written);
+}
+
+int32_t PosixSerialPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  pollfd pfd{fd_, POLLIN, 0};
+  const int ready = ::poll(&pfd, 1, static_cast<int>(wait_ms));
+  if (ready < 0) return errno == EINTR ? 0 : kDeviceGone;
+  if (ready == 0) return 0;
+  if (pfd.revents & POLLIN) {
+    const ssize_t got = ::read(fd_, dest, capacity);
+    if (got > 0) return static_cast<int32_t>(got);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return 0;
+    return kDeviceGone;  // end of file or I/O error: the device went away
+  }
+  return kDeviceGone;  // POLLERR, POLLHUP or POLLNVAL without data
+}
+
+void PosixSerialPort::DiscardInput() { tcflush(fd_, TCIFLUSH); }
+
+}  // namespace zarvo

@@ -1,0 +1,98 @@
+// zarvo-sim: serves virtual controllers on a pseudo-terminal, so a host
+// application can be developed and tested with no hardware.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "faults.h"
+#include "virtual_bus.h"
+
+namespace {
+
+void PrintUsage() {
+  std::printf(
+      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT]\n\n"
+      "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
+      "device name; open that device (or PATH) as the serial port. Runs until\n"
+      "interrupted.\n\n"
+      "  --address A   serve a controller at bus address A (1-255; repeatable; default 1)\n"
+      "  --link PATH   also make PATH a symbolic link to the device\n"
+      "  --fault F     make the first reply faulty: %s\n",
+      zarvo::sim::FaultNames());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<uint8_t> addresses;
+  std::string link;
+  std::string fault_text;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--address" && has_value) {
+      const long a = std::strtol(argv[++i], nullptr, 0);
+      if (a < 1 || a > 255) {
+        std::fprintf(stderr, "zarvo-sim: address must be 1 to 255\n");
+        return 2;
+      }
+      addresses.push_back(static_cast<uint8_t>(a));
+    } else if (arg == "--link" && has_value) {
+      link = argv[++i];
+    } else if (arg == "--fault" && has_value) {
+      fault_text = argv[++i];
+    } else {
+      PrintUsage();
+      return arg == "--help" ? 0 : 2;
+    }
+  }
+  if (addresses.empty()) addresses.push_back(1);
+
+  // Block the stop signals before the serving thread starts, then wait for
+  // one of them here.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+  zarvo::sim::VirtualBus bus(addresses);
+  if (!bus.Start()) {
+    std::perror("zarvo-sim: cannot create a pseudo-terminal");
+    return 1;
+  }
+  if (!fault_text.empty()) {
+    zarvo::sim::Fault fault;
+    if (!zarvo::sim::ParseFault(fault_text, fault)) {
+      std::fprintf(stderr, "zarvo-sim: unknown fault '%s'\n", fault_text.c_str());
+      return 2;
+    }
+    bus.InjectFault(fault);
+  }
+  if (!link.empty()) {
+    ::unlink(link.c_str());
+    if (::symlink(bus.device_name().c_str(), link.c_str()) != 0) {
+      std::perror("zarvo-sim: cannot create the link");
+      return 1;
+    }
+  }
+  std::printf("%s\n", bus.device_name().c_str());
+  std::fflush(stdout);
+  std::fprintf(stderr, "zarvo-sim: serving address(es)");
+  for (uint8_t a : addresses) std::fprintf(stderr, " %u", a);
+  std::fprintf(stderr, " on %s; Ctrl-C stops\n", bus.device_name().c_str());
+
+  int signal_number = 0;
+  sigwait(&stop, &signal_number);
+  bus.Stop();
+  if (!link.empty()) ::unlink(link.c_str());
+  std::fprintf(stderr, "zarvo-sim: stopped after %llu requests\n",
+               static_cast<unsigned long long>(bus.request_count()));
+  return 0;
+}

@@ -1,0 +1,7 @@
+#include "tool.h"
+
+namespace zarvoctl {
+
+void RegisterManagementCommands(Registry&) {}
+
+}  // namespace zarvoctl

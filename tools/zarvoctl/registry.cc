@@ -1,0 +1,45 @@
+#include <sstream>
+
+#include "tool.h"
+
+namespace zarvoctl {
+
+const Command* Registry::Find(const Args& words, size_t& consumed) const {
+  const Command* best = nullptr;
+  size_t best_words = 0;
+  for (const Command& c : commands_) {
+    std::istringstream name(c.name);
+    std::string part;
+    size_t n = 0;
+    bool match = true;
+    while (name >> part) {
+      if (n >= words.size() || words[n] != part) {
+        match = false;
+        break;
+      }
+      ++n;
+    }
+    if (match && n > best_words) {
+      best = &c;
+      best_words = n;
+    }
+  }
+  consumed = best_words;
+  return best;
+}
+
+const Registry& Commands() {
+  static const Registry registry = [] {
+    Registry r;
+    RegisterSerialCommands(r);
+    RegisterManagementCommands(r);
+    RegisterEventCommands(r);
+    RegisterCardCommands(r);
+    RegisterTableCommands(r);
+    RegisterDoorCommands(r);
+    return r;
+  }();
+  return registry;
+}
+
+}  // namespace zarvoctl

@@ -1,0 +1,148 @@
+#include "tool.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "faults.h"
+#include "result_codes.h"
+#include "session.h"
+#include "tracing_port.h"
+#include "virtual_bus.h"
+#include "zarvoac.h"
+
+namespace zarvoctl {
+
+Tool::Tool(Options options) : options_(std::move(options)) {}
+
+Tool::~Tool() {
+  Zarvo_CloseCom();
+  if (sim_) sim_->Stop();
+}
+
+bool Tool::Connect() {
+  std::string device = options_.port;
+  if (device.empty()) {
+    sim_ = std::make_unique<zarvo::sim::VirtualBus>(options_.sim_addresses);
+    if (!sim_->Start()) {
+      std::perror("zarvoctl: cannot create a pseudo-terminal for the virtual controller");
+      return false;
+    }
+    if (!options_.sim_fault.empty()) {
+      zarvo::sim::Fault fault;
+      if (!zarvo::sim::ParseFault(options_.sim_fault, fault)) {
+        std::cerr << "zarvoctl: unknown fault '" << options_.sim_fault
+                  << "'; known: " << zarvo::sim::FaultNames() << "\n";
+        return false;
+      }
+      sim_->InjectFault(fault);
+    }
+    device = sim_->device_name();
+  }
+  if (options_.trace) {
+    zarvo::Session& session = zarvo::Session::Default();
+    auto lock = session.Lock();
+    session.SwapPort(std::make_unique<TracingPort>(session.SwapPort(nullptr), stderr));
+  }
+  const int32_t result = Zarvo_OpenCom(device.c_str(), options_.baud);
+  if (result != ZARVO_OK) {
+    Fail("cannot open " + device, result);
+    return false;
+  }
+  return true;
+}
+
+void Tool::Emit(const Json& json, const std::string& text) const {
+  if (options_.json) {
+    std::cout << json.Dump() << "\n";
+  } else if (!text.empty()) {
+    std::cout << text << (text.back() == '\n' ? "" : "\n");
+  }
+  std::cout.flush();
+}
+
+int Tool::Fail(const std::string& what, int32_t result) const {
+  if (options_.json) {
+    Json error = Json::Object();
+    error.Set("ok", false).Set("error", what).Set("result", ResultJson(result));
+    std::cout << error.Dump() << "\n";
+  } else {
+    std::cerr << "zarvoctl: " << what << ": " << ResultText(result) << "\n";
+  }
+  return 1;
+}
+
+int Tool::Usage(const std::string& usage) const {
+  std::cerr << "usage: zarvoctl " << usage << "\n";
+  return 2;
+}
+
+void Tool::Progress(const std::string& label, long done, long total) const {
+  if (!isatty(STDERR_FILENO) || total <= 0) return;
+  const int width = 30;
+  const int filled = static_cast<int>(width * done / total);
+  std::fprintf(stderr, "\r%s [%.*s%*s] %ld/%ld", label.c_str(), filled,
+               "##############################", width - filled, "", done, total);
+  std::fflush(stderr);
+  progress_shown_ = true;
+}
+
+void Tool::EndProgress() const {
+  if (!progress_shown_) return;
+  std::fprintf(stderr, "\r\033[K");
+  std::fflush(stderr);
+  progress_shown_ = false;
+}
+
+bool Tool::Confirm(const std::string& question) const {
+  if (options_.yes) return true;
+  if (!isatty(STDIN_FILENO)) {
+    std::cerr << "zarvoctl: " << question << " Refused: not a terminal (use --yes).\n";
+    return false;
+  }
+  std::cerr << question << " [y/N] ";
+  std::string answer;
+  std::getline(std::cin, answer);
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+bool ParseInt(const std::string& text, int64_t& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 0);
+  if (end == text.c_str() || *end != '\0') return false;
+  value = v;
+  return true;
+}
+
+bool ParseInt(const std::string& text, int32_t& value) {
+  int64_t wide = 0;
+  if (!ParseInt(text, wide) || wide < INT32_MIN || wide > INT32_MAX) return false;
+  value = static_cast<int32_t>(wide);
+  return true;
+}
+
+std::string ResultText(int32_t result) {
+  return std::string(zarvo::ResultName(result)) + " (" + std::to_string(result) + ")";
+}
+
+Json ResultJson(int32_t result) {
+  Json j = Json::Object();
+  j.Set("code", result).Set("name", zarvo::ResultName(result));
+  return j;
+}
+
+std::string Hex(const uint8_t* bytes, size_t count) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out += ' ';
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 0x0F];
+  }
+  return out;
+}
+
+}  // namespace zarvoctl

@@ -1,0 +1,110 @@
+// zarvoctl's command framework: the global options, the connection to a
+// port or to the built-in virtual controller, the command registry and the
+// helpers commands use to print results as text or JSON.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "json.h"
+
+namespace zarvo::sim {
+class VirtualBus;
+}
+
+namespace zarvoctl {
+
+using Args = std::vector<std::string>;
+
+struct Options {
+  std::string port;  // empty: the built-in virtual controller
+  int32_t baud = 9600;
+  bool json = false;
+  bool trace = false;
+  bool yes = false;  // skip confirmation questions
+  std::vector<uint8_t> sim_addresses = {1, 2};
+  std::string sim_fault;
+};
+
+class Tool {
+ public:
+  explicit Tool(Options options);
+  ~Tool();
+
+  const Options& options() const { return options_; }
+  bool json() const { return options_.json; }
+  // The virtual controller when running with --sim, else nullptr.
+  zarvo::sim::VirtualBus* sim() { return sim_.get(); }
+
+  // Opens the port (or starts the virtual controller and opens its
+  // pseudo-terminal); prints why and returns false on failure.
+  bool Connect();
+
+  // Prints `text` (text mode) or `json` (JSON mode) to standard output.
+  void Emit(const Json& json, const std::string& text) const;
+  // Reports a failed library call and returns the exit status 1.
+  int Fail(const std::string& what, int32_t result) const;
+  // Reports a usage error and returns the exit status 2.
+  int Usage(const std::string& usage) const;
+  // Prints a progress bar on standard error when it is a terminal.
+  void Progress(const std::string& label, long done, long total) const;
+  void EndProgress() const;
+  // Asks a yes/no question unless --yes was given; false when declined.
+  bool Confirm(const std::string& question) const;
+
+ private:
+  Options options_;
+  std::unique_ptr<zarvo::sim::VirtualBus> sim_;
+  mutable bool progress_shown_ = false;
+};
+
+using RunFn = int (*)(Tool& tool, const Args& args);
+
+struct Command {
+  std::string name;     // may be two words: "card add"
+  std::string usage;    // arguments after the name
+  std::string summary;  // one line for --help
+  RunFn run;
+};
+
+class Registry {
+ public:
+  void Add(Command command) { commands_.push_back(std::move(command)); }
+  // A step of `zarvoctl demo`: the words after "zarvoctl".
+  void AddDemoStep(Args words) { demo_.push_back(std::move(words)); }
+
+  // The command whose name matches the longest prefix of `words`; sets
+  // `consumed` to the number of words in its name.
+  const Command* Find(const Args& words, size_t& consumed) const;
+  const std::vector<Command>& commands() const { return commands_; }
+  const std::vector<Args>& demo_steps() const { return demo_; }
+
+ private:
+  std::vector<Command> commands_;
+  std::vector<Args> demo_;
+};
+
+// Each command group registers its commands and demo steps.
+void RegisterSerialCommands(Registry& registry);
+void RegisterManagementCommands(Registry& registry);
+void RegisterEventCommands(Registry& registry);
+void RegisterCardCommands(Registry& registry);
+void RegisterTableCommands(Registry& registry);
+void RegisterDoorCommands(Registry& registry);
+
+const Registry& Commands();
+
+// Argument helpers: decimal or 0x-prefixed integers; false when malformed.
+bool ParseInt(const std::string& text, int32_t& value);
+bool ParseInt(const std::string& text, int64_t& value);
+
+// The result as "NAME (code)", e.g. "NO_REPLY (-10)".
+std::string ResultText(int32_t result);
+Json ResultJson(int32_t result);
+
+// Hex dump "E1 08 00 ...".
+std::string Hex(const uint8_t* bytes, size_t count);
+
+}  // namespace zarvoctl
