@@ -115,9 +115,9 @@ void VirtualBus::Readdress(ControllerState& state, Reply& reply) {
     reply.status = kStatusRefused;
     return;
   }
-  auto node = controllers_.extract(old);
-  node.key() = state.address;
-  controllers_.insert(std::move(node));
+  std::unique_ptr<ControllerState> moved = std::move(old->second);
+  controllers_.erase(old);
+  controllers_[state.address] = std::move(moved);
 }
 
 std::vector<uint8_t> VirtualBus::BuildReply(const ControllerState& state, const Request& request,
