@@ -1,16 +1,38 @@
 #include "commands/remote_door.h"
 
+#include "commands/command_codes.h"
+#include "commands/door_command.h"
 #include "result_codes.h"
 
 namespace zarvo {
+namespace {
 
-// Not built yet.
-int32_t RemoteOpenDoor(Session&, int32_t, int32_t, int32_t) { return kInvalidArgument; }
+// Sends `code` for one door, followed by `param` when `length` reaches it.
+// The reply payload, if any, is not looked at.
+int32_t SendDoorAction(Session& session, int32_t address, uint8_t code, int32_t door,
+                       int32_t length, uint8_t param = 0) {
+  if (!IsValidDoor(door)) return kInvalidArgument;
+  DoorCommandBuffer body(address, code);
+  body[3] = static_cast<uint8_t>(door);
+  body[4] = param;
+  return SendDoorCommand(session, body, length);
+}
 
-// Not built yet.
-int32_t RemoteCloseDoor(Session&, int32_t, int32_t) { return kInvalidArgument; }
+}  // namespace
 
-// Not built yet.
-int32_t RemoteClearWarn(Session&, int32_t, int32_t) { return kInvalidArgument; }
+// Only the low 8 bits of the open parameter are sent; the controller gives
+// them their meaning.
+int32_t RemoteOpenDoor(Session& session, int32_t address, int32_t door, int32_t open_param) {
+  return SendDoorAction(session, address, kCmdOpenDoor, door, 5,
+                        static_cast<uint8_t>(open_param & 0xFF));
+}
+
+int32_t RemoteCloseDoor(Session& session, int32_t address, int32_t door) {
+  return SendDoorAction(session, address, kCmdCloseDoor, door, 4);
+}
+
+int32_t RemoteClearWarn(Session& session, int32_t address, int32_t door) {
+  return SendDoorAction(session, address, kCmdClearAlarm, door, 4);
+}
 
 }  // namespace zarvo
