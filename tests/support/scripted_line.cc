@@ -61,7 +61,7 @@ int32_t ScriptedLine::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   Step& step = steps_.front();
   if (step.hang_up) return kDeviceGone;
   const size_t n = std::min(capacity, step.bytes.size());
-  std::memcpy(dest, step.bytes.data(), n);
+  if (n > 0) std::memcpy(dest, step.bytes.data(), n);
   step.bytes.erase(step.bytes.begin(), step.bytes.begin() + static_cast<long>(n));
   if (step.bytes.empty()) {
     steps_.pop_front();
