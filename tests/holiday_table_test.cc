@@ -1,0 +1,190 @@
+// The holiday list against a scripted line: the per-controller cache, the
+// 259-byte write with its longer silence limit, clamping and decoding.
+#include "commands/holiday_table.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "commands/command_codes.h"
+#include "request_parser.h"
+#include "result_codes.h"
+#include "scripted_session.h"
+
+namespace zarvo {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Date = std::array<int32_t, 2>;
+using testing::ScriptedSession;
+
+constexpr uint8_t kRead = kCmdReadHolidays;
+constexpr uint8_t kWrite = kCmdWriteHolidays;
+
+// A list whose entry i is month 1 + i % 12, day 1 + i % 28, in BCD.
+Bytes List() {
+  Bytes list(256);
+  for (int i = 0; i < 128; ++i) {
+    const int month = 1 + i % 12, day = 1 + i % 28;
+    list[static_cast<size_t>(2 * i)] = static_cast<uint8_t>(16 * (month / 10) + month % 10);
+    list[static_cast<size_t>(2 * i + 1)] = static_cast<uint8_t>(16 * (day / 10) + day % 10);
+  }
+  return list;
+}
+
+Date EntryOfList(int32_t i) { return {1 + i % 12, 1 + i % 28}; }
+
+class HolidayTableTest : public ::testing::Test {
+ protected:
+  int32_t Call(int32_t index, int32_t mode = 0, int32_t address = 1) {
+    return HolidayTable(t_.session(), address, index, date_.data(), mode);
+  }
+  size_t Sent() { return t_.line().writes().size(); }
+  Bytes BodyOf(size_t i) {
+    Bytes body;
+    sim::DecodeRequestFrame(t_.line().writes()[i].data(), t_.line().writes()[i].size(), body);
+    return body;
+  }
+
+  ScriptedSession t_;
+  Date date_{};
+};
+
+TEST_F(HolidayTableTest, AllEntriesOfOneControllerCostOneRead) {
+  t_.Reply(1, kRead, List());
+  for (int32_t i = 0; i < 128; ++i) {
+    ASSERT_EQ(Call(i), kOk);
+    ASSERT_EQ(date_, EntryOfList(i)) << "entry " << i;
+  }
+  EXPECT_EQ(Sent(), 1u);
+  EXPECT_EQ(BodyOf(0), (Bytes{0x80, 0x01, kRead}));
+}
+
+TEST_F(HolidayTableTest, EachChangeOfControllerCostsARead) {
+  for (int32_t address : {1, 2, 1}) {
+    t_.Reply(static_cast<uint8_t>(address), kRead, List());
+    ASSERT_EQ(Call(0, 0, address), kOk);
+  }
+  EXPECT_EQ(Sent(), 3u);
+}
+
+TEST_F(HolidayTableTest, IndexIsClamped) {
+  t_.Reply(1, kRead, List());
+  const std::pair<int32_t, int32_t> cases[] = {{-5, 0}, {0, 0}, {127, 127}, {128, 127}, {200, 127}};
+  for (auto [index, entry] : cases) {
+    ASSERT_EQ(Call(index), kOk);
+    EXPECT_EQ(date_, EntryOfList(entry)) << index;
+  }
+}
+
+TEST_F(HolidayTableTest, StoredDatesOutOfRangeReadAsFirstOfJanuary) {
+  struct Case {
+    uint8_t month, day;
+    Date expected;
+  };
+  const Case cases[] = {
+      {0x12, 0x31, {12, 31}}, {0x00, 0x00, {1, 1}},  {0x13, 0x32, {1, 1}},
+      {0x0A, 0x01, {10, 1}},  {0x12, 0x00, {12, 1}}, {0x00, 0x15, {1, 15}},
+  };
+  Bytes list(256, 0);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    list[2 * i] = cases[i].month;
+    list[2 * i + 1] = cases[i].day;
+  }
+  t_.Reply(1, kRead, list);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    ASSERT_EQ(Call(static_cast<int32_t>(i)), kOk);
+    EXPECT_EQ(date_, cases[i].expected) << "entry " << i;
+  }
+}
+
+TEST_F(HolidayTableTest, WriteSendsTheWholeListWithOneEntryReplaced) {
+  t_.Reply(1, kRead, List());
+  t_.Reply(1, kWrite);
+  date_ = {12, 24};
+  ASSERT_EQ(Call(5, 1), kOk);
+  Bytes expected = {0x80, 0x01, kWrite};
+  Bytes list = List();
+  list[10] = 0x12;
+  list[11] = 0x24;
+  expected.insert(expected.end(), list.begin(), list.end());
+  ASSERT_EQ(Sent(), 2u);
+  EXPECT_EQ(BodyOf(1), expected);
+
+  ASSERT_EQ(Call(5), kOk);  // from the updated cache
+  EXPECT_EQ(date_, (Date{12, 24}));
+  EXPECT_EQ(Sent(), 2u);
+}
+
+TEST_F(HolidayTableTest, ValuesAreSentUncheckedButReadBackAsFirstOfJanuary) {
+  t_.Reply(1, kRead, List());
+  t_.Reply(1, kWrite);
+  date_ = {13, 45};
+  ASSERT_EQ(Call(0, 1), kOk);
+  EXPECT_EQ(BodyOf(1)[3], 0x13);
+  EXPECT_EQ(BodyOf(1)[4], 0x45);
+  ASSERT_EQ(Call(0), kOk);
+  EXPECT_EQ(date_, (Date{1, 1}));
+}
+
+TEST_F(HolidayTableTest, WriteWaitsOneSecondOfSilenceForItsReply) {
+  t_.Reply(1, kRead, List());
+  ASSERT_EQ(Call(0), kOk);
+  const uint64_t before = t_.line().waited_ms();
+  t_.line().Arrive(999, testing::ScriptedLine::Reply(1, kWrite, 0, {}));
+  EXPECT_EQ(Call(0, 1), kOk);  // a reply after 999 ms still counts
+
+  t_.line().Arrive(1000, testing::ScriptedLine::Reply(1, kWrite, 0, {}));
+  EXPECT_EQ(Call(0, 1), kNoReply);
+  EXPECT_EQ(t_.line().waited_ms() - before, 999u + 1000u);
+}
+
+TEST_F(HolidayTableTest, ReadWaitsOnlyTheDefaultSilence) {
+  EXPECT_EQ(Call(0), kNoReply);
+  EXPECT_EQ(t_.line().waited_ms(), 500u);
+}
+
+TEST_F(HolidayTableTest, FailuresAndTheCache) {
+  // A failed read leaves the record alone and sends no write.
+  date_ = {7, 7};
+  EXPECT_EQ(Call(0, 1), kNoReply);
+  EXPECT_EQ(Sent(), 1u);
+  EXPECT_EQ(Call(0), kNoReply);  // and the next call reads again
+  EXPECT_EQ(date_, (Date{7, 7}));
+  EXPECT_EQ(Sent(), 2u);
+
+  // A failed write leaves the list as read, with no new exchange to read it.
+  t_.Reply(1, kRead, List());
+  t_.Reply(1, kWrite, {}, 2);
+  date_ = {9, 9};
+  EXPECT_EQ(Call(3, 1), kRefused);
+  ASSERT_EQ(Call(3), kOk);
+  EXPECT_EQ(date_, EntryOfList(3));
+  EXPECT_EQ(Sent(), 4u);
+}
+
+TEST_F(HolidayTableTest, BadModeSendsNothingAndLeavesTheRecord) {
+  date_ = {3, 4};
+  EXPECT_EQ(Call(0, 2), kInvalidArgument);
+  EXPECT_EQ(Call(0, -1), kInvalidArgument);
+  EXPECT_EQ(date_, (Date{3, 4}));
+  EXPECT_EQ(Sent(), 0u);
+}
+
+TEST_F(HolidayTableTest, ShortReplyFailsAndIsNeverWrittenBack) {
+  for (size_t length : {size_t{0}, size_t{2}, size_t{255}}) {
+    ScriptedSession t;
+    Date date = {6, 6};
+    t.Reply(1, kRead, Bytes(length, 0x11));
+    EXPECT_EQ(HolidayTable(t.session(), 1, 0, date.data(), 0), kShortReply) << length;
+    EXPECT_EQ(date, (Date{6, 6}));
+    EXPECT_TRUE(t.session().HolidayCache().IsEmpty());
+    t.Reply(1, kRead, Bytes(length, 0x11));
+    EXPECT_EQ(HolidayTable(t.session(), 1, 0, date.data(), 1), kShortReply);
+    EXPECT_EQ(t.line().writes().size(), 2u);
+  }
+}
+
+}  // namespace
+}  // namespace zarvo

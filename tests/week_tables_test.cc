@@ -1,0 +1,266 @@
+// Week time tables against a scripted line: the shared block cache, the
+// read-modify-write of one day, clamping and the decoding of stored times.
+#include "commands/week_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "commands/command_codes.h"
+#include "commands/encodings.h"
+#include "request_parser.h"
+#include "result_codes.h"
+#include "scripted_session.h"
+
+namespace zarvo {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Record = std::array<int32_t, 33>;
+using TableFn = int32_t (*)(Session&, int32_t, int32_t, int32_t*, int32_t);
+using testing::ScriptedSession;
+
+constexpr uint8_t kReadWeek = kCmdReadTimeTable;
+constexpr uint8_t kWriteWeek = kCmdWriteTimeTable;
+
+// A block as a controller answers it: seven day segments whose values
+// differ from day to day and period to period, then 32 unused bytes.
+Bytes Block() {
+  Bytes block(256, 0);
+  for (int day = 0; day < 7; ++day) {
+    for (int p = 0; p < 8; ++p) {
+      uint8_t* period = &block[static_cast<size_t>(32 * day + 4 * p)];
+      period[0] = EncodeBcd(day + p);
+      period[1] = EncodeBcd(7 * p);
+      period[2] = EncodeBcd(12 + day);
+      period[3] = EncodeBcd(59 - p);
+    }
+  }
+  return block;
+}
+
+// The record DecodeWeekDay should give for `day` of Block().
+Record DayOfBlock(int32_t day) {
+  Record r{};
+  r[0] = day;
+  for (int p = 0; p < 8; ++p) {
+    r[static_cast<size_t>(1 + 4 * p)] = day + p;
+    r[static_cast<size_t>(2 + 4 * p)] = 7 * p;
+    r[static_cast<size_t>(3 + 4 * p)] = 12 + day;
+    r[static_cast<size_t>(4 + 4 * p)] = 59 - p;
+  }
+  return r;
+}
+
+class WeekTableTest : public ::testing::Test {
+ protected:
+  int32_t Call(TableFn fn, int32_t table, int32_t day, int32_t mode = 0, int32_t address = 1) {
+    record_[0] = day;
+    return fn(t_.session(), address, table, record_.data(), mode);
+  }
+  int32_t Read(int32_t table, int32_t day) { return Call(TimeTable, table, day); }
+  size_t Sent() { return t_.line().writes().size(); }
+  Bytes BodyOf(size_t i) {
+    Bytes body;
+    sim::DecodeRequestFrame(t_.line().writes()[i].data(), t_.line().writes()[i].size(), body);
+    return body;
+  }
+
+  ScriptedSession t_;
+  Record record_{};
+};
+
+TEST_F(WeekTableTest, SevenDaysOfOneTableCostOneReadExchange) {
+  t_.Reply(1, kReadWeek, Block());
+  for (int32_t day = 0; day < 7; ++day) {
+    ASSERT_EQ(Read(2, day), kOk);
+    EXPECT_EQ(record_, DayOfBlock(day)) << "day " << day;
+  }
+  EXPECT_EQ(Sent(), 1u);
+  EXPECT_EQ(BodyOf(0), (Bytes{0x80, 0x01, kReadWeek, 0x02}));
+}
+
+TEST_F(WeekTableTest, EveryChangeOfKindTableOrAddressCostsARead) {
+  struct Step {
+    TableFn fn;
+    int32_t table;
+    int32_t address;
+    uint8_t read_code;
+    size_t sent_after;
+  };
+  const Step steps[] = {
+      {TimeTable, 2, 1, kReadWeek, 1},
+      {AlwaysOpenOfWeek, 2, 1, kCmdReadAlwaysOpen, 2},
+      {TimeTable, 2, 1, kReadWeek, 3},
+      {TimeTable, 2, 1, kReadWeek, 3},  // cached
+      {TimeTable, 3, 1, kReadWeek, 4},
+      {TimeTable, 3, 2, kReadWeek, 5},
+      {HolidayTimeTable, 3, 2, kCmdReadHolidayTimeTable, 6},
+      {TimeTable, 3, 0x102, kReadWeek, 7},  // address 2 again, but after another kind
+  };
+  for (const Step& s : steps) {
+    const bool expects_read = s.sent_after > Sent();
+    if (expects_read) t_.Reply(static_cast<uint8_t>(s.address), s.read_code, Block());
+    ASSERT_EQ(Call(s.fn, s.table, 0, 0, s.address), kOk);
+    EXPECT_EQ(Sent(), s.sent_after) << "table " << s.table << " code " << int{s.read_code};
+  }
+}
+
+TEST_F(WeekTableTest, FailedReadEmptiesTheCacheAndLeavesTheRecordAlone) {
+  t_.Reply(1, kReadWeek, Block());
+  ASSERT_EQ(Read(2, 0), kOk);
+  // Table 4 does not answer: the cache must not keep standing for table 2.
+  record_.fill(77);
+  EXPECT_EQ(Call(TimeTable, 4, 9), kNoReply);
+  EXPECT_EQ(record_[0], 9);  // not clamped either
+  EXPECT_EQ(record_[1], 77);
+  t_.Reply(1, kReadWeek, Block());
+  ASSERT_EQ(Read(2, 0), kOk);
+  EXPECT_EQ(Sent(), 3u);
+}
+
+TEST_F(WeekTableTest, FailedReadInWriteModeSendsNoWrite) {
+  t_.Reply(1, kReadWeek, {}, 3);
+  EXPECT_EQ(Call(TimeTable, 2, 1, 1), kRefused);
+  EXPECT_EQ(Sent(), 1u);
+}
+
+TEST_F(WeekTableTest, WriteSendsTheWholeBlockWithOneDayReplaced) {
+  t_.Reply(1, kReadWeek, Block());
+  t_.Reply(1, kWriteWeek);
+  Record day3{};
+  day3[0] = 3;
+  for (int32_t i = 1; i <= 32; ++i) day3[static_cast<size_t>(i)] = i + 100;  // no range test
+  record_ = day3;
+  ASSERT_EQ(TimeTable(t_.session(), 1, 5, record_.data(), 1), kOk);
+
+  Bytes expected = {0x80, 0x01, kWriteWeek, 0x05};
+  Bytes block = Block();
+  for (int32_t i = 0; i < 32; ++i) block[static_cast<size_t>(96 + i)] = EncodeBcd(i + 101);
+  expected.insert(expected.end(), block.begin(), block.begin() + 224);
+  ASSERT_EQ(Sent(), 2u);
+  EXPECT_EQ(BodyOf(0), (Bytes{0x80, 0x01, kReadWeek, 0x05}));
+  EXPECT_EQ(BodyOf(1), expected);
+
+  // The cache now holds the block as written: no exchange to read it back.
+  ASSERT_EQ(Read(5, 3), kOk);
+  EXPECT_EQ(Sent(), 2u);
+  EXPECT_EQ(record_[1], 1);  // 101 went out as 0x01
+  ASSERT_EQ(Read(5, 4), kOk);
+  EXPECT_EQ(record_, DayOfBlock(4));
+}
+
+TEST_F(WeekTableTest, FailedWriteLeavesTheBlockAsRead) {
+  t_.Reply(1, kReadWeek, Block());
+  t_.Reply(1, kWriteWeek, {}, 1);
+  record_.fill(8);
+  record_[0] = 2;
+  EXPECT_EQ(TimeTable(t_.session(), 1, 5, record_.data(), 1), kRefused);
+  ASSERT_EQ(Read(5, 2), kOk);
+  EXPECT_EQ(Sent(), 2u);
+  EXPECT_EQ(record_, DayOfBlock(2));
+}
+
+TEST_F(WeekTableTest, TableNumbersOutOfRangeMeanTableZero) {
+  struct Case {
+    TableFn fn;
+    uint8_t read_code;
+    int32_t table;
+    uint8_t sent;
+  };
+  const Case cases[] = {
+      {TimeTable, kReadWeek, 15, 15},
+      {TimeTable, kReadWeek, 16, 0},
+      {TimeTable, kReadWeek, -1, 0},
+      {HolidayTimeTable, kCmdReadHolidayTimeTable, 7, 7},
+      {HolidayTimeTable, kCmdReadHolidayTimeTable, 8, 0},
+      {AlwaysOpenOfWeek, kCmdReadAlwaysOpen, 8, 0},
+      {AlwaysOpenOfWeek, kCmdReadAlwaysOpen, -1, 0},
+  };
+  for (const Case& c : cases) {
+    ScriptedSession t;
+    t.Reply(1, c.read_code, Block());
+    Record r{};
+    ASSERT_EQ(c.fn(t.session(), 1, c.table, r.data(), 0), kOk);
+    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, c.read_code, c.sent})) << c.table;
+  }
+}
+
+TEST_F(WeekTableTest, DayIndexIsClampedAndWrittenBack) {
+  t_.Reply(1, kReadWeek, Block());
+  ASSERT_EQ(Read(0, 9), kOk);
+  EXPECT_EQ(record_, DayOfBlock(6));
+  ASSERT_EQ(Read(0, -3), kOk);
+  EXPECT_EQ(record_, DayOfBlock(0));
+}
+
+TEST_F(WeekTableTest, WriteClampsTheDayItReplaces) {
+  t_.Reply(1, kReadWeek, Block());
+  t_.Reply(1, kWriteWeek);
+  record_.fill(0);
+  record_[0] = 40;
+  ASSERT_EQ(TimeTable(t_.session(), 1, 0, record_.data(), 1), kOk);
+  EXPECT_EQ(record_[0], 6);
+  const Bytes body = BodyOf(1);
+  EXPECT_EQ(body[4 + 32 * 5], Block()[32 * 5]);  // day 5 carried over
+  EXPECT_EQ(Bytes(body.begin() + 4 + 32 * 6, body.end()), Bytes(32, 0));
+}
+
+TEST_F(WeekTableTest, HolidayTimeTableAlwaysUsesDayZero) {
+  record_[0] = 4;
+  EXPECT_EQ(HolidayTimeTable(t_.session(), 1, 0, record_.data(), 2), kInvalidArgument);
+  EXPECT_EQ(record_[0], 0);
+  EXPECT_EQ(Sent(), 0u);
+
+  t_.Reply(1, kCmdReadHolidayTimeTable, Block());
+  ASSERT_EQ(Call(HolidayTimeTable, 1, 4), kOk);
+  EXPECT_EQ(record_, DayOfBlock(0));
+}
+
+TEST_F(WeekTableTest, BadModeSendsNothing) {
+  EXPECT_EQ(Call(TimeTable, 0, 0, 2), kInvalidArgument);
+  EXPECT_EQ(Call(AlwaysOpenOfWeek, 0, 0, -1), kInvalidArgument);
+  EXPECT_EQ(Sent(), 0u);
+}
+
+TEST_F(WeekTableTest, StoredTimesOutOfRangeReadAsZero) {
+  Bytes block(256, 0);
+  const uint8_t period[][4] = {
+      {0x23, 0x59, 0x24, 0x60},  // highest valid hour and minute, then one past each
+      {0x1A, 0x0F, 0x99, 0xFF},  // non-decimal nibbles count at face value
+  };
+  std::copy_n(period[0], 4, block.begin());
+  std::copy_n(period[1], 4, block.begin() + 4);
+  t_.Reply(1, kReadWeek, block);
+  ASSERT_EQ(Read(0, 0), kOk);
+  EXPECT_EQ((std::vector<int32_t>(record_.begin() + 1, record_.begin() + 9)),
+            (std::vector<int32_t>{23, 59, 0, 0, 20, 15, 0, 0}));
+}
+
+TEST_F(WeekTableTest, ShortReplyFailsAndTheNextCallReadsAgain) {
+  for (size_t length : {size_t{0}, size_t{223}}) {
+    ScriptedSession t;
+    t.Reply(1, kReadWeek, Bytes(length, 0x11));
+    Record r;
+    r.fill(55);
+    EXPECT_EQ(TimeTable(t.session(), 1, 2, r.data(), 0), kShortReply) << length;
+    EXPECT_EQ(r[1], 55);
+    EXPECT_TRUE(t.session().WeekTableCache().IsEmpty());
+
+    // In write mode a short read sends no write.
+    t.Reply(1, kReadWeek, Bytes(length, 0x11));
+    EXPECT_EQ(TimeTable(t.session(), 1, 2, r.data(), 1), kShortReply);
+    EXPECT_EQ(t.line().writes().size(), 2u);
+  }
+}
+
+TEST_F(WeekTableTest, FullBlockWithoutTheUnusedTailIsEnough) {
+  const Bytes block = Block();
+  t_.Reply(1, kReadWeek, Bytes(block.begin(), block.begin() + 224));
+  ASSERT_EQ(Read(1, 6), kOk);
+  EXPECT_EQ(record_, DayOfBlock(6));
+}
+
+}  // namespace
+}  // namespace zarvo
