@@ -20,12 +20,19 @@ struct DateTime {
 class ControllerClock {
  public:
   DateTime Now() const;
-  // Sets the clock; the controller keeps running from there.
-  void Set(const DateTime& now);
+  // The clock's time `seconds` ago.
+  DateTime SecondsAgo(int64_t seconds) const;
+  // Sets the clock; the controller keeps running from there. False (and the
+  // clock unchanged) when `now` names no real date and time.
+  bool Set(const DateTime& now);
 
  private:
   int64_t offset_seconds_ = 0;
 };
+
+// True when the fields name a real date and time of a year 2000 to 2099;
+// the weekday is not looked at, the clock works it out itself.
+bool IsValidDateTime(const DateTime& when);
 
 // The host's local time (the same source the library uses to set clocks).
 DateTime LocalNow();

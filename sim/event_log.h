@@ -1,8 +1,15 @@
 // A controller's event log: 16-byte stored records (BCD date and time, two
-// one-byte values, two 24-bit numbers) in the order they happened.
+// one-byte values, two 24-bit numbers) in the order they happened, with a
+// read position for record-by-record reading.
+//
+// Clearing only sets the records aside (as a controller that merely moves
+// its log pointer would); restoring puts them back in front of whatever was
+// logged since. The log holds at most kCapacity records; when it is full the
+// oldest record gives way to the newest.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,18 +32,50 @@ enum EventKind : uint8_t {
   kEventCardPresented = 8,
 };
 
-StoredEvent MakeStoredEvent(const DateTime& when, uint8_t value1, uint8_t value2,
-                            uint32_t number1, uint32_t number2);
+StoredEvent MakeStoredEvent(const DateTime& when, uint8_t value1, uint8_t value2, uint32_t number1,
+                            uint32_t number2);
 
 class EventLog {
  public:
-  void Append(const StoredEvent& event) { records_.push_back(event); }
+  static constexpr size_t kCapacity = 4096;
+  static constexpr size_t kBlockRecords = 192;
 
+  void Append(const StoredEvent& event);
+
+  // The records in the log now, oldest first.
   const std::vector<StoredEvent>& records() const { return records_; }
   std::vector<StoredEvent>& records() { return records_; }
 
+  // The record at the read position; an empty (all-zero) record once the
+  // position has passed the last record. A record logged later then
+  // becomes the current one.
+  StoredEvent Current() const;
+  // Advances the read position (it stops just past the last record) and
+  // returns the record there.
+  StoredEvent Next();
+  size_t position() const { return position_; }
+
+  // Block `block` of the log: kBlockRecords slots of 16 bytes, records
+  // block * kBlockRecords on, all-zero slots where the log has no record.
+  std::vector<uint8_t> Block(uint8_t block) const;
+
+  // Sets every record aside; the log reads as empty from its start.
+  void Clear();
+  // Brings back every record set aside, ahead of those logged since; the
+  // read position returns to the oldest record.
+  void Restore();
+  size_t set_aside() const { return cleared_.size(); }
+
  private:
+  void DropOldestBeyondCapacity();
+
   std::vector<StoredEvent> records_;
+  std::vector<StoredEvent> cleared_;
+  size_t position_ = 0;
 };
+
+// Logs a few plausible events of the last hours (cards presented at doors,
+// a door opened), so a freshly started controller has a history to read.
+void SeedHistory(EventLog& log, const ControllerClock& clock);
 
 }  // namespace zarvo::sim

@@ -1,26 +1,119 @@
 #include "commands/management.h"
 
+#include <cstring>
+#include <ctime>
+
 #include "commands/command_buffer.h"
 #include "commands/command_codes.h"
+#include "commands/encodings.h"
 #include "result_codes.h"
 
 namespace zarvo {
+namespace {
+
+// Every management command works in a buffer of this size.
+using ManagementBuffer = CommandBuffer<32>;
+
+constexpr size_t kVersionBytes = 32;
+constexpr int kDeviceValueCount = 6;
+
+struct BaudCode {
+  int32_t baud;
+  uint8_t code;
+};
+
+constexpr BaudCode kBaudCodes[] = {
+    {4800, 0}, {9600, 1}, {19200, 2}, {38400, 3}, {57600, 4},
+};
+
+// Sends `length` body bytes with the default silence limit.
+int32_t Send(Session& session, ManagementBuffer& body, int32_t& length) {
+  return session.Exchange(body.data(), body.capacity(), length, 0);
+}
+
+// Sends a command whose reply payload is not looked at.
+int32_t SendCommand(Session& session, ManagementBuffer& body, int32_t length) {
+  return Send(session, body, length);
+}
+
+}  // namespace
 
 int32_t SearchAR(Session& session, int32_t address) {
-  CommandBuffer<32> body(address, kCmdProbe);
+  ManagementBuffer body(address, kCmdProbe);
   int32_t length = 3;
   return session.Exchange(body.data(), body.capacity(), length, kProbeSilenceMs);
 }
 
+int32_t ChangeAR(Session& session, int32_t address, int32_t new_address) {
+  ManagementBuffer body(address, kCmdChangeAddress);
+  body[3] = static_cast<uint8_t>(new_address & 0xFF);
+  return SendCommand(session, body, 4);
+}
 
-// Not built yet.
-LocalTime HostLocalTime() { return LocalTime{2000, 1, 1, 0, 0, 0, 6}; }
-int32_t ChangeAR(Session&, int32_t, int32_t) { return kInvalidArgument; }
-int32_t Ver(Session&, int32_t, char*) { return kInvalidArgument; }
-int32_t Time(Session&, int32_t) { return kInvalidArgument; }
-int32_t SetClock(Session&, int32_t, const LocalTime&) { return kInvalidArgument; }
-int32_t ChangeBaud(Session&, int32_t, int32_t) { return kInvalidArgument; }
-int32_t Init(Session&, int32_t) { return kInvalidArgument; }
-int32_t DeviceInformation(Session&, int32_t, int32_t*) { return kInvalidArgument; }
+int32_t Ver(Session& session, int32_t address, char* version) {
+  ManagementBuffer body(address, kCmdReadVersion);
+  int32_t length = 3;
+  const int32_t result = Send(session, body, length);
+  if (result != kOk) return result;
+  // Copied as they came: the caller's bytes past the copied count stay.
+  const size_t count = length < 0 ? 0 : static_cast<size_t>(length);
+  std::memcpy(version, body.data(), count < kVersionBytes ? count : kVersionBytes);
+  return kOk;
+}
+
+LocalTime HostLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+#if defined(_WIN32)
+  localtime_s(&tm, &now);
+#else
+  localtime_r(&now, &tm);
+#endif
+  return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+                   tm.tm_min,         tm.tm_sec,     tm.tm_wday};
+}
+
+int32_t Time(Session& session, int32_t address) {
+  return SetClock(session, address, HostLocalTime());
+}
+
+int32_t SetClock(Session& session, int32_t address, const LocalTime& now) {
+  ManagementBuffer body(address, kCmdSetClock);
+  const int32_t fields[] = {now.year,   now.month,  now.day,    now.hour,
+                            now.minute, now.second, now.weekday};
+  size_t at = 3;
+  for (int32_t field : fields) body[at++] = EncodeBcd(field);
+  return SendCommand(session, body, 10);
+}
+
+int32_t ChangeBaud(Session& session, int32_t address, int32_t baud) {
+  for (const BaudCode& entry : kBaudCodes) {
+    if (entry.baud != baud) continue;
+    ManagementBuffer body(address, kCmdChangeBaud);
+    body[3] = entry.code;
+    return SendCommand(session, body, 4);
+  }
+  return kInvalidArgument;
+}
+
+int32_t Init(Session& session, int32_t address) {
+  ManagementBuffer body(address, kCmdInitialise);
+  WriteLittleEndian32(kConfirmationWord, &body[3]);
+  return SendCommand(session, body, 7);
+}
+
+int32_t DeviceInformation(Session& session, int32_t address, int32_t* values) {
+  ManagementBuffer body(address, kCmdDeviceInformation);
+  int32_t length = 3;
+  const int32_t result = Send(session, body, length);
+  if (result != kOk) return result;
+  // An empty payload leaves our own request in the buffer; it carries no
+  // device values, so it reads as all zeros.
+  if (length == 0) body.bytes.fill(0);
+  for (int i = 0; i < kDeviceValueCount; ++i) {
+    values[i] = int32_t{body[2 * i]} << 8 | body[2 * i + 1];
+  }
+  return kOk;
+}
 
 }  // namespace zarvo

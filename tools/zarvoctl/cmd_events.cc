@@ -1,7 +1,149 @@
+// Event log commands: read the whole log (as a table, CSV or JSON), read
+// record by record, clear and restore.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "tool.h"
+#include "zarvoac.h"
 
 namespace zarvoctl {
+namespace {
 
-void RegisterEventCommands(Registry&) {}
+constexpr int32_t kBlockRecords = 192;
+constexpr int32_t kBlockCount = 256;  // block numbers travel as one byte
+
+bool ParseAddress(const std::string& text, int32_t& address) {
+  return ParseInt(text, address) && address >= 0 && address <= 255;
+}
+
+std::string Field(const char (&text)[16]) { return std::string(text, strnlen(text, 16)); }
+
+Json EventJson(const EventRecord& e) {
+  Json json = Json::Object();
+  json.Set("date", Field(e.date)).Set("time", Field(e.time));
+  json.Set("value1", e.value1).Set("value2", e.value2);
+  json.Set("number1", Field(e.number1)).Set("number2", Field(e.number2));
+  return json;
+}
+
+std::string EventRow(const EventRecord& e) {
+  char row[96];
+  std::snprintf(row, sizeof row, "%-10s  %-8s  %6d  %6d  %-8s  %-8s", Field(e.date).c_str(),
+                Field(e.time).c_str(), e.value1, e.value2, Field(e.number1).c_str(),
+                Field(e.number2).c_str());
+  return row;
+}
+
+std::string CsvRow(const EventRecord& e) {
+  return Field(e.date) + "," + Field(e.time) + "," + std::to_string(e.value1) + "," +
+         std::to_string(e.value2) + "," + Field(e.number1) + "," + Field(e.number2) + "\n";
+}
+
+// Reads block after block until one comes back less than full.
+int32_t ReadWholeLog(Tool& tool, int32_t address, std::vector<EventRecord>& events) {
+  std::vector<EventRecord> block(kBlockRecords);
+  for (int32_t b = 0; b < kBlockCount; ++b) {
+    tool.Progress("reading events", b, kBlockCount);
+    const int32_t count = Zarvo_ReadRecordOfBlock(address, b, block.data());
+    if (count < 0) {
+      tool.EndProgress();
+      return count;
+    }
+    events.insert(events.end(), block.begin(), block.begin() + count);
+    if (count < kBlockRecords) break;
+  }
+  tool.EndProgress();
+  return ZARVO_OK;
+}
+
+void EmitLog(Tool& tool, int32_t address, const std::vector<EventRecord>& events, bool csv) {
+  Json list = Json::Array();
+  std::string text;
+  if (csv) {
+    text = "date,time,value1,value2,number1,number2\n";
+    for (const EventRecord& e : events) text += CsvRow(e);
+  } else {
+    text = "   #  date        time      value1  value2  number1   number2\n";
+    for (size_t i = 0; i < events.size(); ++i) {
+      char index[24];
+      std::snprintf(index, sizeof index, "%4zu", i + 1);
+      text += std::string(index) + "  " + EventRow(events[i]) + "\n";
+    }
+    text += std::to_string(events.size()) + " event(s) in the log of controller " +
+            std::to_string(address) + "\n";
+  }
+  for (const EventRecord& e : events) list.Push(EventJson(e));
+  Json json = Json::Object();
+  json.Set("address", address).Set("count", static_cast<int64_t>(events.size()));
+  json.Set("events", list);
+  tool.Emit(json, text);
+}
+
+// One record: the current one, or the next after advancing.
+int ReadOneRecord(Tool& tool, int32_t address, bool next) {
+  EventRecord record{};
+  const int32_t result = next ? Zarvo_MoveNext(address, &record) : Zarvo_ReadOne(address, &record);
+  if (result != ZARVO_OK) return tool.Fail("cannot read the event", result);
+  Json json = EventJson(record);
+  json.Set("address", address);
+  tool.Emit(json, EventRow(record));
+  return 0;
+}
+
+int Events(Tool& tool, const Args& args) {
+  const char* usage = "events ADDRESS [--csv | --one | --next]";
+  int32_t address = 0;
+  if (args.empty() || args.size() > 2 || !ParseAddress(args[0], address)) {
+    return tool.Usage(usage);
+  }
+  const std::string option = args.size() == 2 ? args[1] : "";
+  if (option == "--one" || option == "--next")
+    return ReadOneRecord(tool, address, option == "--next");
+  if (!option.empty() && option != "--csv") return tool.Usage(usage);
+  std::vector<EventRecord> events;
+  const int32_t result = ReadWholeLog(tool, address, events);
+  if (result != ZARVO_OK) return tool.Fail("cannot read the event log", result);
+  EmitLog(tool, address, events, option == "--csv");
+  return 0;
+}
+
+int Clear(Tool& tool, const Args& args) {
+  int32_t address = 0;
+  if (args.size() != 1 || !ParseAddress(args[0], address))
+    return tool.Usage("events clear ADDRESS");
+  if (!tool.Confirm("Clear the event log of controller " + std::to_string(address) + "?")) return 1;
+  const int32_t result = Zarvo_ClearRecord(address);
+  if (result != ZARVO_OK) return tool.Fail("cannot clear the event log", result);
+  Json json = Json::Object();
+  json.Set("address", address).Set("cleared", true);
+  tool.Emit(json, "event log of controller " + std::to_string(address) + " cleared");
+  return 0;
+}
+
+int Restore(Tool& tool, const Args& args) {
+  int32_t address = 0;
+  if (args.size() != 1 || !ParseAddress(args[0], address)) {
+    return tool.Usage("events restore ADDRESS");
+  }
+  const int32_t result = Zarvo_RestoreRecord(address);
+  if (result != ZARVO_OK) return tool.Fail("cannot restore the event log", result);
+  Json json = Json::Object();
+  json.Set("address", address).Set("restored", true);
+  tool.Emit(json, "event log of controller " + std::to_string(address) + " restored");
+  return 0;
+}
+
+}  // namespace
+
+void RegisterEventCommands(Registry& r) {
+  r.Add({"events", "ADDRESS [--csv | --one | --next]",
+         "read the whole event log, or the current (--one) or next (--next) record", Events});
+  r.Add({"events clear", "ADDRESS", "clear the event log (asks first unless --yes)", Clear});
+  r.Add({"events restore", "ADDRESS", "bring back the records a clear set aside", Restore});
+  r.AddDemoStep({"events", "1"});
+  r.AddDemoStep({"events", "1", "--one"});
+}
 
 }  // namespace zarvoctl

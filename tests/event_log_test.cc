@@ -1,0 +1,222 @@
+// Event log commands against a scripted line: converting stored records,
+// block reads with empty slots, single-record reads, clear and restore.
+#include "commands/event_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/command_codes.h"
+#include "commands/event_format.h"
+#include "result_codes.h"
+#include "scripted_session.h"
+
+namespace zarvo {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::ScriptedSession;
+
+const Bytes kSample = {0x07, 0x03, 0x05, 0x14, 0x07, 0x09, 0x01, 0x02,
+                       0x00, 0x01, 0xE2, 0x40, 0x00, 0x00, 0x00, 0x00};
+
+EventRecord Filled() {
+  EventRecord r;
+  std::memset(&r, '#', sizeof r);
+  r.value1 = r.value2 = -7;
+  return r;
+}
+
+// A stored record whose first byte (the year) is `year`.
+Bytes Stored(uint8_t year, uint8_t value1 = 0) {
+  Bytes r(16, 0);
+  r[0] = year;
+  r[1] = 0x01;
+  r[6] = value1;
+  return r;
+}
+
+void ExpectRecord(const EventRecord& r, const char* number1, const char* number2, const char* date,
+                  const char* time, int32_t value1, int32_t value2) {
+  EXPECT_STREQ(r.number1, number1);
+  EXPECT_STREQ(r.number2, number2);
+  EXPECT_STREQ(r.date, date);
+  EXPECT_STREQ(r.time, time);
+  EXPECT_EQ(r.value1, value1);
+  EXPECT_EQ(r.value2, value2);
+}
+
+bool Untouched(const EventRecord& r) {
+  const EventRecord filled = Filled();
+  return std::memcmp(&r, &filled, sizeof r) == 0;
+}
+
+TEST(EventFormatTest, ConvertsTheWorkedExample) {
+  EventRecord r = Filled();
+  FormatEvent(kSample.data(), r);
+  ExpectRecord(r, "00123456", "00000000", "2007-03-05", "14:07:09", 1, 2);
+  EXPECT_EQ(r.date[11], '#');  // the caller's characters after the terminator stay
+  EXPECT_EQ(r.number1[9], '#');
+}
+
+TEST(EventFormatTest, SeparatorBytesPlayNoPart) {
+  Bytes marked = kSample;
+  marked[8] = 0xFF;
+  marked[12] = 0xFF;
+  EventRecord plain = Filled(), with_marks = Filled();
+  FormatEvent(kSample.data(), plain);
+  FormatEvent(marked.data(), with_marks);
+  EXPECT_EQ(std::memcmp(&plain, &with_marks, sizeof plain), 0);
+}
+
+TEST(EventFormatTest, BytesAreUnsignedAndNonBcdShowsAsHex) {
+  const Bytes stored = {0x1A, 0xFF, 0x00, 0x9F, 0x00, 0xA0, 0xFF, 0x80,
+                        0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01};
+  EventRecord r = Filled();
+  FormatEvent(stored.data(), r);
+  ExpectRecord(r, "16777215", "00000001", "201A-FF-00", "9F:00:A0", 255, 128);
+}
+
+TEST(EventFormatTest, AllZeroRecordConvertsLikeAnyOther) {
+  const Bytes zero(16, 0);
+  EventRecord r = Filled();
+  FormatEvent(zero.data(), r);
+  ExpectRecord(r, "00000000", "00000000", "2000-00-00", "00:00:00", 0, 0);
+}
+
+class EventLogTest : public ::testing::Test {
+ protected:
+  // Reads block `block` into records_ after the reply with `payload`.
+  int32_t ReadBlock(const Bytes& payload, int32_t block = 0) {
+    t_.Reply(1, kCmdReadEventBlock, payload);
+    for (EventRecord& r : records_) r = Filled();
+    return ReadRecordOfBlock(t_.session(), 1, block, records_.data());
+  }
+
+  ScriptedSession t_;
+  std::vector<EventRecord> records_ = std::vector<EventRecord>(200);
+};
+
+TEST_F(EventLogTest, BlockRequestCarriesTheFlagAndTheLowByteOfTheBlock) {
+  ReadBlock({}, 0x107);
+  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, 0x09, 0x80, 0x07}));
+}
+
+TEST_F(EventLogTest, EmptySlotsAreSkippedAndTheRestPacked) {
+  Bytes payload = kSample;
+  Bytes empty_slot(16, 0x33);  // only bytes 0 to 3 decide
+  std::fill(empty_slot.begin(), empty_slot.begin() + 4, 0);
+  payload.insert(payload.end(), empty_slot.begin(), empty_slot.end());
+  const Bytes third = Stored(0x08, 9);
+  payload.insert(payload.end(), third.begin(), third.end());
+
+  EXPECT_EQ(ReadBlock(payload), 2);
+  ExpectRecord(records_[0], "00123456", "00000000", "2007-03-05", "14:07:09", 1, 2);
+  EXPECT_STREQ(records_[1].date, "2008-01-00");
+  EXPECT_EQ(records_[1].value1, 9);
+  EXPECT_TRUE(Untouched(records_[2]));
+}
+
+TEST_F(EventLogTest, RecordWithOnlyAnHourIsNotAnEmptySlot) {
+  Bytes payload(16, 0);
+  payload[3] = 0x01;
+  EXPECT_EQ(ReadBlock(payload), 1);
+}
+
+TEST_F(EventLogTest, TrailingBytesOfAPartialRecordAreIgnored) {
+  Bytes payload = Stored(0x01);
+  const Bytes second = Stored(0x02);
+  payload.insert(payload.end(), second.begin(), second.end());
+  payload.insert(payload.end(), 8, 0x55);
+  EXPECT_EQ(ReadBlock(payload), 2);
+  EXPECT_TRUE(Untouched(records_[2]));
+}
+
+TEST_F(EventLogTest, AtMost192RecordsPerBlock) {
+  Bytes payload;
+  for (int i = 0; i < 250; ++i) {
+    const Bytes r = Stored(static_cast<uint8_t>(i % 99 + 1));
+    payload.insert(payload.end(), r.begin(), r.end());
+  }
+  payload.resize(4000);
+  EXPECT_EQ(ReadBlock(payload), 192);
+  EXPECT_TRUE(Untouched(records_[192]));
+}
+
+TEST_F(EventLogTest, EmptyPayloadGivesNoRecords) {
+  EXPECT_EQ(ReadBlock({}), 0);
+  EXPECT_TRUE(Untouched(records_[0]));
+}
+
+TEST_F(EventLogTest, FailedBlockReadLeavesTheRecords) {
+  t_.Reply(1, kCmdReadEventBlock, kSample, 4);
+  records_[0] = Filled();
+  EXPECT_EQ(ReadRecordOfBlock(t_.session(), 1, 0, records_.data()), kRefused);
+  EXPECT_EQ(ReadRecordOfBlock(t_.session(), 1, 0, records_.data()), kNoReply);
+  EXPECT_TRUE(Untouched(records_[0]));
+}
+
+struct SingleRead {
+  const char* name;
+  uint8_t code;
+  int32_t (*read)(Session&, int32_t, EventRecord&);
+};
+
+const SingleRead kSingleReads[] = {{"read one", kCmdReadEvent, ReadOne},
+                                   {"move next", kCmdNextEvent, MoveNext}};
+
+TEST_F(EventLogTest, SingleReadsSendTheirCodeAndConvertTheRecord) {
+  for (const SingleRead& s : kSingleReads) {
+    ScriptedSession t;
+    t.Reply(1, s.code, kSample);
+    EventRecord r = Filled();
+    EXPECT_EQ(s.read(t.session(), 0x101, r), kOk) << s.name;
+    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, s.code})) << s.name;
+    ExpectRecord(r, "00123456", "00000000", "2007-03-05", "14:07:09", 1, 2);
+  }
+}
+
+TEST_F(EventLogTest, SingleReadsNeedTheirOwnCodeEchoed) {
+  t_.Reply(1, kCmdReadEvent, kSample);
+  EventRecord r = Filled();
+  EXPECT_EQ(MoveNext(t_.session(), 1, r), kMismatch);
+  EXPECT_TRUE(Untouched(r));
+}
+
+TEST_F(EventLogTest, EmptySingleReplyReadsAsAnAllZeroRecordNotAsTheRequest) {
+  for (const SingleRead& s : kSingleReads) {
+    ScriptedSession t;
+    t.Reply(1, s.code);
+    EventRecord r = Filled();
+    EXPECT_EQ(s.read(t.session(), 1, r), kOk) << s.name;
+    ExpectRecord(r, "00000000", "00000000", "2000-00-00", "00:00:00", 0, 0);
+  }
+}
+
+TEST_F(EventLogTest, ShortSingleReplyReadsMissingBytesAsZero) {
+  t_.Reply(1, kCmdReadEvent, {0x07, 0x03, 0x05});
+  EventRecord r = Filled();
+  EXPECT_EQ(ReadOne(t_.session(), 1, r), kOk);
+  ExpectRecord(r, "00000000", "00000000", "2007-03-05", "00:00:00", 0, 0);
+}
+
+TEST_F(EventLogTest, FailedSingleReadLeavesTheRecord) {
+  t_.Reply(1, kCmdNextEvent, kSample, 1);
+  EventRecord r = Filled();
+  EXPECT_EQ(MoveNext(t_.session(), 1, r), kRefused);
+  EXPECT_TRUE(Untouched(r));
+}
+
+TEST_F(EventLogTest, ClearCarriesTheConfirmationWordRestoreNothing) {
+  t_.Reply(2, kCmdClearEvents);
+  EXPECT_EQ(ClearRecord(t_.session(), 2), kOk);
+  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x02, 0x0F, 0x3C, 0xC3, 0x94, 0x6B}));
+  t_.Reply(2, kCmdRestoreEvents, {}, 3);
+  EXPECT_EQ(RestoreRecord(t_.session(), 2), kRefused);
+  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x02, 0x10}));
+}
+
+}  // namespace
+}  // namespace zarvo
