@@ -21,7 +21,7 @@
 
 #if defined(_WIN32)
 #if defined(ZARVO_BUILDING_LIBRARY)
-#define ZARVO_API __declspec(dllexport)
+#define ZARVO_API /* exported by name through the module definition file */
 #else
 #define ZARVO_API __declspec(dllimport)
 #endif

@@ -1,0 +1,75 @@
+#include "serial/win32_serial_port.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "result_codes.h"
+
+namespace zarvo {
+
+std::unique_ptr<SerialPort> MakePlatformSerialPort() {
+  return std::make_unique<Win32SerialPort>();
+}
+
+void BuildDefinition(const char* name, int32_t baud, char* out, size_t size) {
+  char prefix[6] = {};
+  for (size_t i = 0; i < 5 && name[i] != '\0'; ++i) prefix[i] = name[i];
+  std::snprintf(out, size, "%s: baud=%ld parity=N data=8 stop=1", prefix, static_cast<long>(baud));
+}
+
+int32_t Win32SerialPort::Open(const char* name, int32_t baud) {
+  Close();
+  handle_ = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE) return kCannotOpen;
+  if (!SetupComm(handle_, 512, 512)) return kQueueSizes;
+  PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+
+  timeouts_ = COMMTIMEOUTS{};
+  timeouts_.ReadTotalTimeoutMultiplier = 6;
+  BuildDefinition(name, baud, definition_, sizeof definition_);
+  settings_ = DCB{};
+  settings_.DCBlength = sizeof settings_;
+  if (!BuildCommDCBA(definition_, &settings_)) return kLineDefinition;
+  settings_.fDtrControl = DTR_CONTROL_ENABLE;
+  if (!SetCommState(handle_, &settings_)) return kPortSettings;
+  if (!SetCommTimeouts(handle_, &timeouts_)) return kPortTimeouts;
+  read_wait_ms_ = UINT32_MAX;
+  return kOk;
+}
+
+void Win32SerialPort::Close() {
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+int32_t Win32SerialPort::Write(const uint8_t* bytes, size_t count) {
+  DWORD written = 0;
+  if (!WriteFile(handle_, bytes, static_cast<DWORD>(count), &written, nullptr)) return 0;
+  return static_cast<int32_t>(written);
+}
+
+// With the interval and multiplier at MAXDWORD and a constant between 0 and
+// MAXDWORD, a read returns at once with what has arrived, or as soon as one
+// byte arrives, or after the constant: a blocking wait with a deadline.
+bool Win32SerialPort::SetReadWait(uint32_t wait_ms) {
+  if (wait_ms == read_wait_ms_) return true;
+  COMMTIMEOUTS wait{};
+  wait.ReadIntervalTimeout = MAXDWORD;
+  wait.ReadTotalTimeoutMultiplier = wait_ms == 0 ? 0 : MAXDWORD;
+  wait.ReadTotalTimeoutConstant = wait_ms;
+  if (!SetCommTimeouts(handle_, &wait)) return false;
+  read_wait_ms_ = wait_ms;
+  return true;
+}
+
+int32_t Win32SerialPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  if (!SetReadWait(wait_ms)) return kDeviceGone;
+  DWORD got = 0;
+  if (!ReadFile(handle_, dest, static_cast<DWORD>(capacity), &got, nullptr)) return kDeviceGone;
+  return static_cast<int32_t>(got);
+}
+
+void Win32SerialPort::DiscardInput() { PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR); }
+
+}  // namespace zarvo
