@@ -30,9 +30,13 @@ class DoorStore {
  public:
   static constexpr size_t kDoorCount = 4;
 
-  // A fresh controller has an alarm pending on door 0 (a forced door from
-  // before the host connected), so clearing it has something to do.
-  DoorStore() { doors_[0].alarm_raised = true; }
+  // A fresh controller lets every door open on bit 0 of its access mode and
+  // has an alarm pending on door 0 (a forced door from before the host
+  // connected), so clearing it has something to do.
+  DoorStore() {
+    for (DoorState& door : doors_) door.access[0] = 0x01;
+    doors_[0].alarm_raised = true;
+  }
 
   // The door numbered `door`, or nullptr when there is no such door.
   DoorState* Find(uint8_t door) { return door < kDoorCount ? &doors_[door] : nullptr; }
