@@ -1,0 +1,181 @@
+// The event log through the exported functions against the virtual
+// controller: block reads, the read position, clear and restore.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/command_codes.h"
+#include "commands/event_format.h"
+#include "handlers.h"
+#include "sim_fixture.h"
+
+namespace zarvo {
+namespace {
+
+using testing::SimTest;
+
+// The record the library makes of a stored one.
+EventRecord Converted(const sim::StoredEvent& stored) {
+  EventRecord r{};
+  FormatEvent(stored.data(), r);
+  return r;
+}
+
+bool Same(const EventRecord& a, const EventRecord& b) {
+  return std::strcmp(a.number1, b.number1) == 0 && std::strcmp(a.number2, b.number2) == 0 &&
+         std::strcmp(a.date, b.date) == 0 && std::strcmp(a.time, b.time) == 0 &&
+         a.value1 == b.value1 && a.value2 == b.value2;
+}
+
+sim::StoredEvent Numbered(uint32_t n) {
+  return sim::MakeStoredEvent(sim::DateTime{2020, 1, 2, 3, 4, 5, 4}, sim::kEventCardPresented, 0, n,
+                              0);
+}
+
+class EventLogE2eTest : public SimTest {
+ protected:
+  std::vector<sim::StoredEvent> Log(uint8_t address = 1) {
+    std::vector<sim::StoredEvent> log;
+    bus_.WithController(address, [&](sim::ControllerState& s) { log = s.events.records(); });
+    return log;
+  }
+  // Replaces the log of controller 1 with records numbered 1 to `count`.
+  void FillLog(uint32_t count) {
+    bus_.WithController(1, [&](sim::ControllerState& s) {
+      s.events = sim::EventLog{};
+      for (uint32_t n = 1; n <= count; ++n) s.events.Append(Numbered(n));
+    });
+  }
+  void Append(uint32_t n) {
+    bus_.WithController(1, [&](sim::ControllerState& s) { s.events.Append(Numbered(n)); });
+  }
+
+  std::vector<EventRecord> records_ = std::vector<EventRecord>(192);
+};
+
+TEST_F(EventLogE2eTest, StartsWithAHistoryReadableAsOneBlock) {
+  const std::vector<sim::StoredEvent> log = Log();
+  ASSERT_FALSE(log.empty());
+  ASSERT_EQ(Zarvo_ReadRecordOfBlock(1, 0, records_.data()), static_cast<int32_t>(log.size()));
+  for (size_t i = 0; i < log.size(); ++i) EXPECT_TRUE(Same(records_[i], Converted(log[i]))) << i;
+}
+
+TEST_F(EventLogE2eTest, BlocksHold192RecordsAndEndWithAShortOne) {
+  FillLog(200);
+  EXPECT_EQ(Zarvo_ReadRecordOfBlock(1, 0, records_.data()), 192);
+  EXPECT_STREQ(records_[0].number1, "00000001");
+  EXPECT_STREQ(records_[191].number1, "00000192");
+  EXPECT_EQ(Zarvo_ReadRecordOfBlock(1, 1, records_.data()), 8);
+  EXPECT_STREQ(records_[7].number1, "00000200");
+  EXPECT_EQ(Zarvo_ReadRecordOfBlock(1, 2, records_.data()), 0);
+  EXPECT_EQ(Zarvo_ReadRecordOfBlock(1, 255, records_.data()), 0);
+}
+
+TEST_F(EventLogE2eTest, ReadOneAndMoveNextWalkTheLogToItsEnd) {
+  FillLog(2);
+  EventRecord r{};
+  EXPECT_EQ(Zarvo_ReadOne(1, &r), ZARVO_OK);
+  EXPECT_STREQ(r.number1, "00000001");
+  EXPECT_EQ(Zarvo_ReadOne(1, &r), ZARVO_OK);  // reading does not move on
+  EXPECT_STREQ(r.number1, "00000001");
+  EXPECT_EQ(Zarvo_MoveNext(1, &r), ZARVO_OK);
+  EXPECT_STREQ(r.number1, "00000002");
+
+  // Past the last record the controller answers with an empty record...
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(Zarvo_MoveNext(1, &r), ZARVO_OK);
+    EXPECT_STREQ(r.date, "2000-00-00");
+  }
+  // ...until something new is logged, which becomes the current record.
+  Append(3);
+  EXPECT_EQ(Zarvo_ReadOne(1, &r), ZARVO_OK);
+  EXPECT_STREQ(r.number1, "00000003");
+}
+
+TEST_F(EventLogE2eTest, ClearEmptiesTheLogAndRestoreBringsItBack) {
+  FillLog(3);
+  EXPECT_EQ(Zarvo_ClearRecord(1), ZARVO_OK);
+  EXPECT_TRUE(Log().empty());
+  EXPECT_EQ(Zarvo_ReadRecordOfBlock(1, 0, records_.data()), 0);
+  EventRecord r{};
+  EXPECT_EQ(Zarvo_ReadOne(1, &r), ZARVO_OK);
+  EXPECT_STREQ(r.date, "2000-00-00");
+
+  Append(4);  // logged after the clear, kept behind the restored records
+  EXPECT_EQ(Zarvo_RestoreRecord(1), ZARVO_OK);
+  ASSERT_EQ(Zarvo_ReadRecordOfBlock(1, 0, records_.data()), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(records_[i].number1, "0000000" + std::to_string(i + 1));
+  EXPECT_EQ(Zarvo_ReadOne(1, &r), ZARVO_OK);
+  EXPECT_STREQ(r.number1, "00000001");
+}
+
+TEST_F(EventLogE2eTest, ClearOnlyTouchesTheAddressedController) {
+  const size_t other = Log(2).size();
+  EXPECT_EQ(Zarvo_ClearRecord(1), ZARVO_OK);
+  EXPECT_EQ(Log(2).size(), other);
+}
+
+TEST_F(EventLogE2eTest, NullPointersAreRefusedBeforeAnythingIsSent) {
+  const uint64_t before = Requests();
+  EXPECT_EQ(Zarvo_ReadRecordOfBlock(1, 0, nullptr), ZARVO_E_INVALID_ARG);
+  EXPECT_EQ(Zarvo_ReadOne(1, nullptr), ZARVO_E_INVALID_ARG);
+  EXPECT_EQ(Zarvo_MoveNext(1, nullptr), ZARVO_E_INVALID_ARG);
+  EXPECT_EQ(Requests(), before);
+}
+
+TEST_F(EventLogE2eTest, RestoreMaxRecordSendsNothingEvenWithoutAPort) {
+  const uint64_t before = Requests();
+  EXPECT_EQ(Zarvo_RestoreMaxRecord(7), ZARVO_OK);
+  Zarvo_CloseCom();
+  EXPECT_EQ(Zarvo_RestoreMaxRecord(0), ZARVO_OK);
+  EXPECT_EQ(Requests(), before);
+}
+
+// The log itself, and requests the library never sends.
+TEST(VirtualEventLogTest, FullLogDropsItsOldestRecord) {
+  sim::EventLog log;
+  for (uint32_t n = 1; n <= sim::EventLog::kCapacity + 5; ++n) log.Append(Numbered(n));
+  ASSERT_EQ(log.records().size(), sim::EventLog::kCapacity);
+  EXPECT_EQ(log.records().front(), Numbered(6));
+  EXPECT_EQ(log.records().back(), Numbered(sim::EventLog::kCapacity + 5));
+}
+
+TEST(VirtualEventLogTest, ReadPositionStaysOnItsRecordWhenTheOldestIsDropped) {
+  sim::EventLog log;
+  for (uint32_t n = 1; n <= sim::EventLog::kCapacity; ++n) log.Append(Numbered(n));
+  for (int i = 0; i < 10; ++i) log.Next();
+  EXPECT_EQ(log.Current(), Numbered(11));
+  log.Append(Numbered(0));
+  EXPECT_EQ(log.Current(), Numbered(11));
+}
+
+TEST(VirtualEventLogTest, ClearWithoutTheConfirmationWordIsRefused) {
+  sim::ControllerState state(1);
+  const size_t seeded = state.events.records().size();
+  sim::Request request;
+  request.command = kCmdClearEvents;
+  for (const auto& body : {std::vector<uint8_t>{0x80, 0x01, 0x0F},
+                           std::vector<uint8_t>{0x80, 0x01, 0x0F, 0x3C, 0xC3, 0x94, 0x6A}}) {
+    request.body = body;
+    sim::Reply reply;
+    sim::Handlers()[kCmdClearEvents](state, request, reply);
+    EXPECT_NE(reply.status, 0);
+  }
+  EXPECT_EQ(state.events.records().size(), seeded);
+}
+
+TEST(VirtualEventLogTest, BlockRequestWithoutItsFlagIsRefused) {
+  sim::ControllerState state(1);
+  sim::Request request;
+  request.command = kCmdReadEventBlock;
+  request.body = {0x80, 0x01, 0x09, 0x00, 0x00};
+  sim::Reply reply;
+  sim::Handlers()[kCmdReadEventBlock](state, request, reply);
+  EXPECT_NE(reply.status, 0);
+  EXPECT_TRUE(reply.payload.empty());
+}
+
+}  // namespace
+}  // namespace zarvo
