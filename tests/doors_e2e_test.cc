@@ -45,12 +45,6 @@ TEST_F(DoorsEndToEnd, MissingPointersAreRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Requests(), 0u);
 }
 
-TEST_F(DoorsEndToEnd, InvalidDoorNeverReachesTheLine) {
-  EXPECT_EQ(Zarvo_RemoteOpenDoor(1, 256, 0), ZARVO_E_INVALID_ARG);
-  EXPECT_EQ(Zarvo_RelationTimeTable(1, 0, 16, 1), ZARVO_E_INVALID_ARG);
-  EXPECT_EQ(Requests(), 0u);
-}
-
 TEST_F(DoorsEndToEnd, PasswordAndDuressCodeAreStored) {
   char password[] = "1234abcd";
   EXPECT_EQ(Zarvo_PassWordOpenDoor(2, 3, password), ZARVO_OK);

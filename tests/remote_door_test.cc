@@ -53,11 +53,5 @@ TEST(RemoteDoor, ExchangeResultsPassThrough) {
   EXPECT_EQ(t.line().waited_ms() - waited_before, 500u);
 }
 
-TEST(RemoteDoor, AddressZeroAcceptsAnyController) {
-  ScriptedSession t;
-  t.Reply(9, kCmdClearAlarm);
-  EXPECT_EQ(RemoteClearWarn(t.session(), 0, 2), kOk);
-}
-
 }  // namespace
 }  // namespace zarvo
