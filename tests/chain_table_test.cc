@@ -84,14 +84,6 @@ TEST_F(ChainTableTest, WriteSendsTheCallersGroupAloneWithEntriesMasked) {
   }
 }
 
-TEST_F(ChainTableTest, FailedWriteHasAlreadyMaskedTheEntries) {
-  t_.Reply(1, kRead, kTable);
-  t_.Reply(1, kWrite, {}, 4);
-  group_ = {65, 2, 3, 4, 5};
-  EXPECT_EQ(Call(0, 1), kRefused);
-  EXPECT_EQ(group_[0], 1);
-}
-
 TEST_F(ChainTableTest, BadGroupOrModeSendsNothing) {
   const std::pair<int32_t, int32_t> cases[] = {{2, 0}, {-1, 1}, {2, 5}, {0, 2}, {1, -1}};
   for (auto [group, mode] : cases) {
@@ -125,15 +117,6 @@ TEST_F(ChainTableTest, ShortReplyFailsWithoutTouchingCacheOrRecord) {
     EXPECT_EQ(t_.session().ChainCache().data, before.data);
   }
   EXPECT_EQ(Sent(), 7u);  // reads only
-}
-
-TEST_F(ChainTableTest, LongReplyKeepsItsFirstSixteenBytes) {
-  Bytes reply = kTable;
-  reply.resize(40, 0xEE);
-  t_.Reply(1, kRead, reply);
-  ASSERT_EQ(Call(1, 0), kOk);
-  EXPECT_EQ(group_, (Group{31, 32, 255, 0, 300}));
-  EXPECT_EQ(t_.session().ChainCache().data[15], 0xEE);
 }
 
 }  // namespace

@@ -61,14 +61,6 @@ TEST_F(HolidayTableTest, AllEntriesOfOneControllerCostOneRead) {
   EXPECT_EQ(BodyOf(0), (Bytes{0x80, 0x01, kRead}));
 }
 
-TEST_F(HolidayTableTest, EachChangeOfControllerCostsARead) {
-  for (int32_t address : {1, 2, 1}) {
-    t_.Reply(static_cast<uint8_t>(address), kRead, List());
-    ASSERT_EQ(Call(0, 0, address), kOk);
-  }
-  EXPECT_EQ(Sent(), 3u);
-}
-
 TEST_F(HolidayTableTest, IndexIsClamped) {
   t_.Reply(1, kRead, List());
   const std::pair<int32_t, int32_t> cases[] = {{-5, 0}, {0, 0}, {127, 127}, {128, 127}, {200, 127}};
@@ -117,17 +109,6 @@ TEST_F(HolidayTableTest, WriteSendsTheWholeListWithOneEntryReplaced) {
   EXPECT_EQ(Sent(), 2u);
 }
 
-TEST_F(HolidayTableTest, ValuesAreSentUncheckedButReadBackAsFirstOfJanuary) {
-  t_.Reply(1, kRead, List());
-  t_.Reply(1, kWrite);
-  date_ = {13, 45};
-  ASSERT_EQ(Call(0, 1), kOk);
-  EXPECT_EQ(BodyOf(1)[3], 0x13);
-  EXPECT_EQ(BodyOf(1)[4], 0x45);
-  ASSERT_EQ(Call(0), kOk);
-  EXPECT_EQ(date_, (Date{1, 1}));
-}
-
 TEST_F(HolidayTableTest, WriteWaitsOneSecondOfSilenceForItsReply) {
   t_.Reply(1, kRead, List());
   ASSERT_EQ(Call(0), kOk);
@@ -138,11 +119,6 @@ TEST_F(HolidayTableTest, WriteWaitsOneSecondOfSilenceForItsReply) {
   t_.line().Arrive(1000, testing::ScriptedLine::Reply(1, kWrite, 0, {}));
   EXPECT_EQ(Call(0, 1), kNoReply);
   EXPECT_EQ(t_.line().waited_ms() - before, 999u + 1000u);
-}
-
-TEST_F(HolidayTableTest, ReadWaitsOnlyTheDefaultSilence) {
-  EXPECT_EQ(Call(0), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms(), 500u);
 }
 
 TEST_F(HolidayTableTest, FailuresAndTheCache) {
@@ -162,14 +138,6 @@ TEST_F(HolidayTableTest, FailuresAndTheCache) {
   ASSERT_EQ(Call(3), kOk);
   EXPECT_EQ(date_, EntryOfList(3));
   EXPECT_EQ(Sent(), 4u);
-}
-
-TEST_F(HolidayTableTest, BadModeSendsNothingAndLeavesTheRecord) {
-  date_ = {3, 4};
-  EXPECT_EQ(Call(0, 2), kInvalidArgument);
-  EXPECT_EQ(Call(0, -1), kInvalidArgument);
-  EXPECT_EQ(date_, (Date{3, 4}));
-  EXPECT_EQ(Sent(), 0u);
 }
 
 TEST_F(HolidayTableTest, ShortReplyFailsAndIsNeverWrittenBack) {

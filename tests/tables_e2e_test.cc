@@ -145,14 +145,6 @@ TEST_F(TablesTest, ChainWriteChangesOnlyTheGroupItCarries) {
   EXPECT_EQ(Requests(), 4u);  // read and write, then a read for each group
 }
 
-TEST_F(TablesTest, ChainWriteOfAllZerosIsRefused) {
-  Group zeros{};
-  EXPECT_EQ(Zarvo_ChianTable(1, zeros.data(), 0, 1), ZARVO_E_REFUSED);
-  Group first{};
-  ASSERT_EQ(Zarvo_ChianTable(1, first.data(), 0, 0), ZARVO_OK);
-  EXPECT_EQ(first, (Group{1, 2, 0, 0, 30}));
-}
-
 TEST_F(TablesTest, MissingRecordIsRejectedWithoutAnExchange) {
   EXPECT_EQ(Zarvo_TimeTable(1, 0, nullptr, 0), ZARVO_E_INVALID_ARG);
   EXPECT_EQ(Zarvo_HolidayTimeTable(1, 0, nullptr, 1), ZARVO_E_INVALID_ARG);
@@ -243,11 +235,6 @@ TEST_F(TableHandlersTest, MalformedWritesAreRefusedAndChangeNothing) {
   ASSERT_EQ(Status(Body(kCmdReadTimeTable, {0})), 0);
   EXPECT_EQ(payload_[1], 0x00);  // factory 08:00 still there
   EXPECT_EQ(payload_[0], 0x08);
-}
-
-TEST_F(TableHandlersTest, ChainWriteCarryingBothGroupsStoresBoth) {
-  ASSERT_EQ(Status(Body(kCmdWriteChain, {1, 1, 1, 1, 0, 1, 2, 2, 2, 2, 0, 2})), 0);
-  EXPECT_EQ(state_.tables.chain, (std::array<uint8_t, 12>{1, 1, 1, 1, 0, 1, 2, 2, 2, 2, 0, 2}));
 }
 
 }  // namespace

@@ -120,12 +120,6 @@ TEST_F(WeekTableTest, FailedReadEmptiesTheCacheAndLeavesTheRecordAlone) {
   EXPECT_EQ(Sent(), 3u);
 }
 
-TEST_F(WeekTableTest, FailedReadInWriteModeSendsNoWrite) {
-  t_.Reply(1, kReadWeek, {}, 3);
-  EXPECT_EQ(Call(TimeTable, 2, 1, 1), kRefused);
-  EXPECT_EQ(Sent(), 1u);
-}
-
 TEST_F(WeekTableTest, WriteSendsTheWholeBlockWithOneDayReplaced) {
   t_.Reply(1, kReadWeek, Block());
   t_.Reply(1, kWriteWeek);
@@ -195,18 +189,6 @@ TEST_F(WeekTableTest, DayIndexIsClampedAndWrittenBack) {
   EXPECT_EQ(record_, DayOfBlock(0));
 }
 
-TEST_F(WeekTableTest, WriteClampsTheDayItReplaces) {
-  t_.Reply(1, kReadWeek, Block());
-  t_.Reply(1, kWriteWeek);
-  record_.fill(0);
-  record_[0] = 40;
-  ASSERT_EQ(TimeTable(t_.session(), 1, 0, record_.data(), 1), kOk);
-  EXPECT_EQ(record_[0], 6);
-  const Bytes body = BodyOf(1);
-  EXPECT_EQ(body[4 + 32 * 5], Block()[32 * 5]);  // day 5 carried over
-  EXPECT_EQ(Bytes(body.begin() + 4 + 32 * 6, body.end()), Bytes(32, 0));
-}
-
 TEST_F(WeekTableTest, HolidayTimeTableAlwaysUsesDayZero) {
   record_[0] = 4;
   EXPECT_EQ(HolidayTimeTable(t_.session(), 1, 0, record_.data(), 2), kInvalidArgument);
@@ -253,13 +235,6 @@ TEST_F(WeekTableTest, ShortReplyFailsAndTheNextCallReadsAgain) {
     EXPECT_EQ(TimeTable(t.session(), 1, 2, r.data(), 1), kShortReply);
     EXPECT_EQ(t.line().writes().size(), 2u);
   }
-}
-
-TEST_F(WeekTableTest, FullBlockWithoutTheUnusedTailIsEnough) {
-  const Bytes block = Block();
-  t_.Reply(1, kReadWeek, Bytes(block.begin(), block.begin() + 224));
-  ASSERT_EQ(Read(1, 6), kOk);
-  EXPECT_EQ(record_, DayOfBlock(6));
 }
 
 }  // namespace
