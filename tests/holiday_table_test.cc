@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "commands/command_codes.h"
-#include "request_parser.h"
 #include "result_codes.h"
 #include "scripted_session.h"
 
@@ -41,11 +40,6 @@ class HolidayTableTest : public ::testing::Test {
     return HolidayTable(t_.session(), address, index, date_.data(), mode);
   }
   size_t Sent() { return t_.line().writes().size(); }
-  Bytes BodyOf(size_t i) {
-    Bytes body;
-    sim::DecodeRequestFrame(t_.line().writes()[i].data(), t_.line().writes()[i].size(), body);
-    return body;
-  }
 
   ScriptedSession t_;
   Date date_{};
@@ -58,7 +52,7 @@ TEST_F(HolidayTableTest, AllEntriesOfOneControllerCostOneRead) {
     ASSERT_EQ(date_, EntryOfList(i)) << "entry " << i;
   }
   EXPECT_EQ(Sent(), 1u);
-  EXPECT_EQ(BodyOf(0), (Bytes{0x80, 0x01, kRead}));
+  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, kRead}));
 }
 
 TEST_F(HolidayTableTest, IndexIsClamped) {
@@ -102,7 +96,7 @@ TEST_F(HolidayTableTest, WriteSendsTheWholeListWithOneEntryReplaced) {
   list[11] = 0x24;
   expected.insert(expected.end(), list.begin(), list.end());
   ASSERT_EQ(Sent(), 2u);
-  EXPECT_EQ(BodyOf(1), expected);
+  EXPECT_EQ(t_.line().LastBody(), expected);
 
   ASSERT_EQ(Call(5), kOk);  // from the updated cache
   EXPECT_EQ(date_, (Date{12, 24}));
