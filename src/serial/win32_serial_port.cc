@@ -1,6 +1,7 @@
 #include "serial/win32_serial_port.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "result_codes.h"
@@ -12,6 +13,9 @@ std::unique_ptr<SerialPort> MakePlatformSerialPort() {
 }
 
 void BuildDefinition(const char* name, int32_t baud, char* out, size_t size) {
+  // Ports above COM9 must be opened as \\.\COM10; the mode text wants the
+  // port's own name, not the device namespace prefix.
+  if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
   char prefix[6] = {};
   for (size_t i = 0; i < 5 && name[i] != '\0'; ++i) prefix[i] = name[i];
   std::snprintf(out, size, "%s: baud=%ld parity=N data=8 stop=1", prefix, static_cast<long>(baud));

@@ -40,6 +40,14 @@ int main(int argc, char** argv) {
   expect("Zarvo_Registry read", Zarvo_Registry(1, &card, &ticks, 0, 0), ZARVO_OK);
   expect("pin read back", strcmp(card.pin, "12AB56"), 0);
   expect("Zarvo_TimeTable read", Zarvo_TimeTable(1, 0, day, 0), ZARVO_OK);
+  {
+    /* The same port through the device namespace, as ports above COM9
+     * must be named. */
+    char spelled[64];
+    snprintf(spelled, sizeof spelled, "\\\\.\\%s", port);
+    expect("Zarvo_OpenCom(device path)", Zarvo_OpenCom(spelled, 9600), ZARVO_OK);
+    expect("Zarvo_SearchAR(1) again", Zarvo_SearchAR(1), ZARVO_OK);
+  }
   expect("Zarvo_CloseCom", Zarvo_CloseCom(), ZARVO_OK);
   expect("command after close", Zarvo_SearchAR(1), ZARVO_E_NOT_OPEN);
   printf("%s\n", failures == 0 ? "windows probe passed" : "windows probe FAILED");
