@@ -218,13 +218,5 @@ TEST_F(CardRegistryE2eTest, MissingRecordOrTicksSendsNothing) {
   EXPECT_STREQ(card.pin, "c0ffee");  // not upper-cased: nothing was built
 }
 
-TEST_F(CardRegistryE2eTest, InvalidModeSendsNothing) {
-  CardRecord card = Card("1");
-  const uint64_t before = Requests();
-  EXPECT_EQ(Single(card, 3), ZARVO_E_INVALID_ARG);
-  EXPECT_EQ(ticks_, kUntouchedTicks);
-  EXPECT_EQ(Requests(), before);
-}
-
 }  // namespace
 }  // namespace zarvo

@@ -25,7 +25,7 @@ void LogCard(ControllerState& state, EventKind kind, uint32_t number1, uint32_t 
 
 // Codes 18 and 20 carry the same entry; the list remembers which was used.
 void WriteCard(ControllerState& state, const Request& request, Reply& reply) {
-  if (request.param_count() < kCardEntryBytes) return Refuse(reply);
+  if (request.param_count() < kCardEntrySize) return Refuse(reply);
   const SingleCard card = SingleCardFromEntry(request.body.data() + 3, request.command);
   if (card.number == 0 || !card.date.IsValid() || !state.cards.Put(card)) return Refuse(reply);
   LogCard(state, kEventCardRegistered, card.number);
@@ -47,7 +47,7 @@ void DeleteCard(ControllerState& state, const Request& request, Reply& reply) {
 }
 
 void WriteDoubleCard(ControllerState& state, const Request& request, Reply& reply) {
-  if (request.param_count() < kCardEntryBytes) return Refuse(reply);
+  if (request.param_count() < kCardEntrySize) return Refuse(reply);
   const DoubleCard card = DoubleCardFromEntry(request.body.data() + 3);
   const bool numbers_ok = card.number1 != 0 && card.number2 != 0 && card.number1 != card.number2;
   if (!numbers_ok || !card.date.IsValid() || !state.cards.Put(card)) return Refuse(reply);

@@ -1,16 +1,12 @@
 #include "state/card_store.h"
 
+#include "commands/card_entry.h"
 #include "commands/encodings.h"
 
 namespace zarvo::sim {
 namespace {
 
-constexpr size_t kNumberAt = 3;
-constexpr size_t kSecondNumberAt = 7;
-constexpr size_t kPinAt = 7;
-constexpr size_t kValue1At = 10;
-constexpr size_t kValue2At = 11;
-constexpr size_t kFlagsAt = 12;
+using L = CardEntryLayout;
 
 bool IsBcd(uint8_t byte) { return (byte >> 4) <= 9 && (byte & 0x0F) <= 9; }
 
@@ -20,12 +16,15 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-CardDate DateFromEntry(const uint8_t* entry) { return {entry[0], entry[1], entry[2]}; }
+CardDate DateFromEntry(const uint8_t* entry) {
+  const uint8_t* date = entry + L::kDateAt;
+  return {date[0], date[1], date[2]};
+}
 
 void PutDate(const CardDate& date, CardEntry& entry) {
-  entry[0] = date.year;
-  entry[1] = date.month;
-  entry[2] = date.day;
+  entry[L::kDateAt] = date.year;
+  entry[L::kDateAt + 1] = date.month;
+  entry[L::kDateAt + 2] = date.day;
 }
 
 }  // namespace
@@ -40,11 +39,11 @@ bool CardDate::IsValid() const {
 SingleCard SingleCardFromEntry(const uint8_t* entry, uint8_t write_command) {
   SingleCard card;
   card.date = DateFromEntry(entry);
-  card.number = ReadBigEndian32(entry + kNumberAt);
-  card.pin = {entry[kPinAt], entry[kPinAt + 1], entry[kPinAt + 2]};
-  card.value1 = entry[kValue1At];
-  card.value2 = entry[kValue2At];
-  card.flags = ReadLittleEndian32(entry + kFlagsAt);
+  card.number = ReadBigEndian32(entry + L::kNumberAt);
+  card.pin = {entry[L::kPinAt], entry[L::kPinAt + 1], entry[L::kPinAt + 2]};
+  card.value1 = entry[L::kValue1At];
+  card.value2 = entry[L::kValue2At];
+  card.flags = ReadLittleEndian32(entry + L::kFlagsAt);
   card.registered_by = write_command;
   return card;
 }
@@ -52,31 +51,31 @@ SingleCard SingleCardFromEntry(const uint8_t* entry, uint8_t write_command) {
 CardEntry EntryOf(const SingleCard& card) {
   CardEntry entry{};
   PutDate(card.date, entry);
-  WriteBigEndian32(card.number, &entry[kNumberAt]);
-  for (size_t i = 0; i < card.pin.size(); ++i) entry[kPinAt + i] = card.pin[i];
-  entry[kValue1At] = card.value1;
-  entry[kValue2At] = card.value2;
-  WriteLittleEndian32(card.flags, &entry[kFlagsAt]);
+  WriteBigEndian32(card.number, &entry[L::kNumberAt]);
+  for (size_t i = 0; i < card.pin.size(); ++i) entry[L::kPinAt + i] = card.pin[i];
+  entry[L::kValue1At] = card.value1;
+  entry[L::kValue2At] = card.value2;
+  WriteLittleEndian32(card.flags, &entry[L::kFlagsAt]);
   return entry;
 }
 
 DoubleCard DoubleCardFromEntry(const uint8_t* entry) {
   DoubleCard card;
   card.date = DateFromEntry(entry);
-  card.number1 = ReadBigEndian32(entry + kNumberAt);
-  card.number2 = ReadBigEndian32(entry + kSecondNumberAt);
-  card.value2 = entry[kValue2At];
-  card.flags = ReadLittleEndian32(entry + kFlagsAt);
+  card.number1 = ReadBigEndian32(entry + L::kNumberAt);
+  card.number2 = ReadBigEndian32(entry + L::kSecondNumberAt);
+  card.value2 = entry[L::kValue2At];
+  card.flags = ReadLittleEndian32(entry + L::kFlagsAt);
   return card;
 }
 
 CardEntry EntryOf(const DoubleCard& card) {
   CardEntry entry{};
   PutDate(card.date, entry);
-  WriteBigEndian32(card.number1, &entry[kNumberAt]);
-  WriteBigEndian32(card.number2, &entry[kSecondNumberAt]);
-  entry[kValue2At] = card.value2;
-  WriteLittleEndian32(card.flags, &entry[kFlagsAt]);
+  WriteBigEndian32(card.number1, &entry[L::kNumberAt]);
+  WriteBigEndian32(card.number2, &entry[L::kSecondNumberAt]);
+  entry[L::kValue2At] = card.value2;
+  WriteLittleEndian32(card.flags, &entry[L::kFlagsAt]);
   return entry;
 }
 

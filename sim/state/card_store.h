@@ -9,6 +9,8 @@
 #include <map>
 #include <utility>
 
+#include "commands/card_entry.h"
+
 namespace zarvo::sim {
 
 // An entry's date as the controller keeps it: BCD year (last two digits),
@@ -41,8 +43,7 @@ struct DoubleCard {
 };
 
 // The 16-byte entries as they travel on the line.
-inline constexpr size_t kCardEntryBytes = 16;
-using CardEntry = std::array<uint8_t, kCardEntryBytes>;
+using CardEntry = std::array<uint8_t, kCardEntrySize>;
 
 SingleCard SingleCardFromEntry(const uint8_t* entry, uint8_t write_command);
 CardEntry EntryOf(const SingleCard& card);

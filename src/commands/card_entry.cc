@@ -7,33 +7,23 @@
 namespace zarvo {
 namespace {
 
-// Entry offsets shared by both kinds of entry.
-constexpr size_t kDateAt = 0;
-constexpr size_t kFirstNumberAt = 3;
-constexpr size_t kFlagsAt = 12;
-// Single-card entry.
-constexpr size_t kPinAt = 7;
-constexpr size_t kValue1At = 10;
-constexpr size_t kValue2At = 11;
-// Double-card entry.
-constexpr size_t kSecondNumberAt = 7;
-constexpr size_t kDoubleValue2At = 11;
+using L = CardEntryLayout;
 
 constexpr int kPinDigits = 6;
 constexpr int32_t kCentury = 2000;
 
 template <typename Record>
 void EncodeDate(const Record& record, uint8_t* entry) {
-  entry[kDateAt] = EncodeBcd(record.year);
-  entry[kDateAt + 1] = EncodeBcd(record.month);
-  entry[kDateAt + 2] = EncodeBcd(record.day);
+  entry[L::kDateAt] = EncodeBcd(record.year);
+  entry[L::kDateAt + 1] = EncodeBcd(record.month);
+  entry[L::kDateAt + 2] = EncodeBcd(record.day);
 }
 
 template <typename Record>
 void DecodeDate(const uint8_t* entry, Record& record) {
-  record.year = kCentury + DecodeBcd(entry[kDateAt]);
-  record.month = DecodeBcd(entry[kDateAt + 1]);
-  record.day = DecodeBcd(entry[kDateAt + 2]);
+  record.year = kCentury + DecodeBcd(entry[L::kDateAt]);
+  record.month = DecodeBcd(entry[L::kDateAt + 1]);
+  record.day = DecodeBcd(entry[L::kDateAt + 2]);
 }
 
 // Packs the pin from a terminated copy of its field and writes the
@@ -68,38 +58,38 @@ uint32_t CardNumberOf(const char* field, size_t size) {
   return ParseCardNumber(text);
 }
 
-void BuildCardEntry(CardRecord& record, uint8_t* entry) {
+void BuildEntry(CardRecord& record, uint8_t* entry) {
   EncodeDate(record, entry);
-  WriteBigEndian32(CardNumberOf(record.cardNumber), entry + kFirstNumberAt);
-  PackPin(record.pin, entry + kPinAt);
-  entry[kValue1At] = static_cast<uint8_t>(record.value1);
-  entry[kValue2At] = static_cast<uint8_t>(record.value2);
-  WriteLittleEndian32(FlagTextToMask(record.flags), entry + kFlagsAt);
+  WriteBigEndian32(CardNumberOf(record.cardNumber), entry + L::kNumberAt);
+  PackPin(record.pin, entry + L::kPinAt);
+  entry[L::kValue1At] = static_cast<uint8_t>(record.value1);
+  entry[L::kValue2At] = static_cast<uint8_t>(record.value2);
+  WriteLittleEndian32(FlagTextToMask(record.flags), entry + L::kFlagsAt);
 }
 
-void DecodeCardEntry(const uint8_t* entry, CardRecord& record) {
+void DecodeEntry(const uint8_t* entry, CardRecord& record) {
   DecodeDate(entry, record);
-  FormatNumber(ReadBigEndian32(entry + kFirstNumberAt), record.cardNumber);
-  FormatPin(entry + kPinAt, record.pin);
-  record.value1 = entry[kValue1At];
-  record.value2 = entry[kValue2At];
-  MaskToFlagText(ReadLittleEndian32(entry + kFlagsAt), record.flags);
+  FormatNumber(ReadBigEndian32(entry + L::kNumberAt), record.cardNumber);
+  FormatPin(entry + L::kPinAt, record.pin);
+  record.value1 = entry[L::kValue1At];
+  record.value2 = entry[L::kValue2At];
+  MaskToFlagText(ReadLittleEndian32(entry + L::kFlagsAt), record.flags);
 }
 
-void BuildDoubleCardEntry(const DoubleCardRecord& record, uint8_t* entry) {
+void BuildEntry(const DoubleCardRecord& record, uint8_t* entry) {
   EncodeDate(record, entry);
-  WriteBigEndian32(CardNumberOf(record.cardNumber1), entry + kFirstNumberAt);
-  WriteBigEndian32(CardNumberOf(record.cardNumber2), entry + kSecondNumberAt);
-  entry[kDoubleValue2At] = static_cast<uint8_t>(record.value2);
-  WriteLittleEndian32(FlagTextToMask(record.flags), entry + kFlagsAt);
+  WriteBigEndian32(CardNumberOf(record.cardNumber1), entry + L::kNumberAt);
+  WriteBigEndian32(CardNumberOf(record.cardNumber2), entry + L::kSecondNumberAt);
+  entry[L::kValue2At] = static_cast<uint8_t>(record.value2);
+  WriteLittleEndian32(FlagTextToMask(record.flags), entry + L::kFlagsAt);
 }
 
-void DecodeDoubleCardEntry(const uint8_t* entry, DoubleCardRecord& record) {
+void DecodeEntry(const uint8_t* entry, DoubleCardRecord& record) {
   DecodeDate(entry, record);
-  FormatNumber(ReadBigEndian32(entry + kFirstNumberAt), record.cardNumber1);
-  FormatNumber(ReadBigEndian32(entry + kSecondNumberAt), record.cardNumber2);
-  record.value2 = entry[kDoubleValue2At];
-  MaskToFlagText(ReadLittleEndian32(entry + kFlagsAt), record.flags);
+  FormatNumber(ReadBigEndian32(entry + L::kNumberAt), record.cardNumber1);
+  FormatNumber(ReadBigEndian32(entry + L::kSecondNumberAt), record.cardNumber2);
+  record.value2 = entry[L::kValue2At];
+  MaskToFlagText(ReadLittleEndian32(entry + L::kFlagsAt), record.flags);
 }
 
 }  // namespace zarvo

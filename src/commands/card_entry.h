@@ -12,6 +12,19 @@ namespace zarvo {
 
 inline constexpr size_t kCardEntrySize = 16;
 
+// Where an entry's fields lie. Both kinds carry the date, the first card
+// number, value2 and the flag mask in the same places; the single card has
+// its pin and value1 where the double card has its second number.
+struct CardEntryLayout {
+  static constexpr size_t kDateAt = 0;  // BCD year, month, day
+  static constexpr size_t kNumberAt = 3;
+  static constexpr size_t kPinAt = 7;
+  static constexpr size_t kSecondNumberAt = 7;
+  static constexpr size_t kValue1At = 10;
+  static constexpr size_t kValue2At = 11;
+  static constexpr size_t kFlagsAt = 12;
+};
+
 // Reads a card-number field of `size` bytes as a decimal number (wrapping
 // modulo 2^32); the text ends at its terminator or at the field's end.
 uint32_t CardNumberOf(const char* field, size_t size);
@@ -22,12 +35,12 @@ uint32_t CardNumberOf(const char (&field)[N]) {
 
 // Single-card entry: date, card number, packed pin, value1, value2, flags.
 // Building it upper-cases the pin text in place, within the pin field.
-void BuildCardEntry(CardRecord& record, uint8_t* entry);
-void DecodeCardEntry(const uint8_t* entry, CardRecord& record);
+void BuildEntry(CardRecord& record, uint8_t* entry);
+void DecodeEntry(const uint8_t* entry, CardRecord& record);
 
 // Double-card entry: date, both card numbers, value2, flags. The pin and
 // value1 places of the record are neither read nor written.
-void BuildDoubleCardEntry(const DoubleCardRecord& record, uint8_t* entry);
-void DecodeDoubleCardEntry(const uint8_t* entry, DoubleCardRecord& record);
+void BuildEntry(const DoubleCardRecord& record, uint8_t* entry);
+void DecodeEntry(const uint8_t* entry, DoubleCardRecord& record);
 
 }  // namespace zarvo

@@ -193,52 +193,59 @@ std::string Controller(int32_t address) { return "controller " + std::to_string(
 
 // ---- card add | get | del ------------------------------------------------
 
-const char kCardAddUsage[] =
-    "card add ADDRESS NUMBER [--pin HEX6] [--flags 0/1 x32] [--value1 N] [--value2 N] "
-    "[--date YYYY-MM-DD] [--flagged]";
+constexpr int32_t kModeRead = 0;
+constexpr int32_t kModeWrite = 1;
+constexpr int32_t kModeDelete = 2;
 
-// ADDRESS NUMBER [options...]; false (with a usage message) when malformed.
-bool ParseCardArgs(Tool& tool, const Args& args, const std::string& usage, bool options,
-                   int32_t& address, CardFields& fields, int& status) {
-  const size_t positional = 2;
-  std::string error;
-  if (args.size() < positional || !ParseAddress(args[0], address) || !IsCardNumber(args[1])) {
-    error = "bad ADDRESS or NUMBER";
-  } else if (!options && args.size() > positional) {
-    error = "unexpected '" + args[positional] + "'";
-  } else {
-    error = ParseOptions(args, positional, true, fields);
+// What a successful call did to the entry, by mode.
+const char* const kDone[] = {"read from", "registered on", "deleted from"};
+
+// A command line: ADDRESS, the card number(s), then options (writes only).
+struct CardArgs {
+  int32_t address = 0;
+  std::vector<std::string> numbers;
+  CardFields fields;
+};
+
+// Returns why the arguments are unusable, or "".
+std::string ParseCardArgs(const Args& args, size_t numbers, int32_t mode, CardArgs& out) {
+  const size_t positional = 1 + numbers;
+  if (args.size() < positional || !ParseAddress(args[0], out.address)) {
+    return "bad ADDRESS or missing card number";
   }
-  if (error.empty()) return true;
-  status = tool.Usage(usage + "\n  " + error);
-  return false;
+  for (size_t i = 1; i < positional; ++i) {
+    if (!IsCardNumber(args[i])) return "bad card number '" + args[i] + "'";
+    out.numbers.push_back(args[i]);
+  }
+  if (mode != kModeWrite && args.size() > positional) {
+    return "unexpected '" + args[positional] + "'";
+  }
+  return ParseOptions(args, positional, numbers == 1, out.fields);
 }
 
-int CardAdd(Tool& tool, const Args& args) {
-  int32_t address = 0;
-  CardFields f;
-  int status = 0;
-  if (!ParseCardArgs(tool, args, kCardAddUsage, true, address, f, status)) return status;
-  CardRecord r = MakeCard(args[1], f);
-  uint32_t ticks = 0;
-  const int32_t result = Zarvo_Registry(address, &r, &ticks, 1, f.flagged ? 1 : 0);
-  const std::string card = "card " + Number8(args[1]);
-  if (result != ZARVO_OK) {
-    return CardFailure(tool, card + " not registered on " + Controller(address), result, ticks);
+// Reports a finished call: the entry read, or what was done to it, with the
+// exchange time either way.
+int Report(Tool& tool, const std::string& name, const CardArgs& a, int32_t mode, int32_t result,
+           uint32_t ticks, Json json, const std::string& entry_text) {
+  const std::string where = std::string(kDone[mode]) + " " + Controller(a.address);
+  if (result != ZARVO_OK) return CardFailure(tool, name + " not " + where, result, ticks);
+  if (mode == kModeRead) {
+    tool.Emit(json, entry_text);
+    return 0;
   }
-  Json json = Json::Object();
-  json.Set("address", address).Set("card", Number8(args[1])).Set("flagged", f.flagged);
-  json.Set("ticks", ticks);
-  tool.Emit(json, card + " registered on " + Controller(address) + " (" + Ms(ticks) + ")");
+  json.Set(mode == kModeWrite ? "registered" : "deleted", true);
+  tool.Emit(json, name + " " + where + " (" + Ms(ticks) + ")");
   return 0;
 }
 
-Json CardJson(int32_t address, const CardRecord& r, uint32_t ticks) {
+Json CardJson(int32_t address, const CardRecord& r, int32_t mode, uint32_t ticks) {
   Json json = Json::Object();
-  json.Set("address", address).Set("card", Text(r.cardNumber)).Set("pin", Text(r.pin));
-  json.Set("value1", r.value1).Set("value2", r.value2).Set("date", DateText(r));
-  json.Set("flags", std::string(r.flags, kFlagCount)).Set("ticks", ticks);
-  return json;
+  json.Set("address", address).Set("card", Number8(Text(r.cardNumber)));
+  if (mode != kModeDelete) {
+    json.Set("pin", Text(r.pin)).Set("value1", r.value1).Set("value2", r.value2);
+    json.Set("date", DateText(r)).Set("flags", std::string(r.flags, kFlagCount));
+  }
+  return json.Set("ticks", ticks);
 }
 
 std::string CardText(int32_t address, const CardRecord& r, uint32_t ticks) {
@@ -248,84 +255,42 @@ std::string CardText(int32_t address, const CardRecord& r, uint32_t ticks) {
          std::string(r.flags, kFlagCount) + " (set: " + SetFlagList(r.flags) + ")";
 }
 
-int CardGet(Tool& tool, const Args& args) {
-  int32_t address = 0;
-  CardFields unused;
-  int status = 0;
-  if (!ParseCardArgs(tool, args, "card get ADDRESS NUMBER", false, address, unused, status)) {
-    return status;
-  }
-  CardRecord r = MakeCard(args[1], unused);
+int RunSingle(Tool& tool, const Args& args, int32_t mode, const std::string& usage) {
+  CardArgs a;
+  const std::string error = ParseCardArgs(args, 1, mode, a);
+  if (!error.empty()) return tool.Usage(usage + "\n  " + error);
+  CardRecord r = MakeCard(a.numbers[0], a.fields);
   uint32_t ticks = 0;
-  const int32_t result = Zarvo_Registry(address, &r, &ticks, 0, 0);
-  if (result != ZARVO_OK) {
-    return CardFailure(tool, "card " + Number8(args[1]) + " not read from " + Controller(address),
-                       result, ticks);
-  }
-  tool.Emit(CardJson(address, r, ticks), CardText(address, r, ticks));
-  return 0;
+  const int32_t result = Zarvo_Registry(a.address, &r, &ticks, mode, a.fields.flagged ? 1 : 0);
+  return Report(tool, "card " + Number8(a.numbers[0]), a, mode, result, ticks,
+                CardJson(a.address, r, mode, ticks), CardText(a.address, r, ticks));
+}
+
+int CardAdd(Tool& tool, const Args& args) {
+  return RunSingle(tool, args, kModeWrite,
+                   "card add ADDRESS NUMBER [--pin HEX6] [--flags 0/1 x32] [--value1 N] "
+                   "[--value2 N] [--date YYYY-MM-DD] [--flagged]");
+}
+
+int CardGet(Tool& tool, const Args& args) {
+  return RunSingle(tool, args, kModeRead, "card get ADDRESS NUMBER");
 }
 
 int CardDel(Tool& tool, const Args& args) {
-  int32_t address = 0;
-  CardFields unused;
-  int status = 0;
-  if (!ParseCardArgs(tool, args, "card del ADDRESS NUMBER", false, address, unused, status)) {
-    return status;
-  }
-  CardRecord r = MakeCard(args[1], unused);
-  uint32_t ticks = 0;
-  const int32_t result = Zarvo_Registry(address, &r, &ticks, 2, 0);
-  const std::string card = "card " + Number8(args[1]);
-  if (result != ZARVO_OK) {
-    return CardFailure(tool, card + " not deleted from " + Controller(address), result, ticks);
-  }
-  Json json = Json::Object();
-  json.Set("address", address).Set("card", Number8(args[1])).Set("deleted", true);
-  json.Set("ticks", ticks);
-  tool.Emit(json, card + " deleted from " + Controller(address) + " (" + Ms(ticks) + ")");
-  return 0;
+  return RunSingle(tool, args, kModeDelete, "card del ADDRESS NUMBER");
 }
 
 // ---- double-card add | get | del -----------------------------------------
 
-const char kDoubleAddUsage[] =
-    "double-card add ADDRESS NUMBER1 NUMBER2 [--flags 0/1 x32] [--value2 N] "
-    "[--date YYYY-MM-DD]";
-
-// ADDRESS NUMBER1 NUMBER2 [options...] into a record, or a usage message.
-bool ParseDoubleArgs(Tool& tool, const Args& args, const std::string& usage, bool options,
-                     int32_t& address, DoubleCardRecord& r, int& status) {
-  const size_t positional = 3;
-  CardFields f;
-  std::string error;
-  if (args.size() < positional || !ParseAddress(args[0], address) || !IsCardNumber(args[1]) ||
-      !IsCardNumber(args[2])) {
-    error = "bad ADDRESS, NUMBER1 or NUMBER2";
-  } else if (!options && args.size() > positional) {
-    error = "unexpected '" + args[positional] + "'";
-  } else {
-    error = ParseOptions(args, positional, false, f);
-  }
-  if (!error.empty()) {
-    status = tool.Usage(usage + "\n  " + error);
-    return false;
-  }
-  r = MakeDoubleCard(args[1], args[2], f);
-  return true;
-}
-
-std::string DoubleName(const Args& args) {
-  return "double card " + Number8(args[1]) + "+" + Number8(args[2]);
-}
-
-Json DoubleJson(int32_t address, const DoubleCardRecord& r, uint32_t ticks) {
+Json DoubleJson(int32_t address, const DoubleCardRecord& r, int32_t mode, uint32_t ticks) {
   Json json = Json::Object();
   json.Set("address", address).Set("card1", Number8(Text(r.cardNumber1)));
   json.Set("card2", Number8(Text(r.cardNumber2)));
-  json.Set("value2", r.value2).Set("date", DateText(r));
-  json.Set("flags", std::string(r.flags, kFlagCount)).Set("ticks", ticks);
-  return json;
+  if (mode != kModeDelete) {
+    json.Set("value2", r.value2).Set("date", DateText(r));
+    json.Set("flags", std::string(r.flags, kFlagCount));
+  }
+  return json.Set("ticks", ticks);
 }
 
 std::string DoubleText(int32_t address, const DoubleCardRecord& r, uint32_t ticks) {
@@ -335,41 +300,30 @@ std::string DoubleText(int32_t address, const DoubleCardRecord& r, uint32_t tick
          " (set: " + SetFlagList(r.flags) + ")";
 }
 
-// Runs one double-card mode; `done` says what happened ("registered on").
-int RunDouble(Tool& tool, const Args& args, int32_t mode, const std::string& usage,
-              const std::string& done, const std::string& failed) {
-  int32_t address = 0;
-  DoubleCardRecord r{};
-  int status = 0;
-  if (!ParseDoubleArgs(tool, args, usage, mode == 1, address, r, status)) return status;
+int RunDouble(Tool& tool, const Args& args, int32_t mode, const std::string& usage) {
+  CardArgs a;
+  const std::string error = ParseCardArgs(args, 2, mode, a);
+  if (!error.empty()) return tool.Usage(usage + "\n  " + error);
+  DoubleCardRecord r = MakeDoubleCard(a.numbers[0], a.numbers[1], a.fields);
   uint32_t ticks = 0;
-  const int32_t result = Zarvo_RegistryDouble(address, &r, &ticks, mode);
-  if (result != ZARVO_OK) {
-    return CardFailure(tool, DoubleName(args) + " " + failed + " " + Controller(address), result,
-                       ticks);
-  }
-  if (mode == 0) {
-    tool.Emit(DoubleJson(address, r, ticks), DoubleText(address, r, ticks));
-    return 0;
-  }
-  Json json = DoubleJson(address, r, ticks);
-  json.Set(mode == 1 ? "registered" : "deleted", true);
-  tool.Emit(json,
-            DoubleName(args) + " " + done + " " + Controller(address) + " (" + Ms(ticks) + ")");
-  return 0;
+  const int32_t result = Zarvo_RegistryDouble(a.address, &r, &ticks, mode);
+  const std::string name = "double card " + Number8(a.numbers[0]) + "+" + Number8(a.numbers[1]);
+  return Report(tool, name, a, mode, result, ticks, DoubleJson(a.address, r, mode, ticks),
+                DoubleText(a.address, r, ticks));
 }
 
 int DoubleAdd(Tool& tool, const Args& args) {
-  return RunDouble(tool, args, 1, kDoubleAddUsage, "registered on", "not registered on");
+  return RunDouble(tool, args, kModeWrite,
+                   "double-card add ADDRESS NUMBER1 NUMBER2 [--flags 0/1 x32] [--value2 N] "
+                   "[--date YYYY-MM-DD]");
 }
 
 int DoubleGet(Tool& tool, const Args& args) {
-  return RunDouble(tool, args, 0, "double-card get ADDRESS NUMBER1 NUMBER2", "", "not read from");
+  return RunDouble(tool, args, kModeRead, "double-card get ADDRESS NUMBER1 NUMBER2");
 }
 
 int DoubleDel(Tool& tool, const Args& args) {
-  return RunDouble(tool, args, 2, "double-card del ADDRESS NUMBER1 NUMBER2", "deleted from",
-                   "not deleted from");
+  return RunDouble(tool, args, kModeDelete, "double-card del ADDRESS NUMBER1 NUMBER2");
 }
 
 // ---- cards import ----------------------------------------------------------
@@ -479,7 +433,8 @@ ImportSummary Enrol(Tool& tool, int32_t address, const std::vector<ImportLine>& 
     }
     CardRecord r = MakeCard(l.number, l.fields);
     uint32_t ticks = 0;
-    const int32_t result = Zarvo_Registry(address, &r, &ticks, 1, l.fields.flagged ? 1 : 0);
+    const int32_t result =
+        Zarvo_Registry(address, &r, &ticks, kModeWrite, l.fields.flagged ? 1 : 0);
     s.ticks += ticks;
     if (result == ZARVO_OK) {
       ++s.succeeded;
