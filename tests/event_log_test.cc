@@ -53,12 +53,17 @@ bool Untouched(const EventRecord& r) {
   return std::memcmp(&r, &filled, sizeof r) == 0;
 }
 
-TEST(EventFormatTest, ConvertsTheWorkedExample) {
+TEST(EventFormatTest, ConvertsEveryFieldAndLeavesTheRestOfEachText) {
   EventRecord r = Filled();
   FormatEvent(kSample.data(), r);
   ExpectRecord(r, "00123456", "00000000", "2007-03-05", "14:07:09", 1, 2);
   EXPECT_EQ(r.date[11], '#');  // the caller's characters after the terminator stay
   EXPECT_EQ(r.number1[9], '#');
+
+  const Bytes odd = {0x1A, 0xFF, 0x00, 0x9F, 0x00, 0xA0, 0xFF, 0x80,
+                     0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01};
+  FormatEvent(odd.data(), r);  // unsigned bytes; non-BCD shows its hex digits
+  ExpectRecord(r, "16777215", "00000001", "201A-FF-00", "9F:00:A0", 255, 128);
 }
 
 TEST(EventFormatTest, SeparatorBytesPlayNoPart) {
@@ -69,21 +74,6 @@ TEST(EventFormatTest, SeparatorBytesPlayNoPart) {
   FormatEvent(kSample.data(), plain);
   FormatEvent(marked.data(), with_marks);
   EXPECT_EQ(std::memcmp(&plain, &with_marks, sizeof plain), 0);
-}
-
-TEST(EventFormatTest, BytesAreUnsignedAndNonBcdShowsAsHex) {
-  const Bytes stored = {0x1A, 0xFF, 0x00, 0x9F, 0x00, 0xA0, 0xFF, 0x80,
-                        0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01};
-  EventRecord r = Filled();
-  FormatEvent(stored.data(), r);
-  ExpectRecord(r, "16777215", "00000001", "201A-FF-00", "9F:00:A0", 255, 128);
-}
-
-TEST(EventFormatTest, AllZeroRecordConvertsLikeAnyOther) {
-  const Bytes zero(16, 0);
-  EventRecord r = Filled();
-  FormatEvent(zero.data(), r);
-  ExpectRecord(r, "00000000", "00000000", "2000-00-00", "00:00:00", 0, 0);
 }
 
 class EventLogTest : public ::testing::Test {
@@ -119,43 +109,34 @@ TEST_F(EventLogTest, EmptySlotsAreSkippedAndTheRestPacked) {
   EXPECT_TRUE(Untouched(records_[2]));
 }
 
-TEST_F(EventLogTest, RecordWithOnlyAnHourIsNotAnEmptySlot) {
-  Bytes payload(16, 0);
-  payload[3] = 0x01;
-  EXPECT_EQ(ReadBlock(payload), 1);
-}
-
-TEST_F(EventLogTest, TrailingBytesOfAPartialRecordAreIgnored) {
-  Bytes payload = Stored(0x01);
-  const Bytes second = Stored(0x02);
-  payload.insert(payload.end(), second.begin(), second.end());
-  payload.insert(payload.end(), 8, 0x55);
-  EXPECT_EQ(ReadBlock(payload), 2);
-  EXPECT_TRUE(Untouched(records_[2]));
-}
-
-TEST_F(EventLogTest, AtMost192RecordsPerBlock) {
+// `count` records of the given year byte, then `tail` loose bytes.
+Bytes Records(int count, uint8_t year, size_t tail = 0) {
   Bytes payload;
-  for (int i = 0; i < 250; ++i) {
-    const Bytes r = Stored(static_cast<uint8_t>(i % 99 + 1));
+  for (int i = 0; i < count; ++i) {
+    const Bytes r = Stored(year);
     payload.insert(payload.end(), r.begin(), r.end());
   }
-  payload.resize(4000);
-  EXPECT_EQ(ReadBlock(payload), 192);
-  EXPECT_TRUE(Untouched(records_[192]));
+  payload.insert(payload.end(), tail, 0x55);
+  return payload;
 }
 
-TEST_F(EventLogTest, EmptyPayloadGivesNoRecords) {
-  EXPECT_EQ(ReadBlock({}), 0);
-  EXPECT_TRUE(Untouched(records_[0]));
-}
-
-TEST_F(EventLogTest, FailedBlockReadLeavesTheRecords) {
-  t_.Reply(1, kCmdReadEventBlock, kSample, 4);
-  records_[0] = Filled();
-  EXPECT_EQ(ReadRecordOfBlock(t_.session(), 1, 0, records_.data()), kRefused);
-  EXPECT_EQ(ReadRecordOfBlock(t_.session(), 1, 0, records_.data()), kNoReply);
-  EXPECT_TRUE(Untouched(records_[0]));
+TEST_F(EventLogTest, BlockCountsWholeNonEmptyRecordsUpTo192) {
+  Bytes hour_only(16, 0);
+  hour_only[3] = 0x01;  // bytes 0 to 3 decide, the hour among them
+  const struct {
+    const char* name;
+    Bytes payload;
+    int32_t count;
+  } cases[] = {
+      {"empty payload", {}, 0},
+      {"hour only", hour_only, 1},
+      {"partial record at the end", Records(2, 0x01, 8), 2},
+      {"4000 bytes", Records(250, 0x01), 192},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadBlock(c.payload), c.count) << c.name;
+    EXPECT_TRUE(Untouched(records_[static_cast<size_t>(c.count)])) << c.name;
+  }
 }
 
 struct SingleRead {
@@ -178,34 +159,26 @@ TEST_F(EventLogTest, SingleReadsSendTheirCodeAndConvertTheRecord) {
   }
 }
 
-TEST_F(EventLogTest, SingleReadsNeedTheirOwnCodeEchoed) {
-  t_.Reply(1, kCmdReadEvent, kSample);
-  EventRecord r = Filled();
-  EXPECT_EQ(MoveNext(t_.session(), 1, r), kMismatch);
-  EXPECT_TRUE(Untouched(r));
-}
-
-TEST_F(EventLogTest, EmptySingleReplyReadsAsAnAllZeroRecordNotAsTheRequest) {
+TEST_F(EventLogTest, MissingBytesOfASingleRecordReadAsZero) {
+  const Bytes payloads[] = {{}, {0x07, 0x03, 0x05}};  // empty: not the request either
+  const char* dates[] = {"2000-00-00", "2007-03-05"};
   for (const SingleRead& s : kSingleReads) {
-    ScriptedSession t;
-    t.Reply(1, s.code);
-    EventRecord r = Filled();
-    EXPECT_EQ(s.read(t.session(), 1, r), kOk) << s.name;
-    ExpectRecord(r, "00000000", "00000000", "2000-00-00", "00:00:00", 0, 0);
+    for (size_t i = 0; i < 2; ++i) {
+      ScriptedSession t;
+      t.Reply(1, s.code, payloads[i]);
+      EventRecord r = Filled();
+      EXPECT_EQ(s.read(t.session(), 1, r), kOk) << s.name;
+      ExpectRecord(r, "00000000", "00000000", dates[i], "00:00:00", 0, 0);
+    }
   }
-}
-
-TEST_F(EventLogTest, ShortSingleReplyReadsMissingBytesAsZero) {
-  t_.Reply(1, kCmdReadEvent, {0x07, 0x03, 0x05});
-  EventRecord r = Filled();
-  EXPECT_EQ(ReadOne(t_.session(), 1, r), kOk);
-  ExpectRecord(r, "00000000", "00000000", "2007-03-05", "00:00:00", 0, 0);
 }
 
 TEST_F(EventLogTest, FailedSingleReadLeavesTheRecord) {
   t_.Reply(1, kCmdNextEvent, kSample, 1);
+  t_.Reply(1, kCmdReadEvent, kSample);  // echoes the other code
   EventRecord r = Filled();
   EXPECT_EQ(MoveNext(t_.session(), 1, r), kRefused);
+  EXPECT_EQ(MoveNext(t_.session(), 1, r), kMismatch);
   EXPECT_TRUE(Untouched(r));
 }
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "commands/command_codes.h"
@@ -54,15 +55,6 @@ TEST_F(ManagementTest, ProbeWaitsTwoHundredMillisecondsOthersFiveHundred) {
   EXPECT_EQ(t_.line().waited_ms(), 200u + 500u);
 }
 
-TEST_F(ManagementTest, ExchangeFailuresPassThroughUnchanged) {
-  t_.Reply(3, kCmdChangeAddress, {}, 5);
-  EXPECT_EQ(ChangeAR(t_.session(), 3, 9), kRefused);
-  t_.Reply(4, kCmdInitialise);
-  EXPECT_EQ(Init(t_.session(), 3), kMismatch);
-  t_.line().Close();
-  EXPECT_EQ(SearchAR(t_.session(), 3), kNotOpen);
-}
-
 TEST_F(ManagementTest, BaudCodesNeedAnExactSpeed) {
   const std::pair<int32_t, uint8_t> known[] = {
       {4800, 0}, {9600, 1}, {19200, 2}, {38400, 3}, {57600, 4}};
@@ -97,74 +89,50 @@ TEST_F(ManagementTest, ClockBodyIsSevenBcdBytes) {
   }
 }
 
-TEST_F(ManagementTest, TimeSendsTheHostsLocalTime) {
-  t_.Reply(1, kCmdSetClock);
-  const LocalTime before = HostLocalTime();
-  EXPECT_EQ(Time(t_.session(), 1), kOk);
-  const Bytes body = t_.line().LastBody();
-  ASSERT_EQ(body.size(), 10u);
-  EXPECT_EQ(body[2], kCmdSetClock);
-  EXPECT_EQ(body[3], EncodeBcd(before.year));
-  EXPECT_EQ(body[4], EncodeBcd(before.month));
-  EXPECT_LE(body[9], 0x06);  // weekday 0 (Sunday) to 6
+TEST_F(ManagementTest, VersionCopiesThePayloadAsItCame) {
+  const struct {
+    Bytes payload;
+    uint8_t status;
+    int32_t result;
+    std::string caller_sees;  // the first 33 bytes of the caller's buffer
+  } cases[] = {
+      {{'V', '1', '.', '2', '3'}, 0, kOk, "V1.23" + std::string(28, '#')},
+      {Bytes(40, 'v'), 0, kOk, std::string(32, 'v') + "#"},
+      {{}, 0, kOk, std::string(33, '#')},
+      {{'X'}, 2, kRefused, std::string(33, '#')},
+  };
+  for (const auto& c : cases) {
+    ScriptedSession t;
+    t.Reply(1, kCmdReadVersion, c.payload, c.status);
+    char version[40];
+    std::memset(version, '#', sizeof version);
+    EXPECT_EQ(Ver(t.session(), 1, version), c.result);
+    EXPECT_EQ(std::string(version, 33), c.caller_sees);
+  }
 }
 
-TEST_F(ManagementTest, VersionCopiesThePayloadWithoutTerminator) {
-  t_.Reply(1, kCmdReadVersion, {'V', '1', '.', '2', '3'});
-  char version[40];
-  std::memset(version, '#', sizeof version);
-  EXPECT_EQ(Ver(t_.session(), 1, version), kOk);
-  EXPECT_EQ(std::string(version, 6), "V1.23#");
-}
-
-TEST_F(ManagementTest, VersionCopiesAtMostThirtyTwoBytes) {
-  t_.Reply(1, kCmdReadVersion, Bytes(40, 'v'));
-  char version[40];
-  std::memset(version, '#', sizeof version);
-  EXPECT_EQ(Ver(t_.session(), 1, version), kOk);
-  EXPECT_EQ(std::string(version, 33), std::string(32, 'v') + "#");
-}
-
-TEST_F(ManagementTest, VersionLeavesTheCallersBytesOnEmptyPayloadAndFailure) {
-  char version[32];
-  std::memset(version, '#', sizeof version);
-  t_.Reply(1, kCmdReadVersion);
-  EXPECT_EQ(Ver(t_.session(), 1, version), kOk);
-  t_.Reply(1, kCmdReadVersion, {'X'}, 2);
-  EXPECT_EQ(Ver(t_.session(), 1, version), kRefused);
-  EXPECT_EQ(std::string(version, 32), std::string(32, '#'));
-}
-
-TEST_F(ManagementTest, DeviceValuesAreSixBigEndianWordsMissingOnesZero) {
-  t_.Reply(1, kCmdDeviceInformation, {0x01, 0x02, 0xFF, 0xFF});
-  std::array<int32_t, 6> values;
-  values.fill(-7);
-  EXPECT_EQ(DeviceInformation(t_.session(), 1, values.data()), kOk);
-  EXPECT_EQ(values, (std::array<int32_t, 6>{258, 65535, 0, 0, 0, 0}));
-}
-
-TEST_F(ManagementTest, DeviceValuesReadTwelveBytesAndIgnoreMore) {
-  Bytes payload = {0x80, 0x00, 0, 1, 0, 2, 0, 3, 0, 4, 0x12, 0x34, 0xAA, 0xBB};
-  t_.Reply(1, kCmdDeviceInformation, payload);
-  std::array<int32_t, 6> values{};
-  EXPECT_EQ(DeviceInformation(t_.session(), 1, values.data()), kOk);
-  EXPECT_EQ(values, (std::array<int32_t, 6>{32768, 1, 2, 3, 4, 0x1234}));
-}
-
-TEST_F(ManagementTest, EmptyDevicePayloadReadsAsZerosNotAsTheRequest) {
-  t_.Reply(1, kCmdDeviceInformation);
-  std::array<int32_t, 6> values;
-  values.fill(-7);
-  EXPECT_EQ(DeviceInformation(t_.session(), 1, values.data()), kOk);
-  EXPECT_EQ(values, (std::array<int32_t, 6>{}));
-}
-
-TEST_F(ManagementTest, RefusedDeviceInformationLeavesTheValues) {
-  t_.Reply(1, kCmdDeviceInformation, {0x01, 0x02}, 1);
-  std::array<int32_t, 6> values;
-  values.fill(-7);
-  EXPECT_EQ(DeviceInformation(t_.session(), 1, values.data()), kRefused);
-  EXPECT_EQ(values, (std::array<int32_t, 6>{-7, -7, -7, -7, -7, -7}));
+TEST_F(ManagementTest, DeviceValuesAreSixBigEndianWords) {
+  using Values = std::array<int32_t, 6>;
+  const struct {
+    Bytes payload;
+    uint8_t status;
+    int32_t result;
+    Values values;
+  } cases[] = {
+      {{0x01, 0x02, 0xFF, 0xFF}, 0, kOk, {258, 65535, 0, 0, 0, 0}},
+      {{0x80, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0x12, 0x34, 0xAA}, 0, kOk, {32768, 1, 2, 3, 4, 0x1234}},
+      // An empty payload reads as zeros, not as the request left in the buffer.
+      {{}, 0, kOk, {0, 0, 0, 0, 0, 0}},
+      {{0x01, 0x02}, 1, kRefused, {-7, -7, -7, -7, -7, -7}},
+  };
+  for (const auto& c : cases) {
+    ScriptedSession t;
+    t.Reply(1, kCmdDeviceInformation, c.payload, c.status);
+    Values values;
+    values.fill(-7);
+    EXPECT_EQ(DeviceInformation(t.session(), 1, values.data()), c.result);
+    EXPECT_EQ(values, c.values);
+  }
 }
 
 }  // namespace
