@@ -57,7 +57,17 @@ void VirtualBus::Stop() {
 }
 
 void VirtualBus::Serve() {
-  RequestParser parser([this](const Request& r) { OnRequest(r); });
+  RequestParser* self = nullptr;
+  // Dropped frames are counted before the next request is answered, so a
+  // host that sees the reply also sees the count.
+  RequestParser parser([this, &self](const Request& r) {
+    {
+      std::lock_guard lock(mutex_);
+      bad_frames_ = self->bad_frames();
+    }
+    OnRequest(r);
+  });
+  self = &parser;
   uint8_t chunk[4096];
   while (!stopping_ && pty_.master_fd() >= 0) {
     pollfd fds[2] = {{pty_.master_fd(), POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};

@@ -125,11 +125,13 @@ TEST_P(BadInputTest, RefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Requests(), 0u) << "something reached the line";
   EXPECT_EQ(std::memcmp(&data, &expected, sizeof data), 0) << "caller data changed";
   // The port is still usable afterwards (unless the row closed it).
-  if (row.expected == ZARVO_E_INVALID_ARG) EXPECT_EQ(Zarvo_SearchAR(1), ZARVO_OK);
+  if (row.expected == ZARVO_E_INVALID_ARG) {
+    EXPECT_EQ(Zarvo_SearchAR(1), ZARVO_OK);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Exports, BadInputTest, ::testing::Range<size_t>(0, Rows().size()),
-                         [](const auto& info) { return std::string(Rows()[info.param].name); });
+                         [](const auto& test) { return std::string(Rows()[test.param].name); });
 
 // Values that are cut to their low bits rather than refused.
 TEST_F(BadInputTest, AddressesAndCardNumbersWrapToTheirLowBits) {

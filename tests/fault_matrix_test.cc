@@ -107,7 +107,7 @@ TEST_P(FaultMatrixTest, ResultRecordCacheAndRecovery) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 using Clock = std::chrono::steady_clock;
 
