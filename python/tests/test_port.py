@@ -49,12 +49,18 @@ class PortLifecycleTest(unittest.TestCase):
         with zarvoac.Port(self.line.device) as port:
             self.assertTrue(port.probe(1))
 
-    def test_missing_device_raises_cannot_open(self):
-        with self.assertRaises(zarvoac.CannotOpen) as caught:
-            zarvoac.Port("/dev/no-such-zarvo-line")
-        self.assertEqual(caught.exception.code, -1)
-        self.assertIn("/dev/no-such-zarvo-line", str(caught.exception))
-        with zarvoac.Port(self.line.device) as port:  # the failed open freed the slot
+    def test_failed_open_raises_and_leaves_no_port_open(self):
+        for device, error_class, code in [
+            ("/dev/no-such-zarvo-line", zarvoac.CannotOpen, -1),
+            ("/dev/null", zarvoac.PortSetupError, -4),  # opens, but is no terminal
+        ]:
+            with self.subTest(device=device):
+                with self.assertRaises(error_class) as caught:
+                    zarvoac.Port(device)
+                self.assertEqual(caught.exception.code, code)
+                self.assertIn(device, str(caught.exception))
+                self.assertEqual(zarvoac.load_library().Zarvo_SearchAR(1), -16)
+        with zarvoac.Port(self.line.device) as port:
             self.assertTrue(port.probe(1))
 
     def test_new_port_does_not_answer_from_tables_read_through_the_last(self):

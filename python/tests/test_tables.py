@@ -80,7 +80,8 @@ class HolidayAndChainTest(LineTestCase):
         self.assertEqual(holidays[40], zarvoac.Holiday(6, 15))
 
     def test_bad_holidays_are_refused(self):
-        for index, date in [(128, (1, 1)), (-1, (1, 1)), (0, (13, 1)), (0, (1, 32)), (0, (0, 0))]:
+        for index, date in [(128, (1, 1)), (-1, (1, 1)), (0, (13, 1)), (0, (1, 32)), (0, (0, 0)),
+                            (0, (4, 31)), (0, (2, 30))]:
             with self.subTest(index=index, date=date):
                 self.assertFails(zarvoac.InvalidArgument, -18, "INVALID_ARG",
                                  self.port.set_holiday, 1, index, date)

@@ -5,7 +5,6 @@ Example::
     import zarvoac
     with zarvoac.Port("/dev/ttyUSB0", baud=9600) as port:
         if port.probe(1):
-            print(port.version(1))
             for event in port.events(1):
                 print(event.when, event.value1, event.number1)
 

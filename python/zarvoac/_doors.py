@@ -44,33 +44,32 @@ class DoorCommands(CommandBase):
         buffer = _code_buffer(code, "duress code")
         self._call("set_duress_code", "Zarvo_MenaceCode", address, buffer)
 
+    def _get_mode(self, operation, function, mode_class, address, door):
+        record = mode_class.blank_record()
+        self._call(operation, function, address, _door(door), ctypes.byref(record), _READ)
+        return mode_class.from_record(record)
+
+    def _set_mode(self, operation, function, mode_class, address, door, mode):
+        if not isinstance(mode, mode_class):
+            raise invalid(operation, f"mode must be an {mode_class.__name__}, not {mode!r}")
+        self._call(operation, function, address, _door(door), ctypes.byref(mode.to_record()),
+                   _WRITE)
+
     def get_access_mode(self, address, door):
         """Door `door`'s access mode, as an AccessMode."""
-        record = AccessMode.blank_record()
-        self._call("get_access_mode", "Zarvo_AccessLevel", address, _door(door),
-                   ctypes.byref(record), _READ)
-        return AccessMode.from_record(record)
+        return self._get_mode("get_access_mode", "Zarvo_AccessLevel", AccessMode, address, door)
 
     def set_access_mode(self, address, door, mode):
         """Writes `mode` (an AccessMode) as door `door`'s access mode."""
-        if not isinstance(mode, AccessMode):
-            raise invalid("set_access_mode", f"mode must be an AccessMode, not {mode!r}")
-        self._call("set_access_mode", "Zarvo_AccessLevel", address, _door(door),
-                   ctypes.byref(mode.to_record()), _WRITE)
+        self._set_mode("set_access_mode", "Zarvo_AccessLevel", AccessMode, address, door, mode)
 
     def get_alarm_mode(self, address, door):
         """Door `door`'s alarm mode, as an AlarmMode."""
-        record = AlarmMode.blank_record()
-        self._call("get_alarm_mode", "Zarvo_WarnLevel", address, _door(door),
-                   ctypes.byref(record), _READ)
-        return AlarmMode.from_record(record)
+        return self._get_mode("get_alarm_mode", "Zarvo_WarnLevel", AlarmMode, address, door)
 
     def set_alarm_mode(self, address, door, mode):
         """Writes `mode` (an AlarmMode) as door `door`'s alarm mode."""
-        if not isinstance(mode, AlarmMode):
-            raise invalid("set_alarm_mode", f"mode must be an AlarmMode, not {mode!r}")
-        self._call("set_alarm_mode", "Zarvo_WarnLevel", address, _door(door),
-                   ctypes.byref(mode.to_record()), _WRITE)
+        self._set_mode("set_alarm_mode", "Zarvo_WarnLevel", AlarmMode, address, door, mode)
 
     def set_door_delays(self, address, delays):
         """Sends the four door timing values `delays` (0 to 255 each), door 0 first.

@@ -35,6 +35,8 @@ PERIODS_PER_DAY = 8
 # Card dates travel as the last two digits of the year and read back in
 # 2000 to 2099.
 _FIRST_YEAR, _LAST_YEAR = 2000, 2099
+# Holidays carry no year; 29 February is a holiday date like any other.
+_LEAP_YEAR = 2000
 
 
 def _text(field):
@@ -61,11 +63,9 @@ class Event:
     """One event of a controller's log.
 
     Attributes:
-        number1, number2: the event's two numbers (for card events, the card
-            number's low 24 bits).
-        value1, value2: the event's two values, 0 to 255; value1 is the kind
-            of event, value2 its detail (a door, a command code...), as the
-            controller defines them.
+        number1, number2: the event's two 24-bit numbers.
+        value1, value2: the event's two values, 0 to 255; what they stand
+            for (the kind of event, a door...) is the controller's business.
         when: date and time of the event, or None when the controller's
             stored bytes are not a real date and time.
         number1_text, number2_text, date_text, time_text: the same fields as
@@ -318,9 +318,11 @@ class Holiday:
     def to_record(self):
         """A HolidayRecord of this date."""
         record = HolidayRecord()
-        month, day = self
-        record[0] = _checks.integer(month, "month", 1, 12)
-        record[1] = _checks.integer(day, "day", 1, 31)
+        month = _checks.integer(self.month, "month", 1, 12)
+        day = _checks.integer(self.day, "day", 1, 31)
+        if _valid_date(_LEAP_YEAR, month, day) is None:
+            raise invalid(None, f"{month}/{day} is no day of the year")
+        record[0], record[1] = month, day
         return record
 
     @classmethod
