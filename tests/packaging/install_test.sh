@@ -26,10 +26,11 @@ cmake --build "$scratch/with-cmake" >/dev/null
 PKG_CONFIG_PATH="$libdir/pkgconfig" cc "$here/consumer.c" -o "$scratch/with-pkg-config" \
   $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs zarvoac)
 
-"$prefix/bin/zarvo-sim" --address 1 >"$scratch/device" 2>/dev/null &
+# Served under a stable path, as a host application would configure it.
+device="$scratch/ttyZARVO"
+"$prefix/bin/zarvo-sim" --address 1 --link "$device" >/dev/null 2>&1 &
 sim=$!
-for _ in $(seq 50); do [ -s "$scratch/device" ] && break; sleep 0.1; done
-device=$(head -n 1 "$scratch/device")
+for _ in $(seq 50); do [ -e "$device" ] && break; sleep 0.1; done
 LD_LIBRARY_PATH="$libdir" "$scratch/with-cmake/consumer" "$device"
 LD_LIBRARY_PATH="$libdir" "$scratch/with-pkg-config" "$device"
 echo "installed package works with find_package and pkg-config"

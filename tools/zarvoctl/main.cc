@@ -25,10 +25,9 @@ void PrintHelp() {
                "Commands:\n";
   for (const Command& c : Commands().commands()) {
     std::string head = c.name + (c.usage.empty() ? "" : " " + c.usage);
-    std::cout << "  " << head;
-    if (head.size() < 34) std::cout << std::string(34 - head.size(), ' ');
-    else std::cout << "\n" << std::string(36, ' ');
-    std::cout << c.summary << "\n";
+    // One line per command; long usages push their summary to the right.
+    std::cout << "  " << head << std::string(head.size() < 34 ? 34 - head.size() : 2, ' ')
+              << c.summary << "\n";
   }
 }
 
