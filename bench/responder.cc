@@ -13,15 +13,6 @@
 namespace zarvo::bench {
 namespace {
 
-void WriteAll(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
-    if (n <= 0) return;
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-}
-
 void SleepUntil(const timespec& when) {
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) != 0) {
   }
@@ -93,7 +84,7 @@ void Responder::Answer(const uint8_t* wire, size_t count) {
   std::vector<uint8_t> reply(2 * frame.size() - 2);
   EncodeFrame(frame.data(), frame.size(), reply.data());
   if (paced_baud_ == 0) {
-    WriteAll(pty_.master_fd(), reply.data(), reply.size());
+    sim::WriteAll(pty_.master_fd(), reply.data(), reply.size());
   } else {
     SendPaced(reply.data(), reply.size(), count);
   }
@@ -110,7 +101,7 @@ void Responder::SendPaced(const uint8_t* bytes, size_t count, size_t request_byt
   for (size_t i = 0; i < count; ++i) {
     at = After(at, byte_ns);
     SleepUntil(at);
-    WriteAll(pty_.master_fd(), &bytes[i], 1);
+    sim::WriteAll(pty_.master_fd(), &bytes[i], 1);
   }
 }
 

@@ -7,6 +7,15 @@
 
 namespace zarvo::sim {
 
+void WriteAll(int fd, const uint8_t* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t n = ::write(fd, bytes, count);
+    if (n <= 0) return;
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+}
+
 bool PseudoTerminal::Open() {
   Close();
   master_fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -2,9 +2,15 @@
 // library opens the slave side by its device name like any serial port.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace zarvo::sim {
+
+// Writes all `count` bytes to `fd`, however many writes it takes; stops
+// early only when the line is gone.
+void WriteAll(int fd, const uint8_t* bytes, size_t count);
 
 class PseudoTerminal {
  public:

@@ -17,15 +17,6 @@ constexpr uint8_t kReplyType = 0x01;
 // host's search for a start byte) and never a frame mark.
 constexpr uint8_t kNoise[] = {0x55, 0x0A, 0xFF, 0x13};
 
-void WriteAll(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
-    if (n <= 0) return;
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-}
-
 }  // namespace
 
 VirtualBus::VirtualBus(std::vector<uint8_t> addresses) {
