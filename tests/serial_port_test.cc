@@ -51,6 +51,9 @@ TEST_F(SimTest, OpeningAgainClosesTheFirstHandle) {
 TEST_F(SimTest, FailedOpenLeavesNoPortOpen) {
   EXPECT_EQ(Zarvo_OpenCom("/dev/zarvo-no-such-device", 9600), ZARVO_E_REFUSED);
   EXPECT_EQ(Zarvo_SearchAR(1), ZARVO_E_NOT_OPEN);
+  ASSERT_EQ(Zarvo_OpenCom(bus_.device_name().c_str(), 9600), ZARVO_OK);
+  EXPECT_EQ(Zarvo_OpenCom(nullptr, 9600), ZARVO_E_REFUSED);
+  EXPECT_EQ(Zarvo_SearchAR(1), ZARVO_E_NOT_OPEN);
   EXPECT_EQ(Requests(), 0u);
 }
 

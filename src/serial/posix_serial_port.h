@@ -30,5 +30,7 @@ class PosixSerialPort final : public SerialPort {
 // the kernel's custom-speed interface where there is one. Returns false when
 // the rate cannot be set.
 bool SetLineSpeed(int fd, int32_t baud);
+// Only the standard rates (9600, 19200, ...); false for any other.
+bool SetStandardLineSpeed(int fd, int32_t baud);
 
 }  // namespace zarvo

@@ -41,10 +41,6 @@ struct CardFields {
   bool flagged = false;
 };
 
-bool ParseAddress(const std::string& text, int32_t& address) {
-  return ParseInt(text, address) && address >= 0 && address <= 255;
-}
-
 bool AllOf(const std::string& text, const char* allowed) {
   return !text.empty() && text.find_first_not_of(allowed) == std::string::npos;
 }

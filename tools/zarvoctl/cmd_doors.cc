@@ -17,10 +17,6 @@ namespace {
 
 using zarvo::SettingField;
 
-bool ParseAddress(const std::string& text, int32_t& address) {
-  return ParseInt(text, address) && address >= 0 && address <= 255;
-}
-
 // args[0] ADDRESS, args[1] DOOR.
 bool ParseDoor(const Args& args, int32_t& address, int32_t& door) {
   return args.size() >= 2 && ParseAddress(args[0], address) && ParseInt(args[1], door);

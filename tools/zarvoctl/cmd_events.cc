@@ -14,10 +14,6 @@ namespace {
 constexpr int32_t kBlockRecords = 192;
 constexpr int32_t kBlockCount = 256;  // block numbers travel as one byte
 
-bool ParseAddress(const std::string& text, int32_t& address) {
-  return ParseInt(text, address) && address >= 0 && address <= 255;
-}
-
 std::string Field(const char (&text)[16]) { return std::string(text, strnlen(text, 16)); }
 
 Json EventJson(const EventRecord& e) {
@@ -135,6 +131,21 @@ int Restore(Tool& tool, const Args& args) {
   return 0;
 }
 
+// The library keeps Zarvo_RestoreMaxRecord for hosts written against older
+// controllers; it sends nothing and always succeeds.
+int RestoreMax(Tool& tool, const Args& args) {
+  int32_t address = 0;
+  if (args.size() != 1 || !ParseAddress(args[0], address)) {
+    return tool.Usage("events restore-max ADDRESS");
+  }
+  const int32_t result = Zarvo_RestoreMaxRecord(address);
+  Json json = Json::Object();
+  json.Set("address", address).Set("result", ResultJson(result));
+  tool.Emit(json, "restore-max is a compatibility call: nothing was sent (" +
+                      ResultText(result) + ")");
+  return result == ZARVO_OK ? 0 : 1;
+}
+
 }  // namespace
 
 void RegisterEventCommands(Registry& r) {
@@ -142,6 +153,8 @@ void RegisterEventCommands(Registry& r) {
          "read the whole event log, or the current (--one) or next (--next) record", Events});
   r.Add({"events clear", "ADDRESS", "clear the event log (asks first unless --yes)", Clear});
   r.Add({"events restore", "ADDRESS", "bring back the records a clear set aside", Restore});
+  r.Add({"events restore-max", "ADDRESS", "compatibility call: sends nothing, always succeeds",
+         RestoreMax});
   r.AddDemoStep({"events", "1"});
   r.AddDemoStep({"events", "1", "--one"});
 }

@@ -10,10 +10,6 @@
 namespace zarvoctl {
 namespace {
 
-bool ParseAddress(const std::string& text, int32_t& address) {
-  return ParseInt(text, address) && address >= 0 && address <= 255;
-}
-
 // The version bytes as text: printable ASCII as it is, anything else as
 // \xNN; trailing zero bytes (unused room) are left out.
 std::string VersionText(const char* bytes, size_t count) {

@@ -13,7 +13,9 @@ namespace {
 
 int Probe(Tool& tool, const Args& args) {
   int32_t address = 0;
-  if (args.size() != 1 || !ParseInt(args[0], address)) return tool.Usage("probe ADDRESS");
+  if (args.size() != 1 || !ParseAddress(args[0], address)) {
+    return tool.Usage("probe ADDRESS  (0 to 255)");
+  }
   const auto start = std::chrono::steady_clock::now();
   const int32_t result = Zarvo_SearchAR(address);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -47,8 +47,13 @@ bool Tool::Connect() {
     session.SwapPort(std::make_unique<TracingPort>(session.SwapPort(nullptr), stderr));
   }
   const int32_t result = Zarvo_OpenCom(device.c_str(), options_.baud);
+  if (result == ZARVO_E_REFUSED) {
+    Fail("cannot open " + device + " (missing, no permission, or in use by another program)",
+         result);
+    return false;
+  }
   if (result != ZARVO_OK) {
-    Fail("cannot open " + device, result);
+    Fail("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s", result);
     return false;
   }
   return true;
@@ -122,6 +127,10 @@ bool ParseInt(const std::string& text, int32_t& value) {
   if (!ParseInt(text, wide) || wide < INT32_MIN || wide > INT32_MAX) return false;
   value = static_cast<int32_t>(wide);
   return true;
+}
+
+bool ParseAddress(const std::string& text, int32_t& address) {
+  return ParseInt(text, address) && address >= 0 && address <= 255;
 }
 
 std::string ResultText(int32_t result) {

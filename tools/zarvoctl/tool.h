@@ -99,6 +99,8 @@ const Registry& Commands();
 // Argument helpers: decimal or 0x-prefixed integers; false when malformed.
 bool ParseInt(const std::string& text, int32_t& value);
 bool ParseInt(const std::string& text, int64_t& value);
+// A bus address, 0 to 255 (0: whichever controller answers).
+bool ParseAddress(const std::string& text, int32_t& address);
 
 // The result as "NAME (code)", e.g. "NO_REPLY (-10)".
 std::string ResultText(int32_t result);

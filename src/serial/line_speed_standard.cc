@@ -1,5 +1,4 @@
-// Line speed on POSIX systems without a custom-speed interface: only the
-// standard rates.
+// The standard line speeds, set through termios on any POSIX system.
 #include <termios.h>
 
 #include <cstdint>
@@ -24,7 +23,7 @@ speed_t StandardSpeed(int32_t baud) {
 
 }  // namespace
 
-bool SetLineSpeed(int fd, int32_t baud) {
+bool SetStandardLineSpeed(int fd, int32_t baud) {
   const speed_t speed = StandardSpeed(baud);
   termios tio{};
   if (speed == B0 || tcgetattr(fd, &tio) != 0) return false;
@@ -32,5 +31,10 @@ bool SetLineSpeed(int fd, int32_t baud) {
   cfsetospeed(&tio, speed);
   return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
+
+#if !defined(__linux__)
+// Without a custom-speed interface only the standard rates are possible.
+bool SetLineSpeed(int fd, int32_t baud) { return SetStandardLineSpeed(fd, baud); }
+#endif
 
 }  // namespace zarvo
