@@ -2,15 +2,25 @@
 
 #include <utility>
 
+#if defined(_WIN32)
+#include "serial/win32_serial_port.h"
+#else
+#include "serial/posix_serial_port.h"
+#endif
+
 namespace zarvo {
 
 Session::Session(std::unique_ptr<SerialPort> port, std::unique_ptr<Clock> clock)
-    : port_(std::move(port)), clock_(std::move(clock)) {}
+    : owned_port_(std::move(port)),
+      owned_clock_(std::move(clock)),
+      port_(owned_port_.get()),
+      clock_(owned_clock_.get()) {}
 
 Session& Session::Default() {
-  // Lives from first use to process exit; its destructor closes an open port.
-  static Session session(MakePlatformSerialPort(),
-                         std::make_unique<MonotonicClock>());
+  // From first use to unload; the port is destroyed last, closing itself.
+  static PlatformSerialPort port;
+  static MonotonicClock clock;
+  static Session session(port, clock);
   return session;
 }
 
@@ -21,9 +31,10 @@ int32_t Session::OpenPort(const char* name, int32_t baud) {
 
 void Session::ClosePort() { port_->Close(); }
 
-std::unique_ptr<SerialPort> Session::SwapPort(std::unique_ptr<SerialPort> port) {
-  std::swap(port, port_);
-  return port;
+SerialPort& Session::ReplacePort(SerialPort& port) {
+  SerialPort& previous = *port_;
+  port_ = &port;
+  return previous;
 }
 
 }  // namespace zarvo

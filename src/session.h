@@ -7,8 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
+#include "mutex.h"
 #include "serial/clock.h"
 #include "serial/serial_port.h"
 
@@ -36,16 +36,19 @@ class Session {
   static constexpr int32_t kMaxBody = 4093;
   static constexpr uint32_t kDefaultSilenceMs = 500;
 
+  // A session over a port and a clock that outlive it.
+  Session(SerialPort& port, Clock& clock) : port_(&port), clock_(&clock) {}
+  // A session that owns its port and clock.
   Session(std::unique_ptr<SerialPort> port, std::unique_ptr<Clock> clock);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // The session the exported functions use; created with the platform's
-  // serial port and the monotonic clock.
+  // The session the exported functions use: the platform's serial port and
+  // the monotonic clock, all in static storage (nothing is allocated).
   static Session& Default();
 
   // Every exported call holds this lock for its whole duration.
-  std::unique_lock<std::mutex> Lock() { return std::unique_lock(mutex_); }
+  MutexLock Lock() { return MutexLock(mutex_); }
 
   int32_t OpenPort(const char* name, int32_t baud);
   void ClosePort();
@@ -66,9 +69,10 @@ class Session {
   TableCache& HolidayCache() { return holiday_cache_; }
   zarvo::ChainCache& ChainCache() { return chain_cache_; }
 
-  // Replaces the port (closing nothing) and returns the previous one; used
-  // to put a decorator such as a frame tracer around the platform port.
-  std::unique_ptr<SerialPort> SwapPort(std::unique_ptr<SerialPort> port);
+  // Puts `port` in place of the current one (closing nothing) and returns
+  // the previous one; used to put a decorator such as a frame tracer around
+  // the platform port. The caller keeps both alive while they are in use.
+  SerialPort& ReplacePort(SerialPort& port);
   SerialPort& Port() { return *port_; }
 
  private:
@@ -76,15 +80,15 @@ class Session {
   int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address,
                      uint8_t command) const;
 
-  std::mutex mutex_;
-  std::unique_ptr<SerialPort> port_;
-  std::unique_ptr<Clock> clock_;
+  Mutex mutex_;
+  std::unique_ptr<SerialPort> owned_port_;
+  std::unique_ptr<Clock> owned_clock_;
+  SerialPort* port_;
+  Clock* clock_;
   uint32_t last_exchange_ticks_ = 0;
   TableCache week_table_cache_;
   TableCache holiday_cache_;
   zarvo::ChainCache chain_cache_;
 };
-
-std::unique_ptr<SerialPort> MakePlatformSerialPort();
 
 }  // namespace zarvo

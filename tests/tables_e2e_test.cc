@@ -14,6 +14,7 @@
 #include "commands/holiday_table.h"
 #include "commands/week_tables.h"
 #include "handlers.h"
+#include "serial/posix_serial_port.h"
 #include "session.h"
 #include "sim_fixture.h"
 
@@ -43,7 +44,9 @@ class TablesTest : public testing::SimTest {
     Zarvo_CloseCom();
     const pid_t child = fork();
     if (child == 0) {
-      Session fresh(MakePlatformSerialPort(), std::make_unique<MonotonicClock>());
+      PosixSerialPort port;
+      MonotonicClock clock;
+      Session fresh(port, clock);
       if (fresh.OpenPort(bus_.device_name().c_str(), 9600) != 0) _exit(2);
       _exit(check(fresh) ? 0 : 1);
     }

@@ -8,15 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <memory>
 
 #include "result_codes.h"
 
 namespace zarvo {
-
-std::unique_ptr<SerialPort> MakePlatformSerialPort() {
-  return std::make_unique<PosixSerialPort>();
-}
 
 int32_t PosixSerialPort::Open(const char* name, int32_t baud) {
   Close();

@@ -25,6 +25,8 @@ class PosixSerialPort final : public SerialPort {
   int fd_ = -1;
 };
 
+using PlatformSerialPort = PosixSerialPort;
+
 // Applies `baud` to the open terminal `fd` on top of the settings already
 // applied: a standard rate through termios, any other positive rate through
 // the kernel's custom-speed interface where there is one. Returns false when

@@ -2,15 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "result_codes.h"
 
 namespace zarvo {
-
-std::unique_ptr<SerialPort> MakePlatformSerialPort() {
-  return std::make_unique<Win32SerialPort>();
-}
 
 void BuildDefinition(const char* name, int32_t baud, char* out, size_t size) {
   // Ports above COM9 must be opened as \\.\COM10; the mode text wants the

@@ -34,6 +34,8 @@ class Win32SerialPort final : public SerialPort {
   uint32_t read_wait_ms_ = UINT32_MAX;  // the wait the port is set up for
 };
 
+using PlatformSerialPort = Win32SerialPort;
+
 // The mode text for `name` at `baud`: the first five characters of the name
 // (after a leading \\.\), then ": baud=<baud> parity=N data=8 stop=1".
 void BuildDefinition(const char* name, int32_t baud, char* out, size_t size);

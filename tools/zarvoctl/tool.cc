@@ -19,6 +19,11 @@ Tool::Tool(Options options) : options_(std::move(options)) {}
 
 Tool::~Tool() {
   Zarvo_CloseCom();
+  if (tracer_) {
+    zarvo::Session& session = zarvo::Session::Default();
+    auto lock = session.Lock();
+    session.ReplacePort(tracer_->inner());
+  }
   if (sim_) sim_->Stop();
 }
 
@@ -44,7 +49,8 @@ bool Tool::Connect() {
   if (options_.trace) {
     zarvo::Session& session = zarvo::Session::Default();
     auto lock = session.Lock();
-    session.SwapPort(std::make_unique<TracingPort>(session.SwapPort(nullptr), stderr));
+    tracer_ = std::make_unique<TracingPort>(session.Port(), stderr);
+    session.ReplacePort(*tracer_);
   }
   const int32_t result = Zarvo_OpenCom(device.c_str(), options_.baud);
   if (result == ZARVO_E_REFUSED) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
+#include <string>
 #include <vector>
 
 #include "serial/serial_port.h"
@@ -13,8 +13,7 @@ namespace zarvoctl {
 
 class TracingPort final : public zarvo::SerialPort {
  public:
-  TracingPort(std::unique_ptr<zarvo::SerialPort> inner, std::FILE* out)
-      : inner_(std::move(inner)), out_(out) {}
+  TracingPort(zarvo::SerialPort& inner, std::FILE* out) : inner_(&inner), out_(out) {}
   ~TracingPort() override { FlushReceived("(incomplete)"); }
 
   int32_t Open(const char* name, int32_t baud) override;
@@ -23,11 +22,12 @@ class TracingPort final : public zarvo::SerialPort {
   int32_t Write(const uint8_t* bytes, size_t count) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
   void DiscardInput() override;
+  zarvo::SerialPort& inner() { return *inner_; }
 
  private:
   void FlushReceived(const char* note);
 
-  std::unique_ptr<zarvo::SerialPort> inner_;
+  zarvo::SerialPort* inner_;
   std::FILE* out_;
   std::vector<uint8_t> received_;
 };
