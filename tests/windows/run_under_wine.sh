@@ -6,7 +6,7 @@ windows_build=$1
 zarvo_sim=$2
 prefix=$3
 
-wine=$(command -v wine64 || command -v wine || true)
+wine=$(command -v wine64 || command -v wine || ls /usr/lib/wine/wine64 2>/dev/null || true)
 if [ -z "$wine" ]; then
   echo "SKIPPED: wine is not installed (Debian package wine64)"
   exit 77
