@@ -52,7 +52,12 @@ int32_t Win32SerialPort::Write(const uint8_t* bytes, size_t count) {
 // MAXDWORD, a read returns at once with what has arrived, or as soon as one
 // byte arrives, or after the constant: a blocking wait with a deadline.
 bool Win32SerialPort::SetReadWait(uint32_t wait_ms) {
-  if (wait_ms == read_wait_ms_) return true;
+  // Within a millisecond of the wait already set, keep it: after each byte
+  // the wait is the whole silence limit again, so the time-outs are set
+  // once per exchange rather than once per read.
+  const bool close = read_wait_ms_ != UINT32_MAX && wait_ms + 1 >= read_wait_ms_ &&
+                     read_wait_ms_ + 1 >= wait_ms;
+  if (close && wait_ms != 0) return true;
   COMMTIMEOUTS wait{};
   wait.ReadIntervalTimeout = MAXDWORD;
   wait.ReadTotalTimeoutMultiplier = wait_ms == 0 ? 0 : MAXDWORD;
