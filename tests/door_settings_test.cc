@@ -23,11 +23,9 @@ constexpr uint8_t kAddress = 7;
 AccessLevelRecord AccessFilledWith(int32_t v) { return {v, v, v, v, v, v, v, v, v}; }
 WarnLevelRecord AlarmFilledWith(int32_t v) { return {v, v, v, v, v, v, v, v, v, v, v}; }
 
-bool SameAccess(const AccessLevelRecord& a, const AccessLevelRecord& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
-bool SameAlarm(const WarnLevelRecord& a, const WarnLevelRecord& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+template <typename Record>
+bool SameBytes(const Record& a, const Record& b) {
+  return std::memcmp(&a, &b, sizeof(Record)) == 0;
 }
 
 class DoorSettingsTest : public ::testing::Test {
@@ -92,7 +90,7 @@ TEST_F(DoorSettingsTest, AccessModeWriteSetsEachFieldsBit) {
     const AccessLevelRecord before = c.record;
     EXPECT_EQ(AccessLevel(t_.session(), kAddress, 3, c.record, 1), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x30, 0x03, c.first, c.second}));
-    EXPECT_TRUE(SameAccess(c.record, before));
+    EXPECT_TRUE(SameBytes(c.record, before));
   }
 }
 
@@ -112,7 +110,7 @@ TEST_F(DoorSettingsTest, AccessModeReadDecodesTheSettingBytes) {
     AccessLevelRecord record = AccessFilledWith(9);
     EXPECT_EQ(AccessLevel(t_.session(), kAddress, 1, record, 0), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x31, 0x01}));
-    EXPECT_TRUE(SameAccess(record, c.expected));
+    EXPECT_TRUE(SameBytes(record, c.expected));
   }
 }
 
@@ -145,7 +143,7 @@ TEST_F(DoorSettingsTest, AlarmModeReadDecodesTheSettingBytes) {
     WarnLevelRecord record = AlarmFilledWith(9);
     EXPECT_EQ(WarnLevel(t_.session(), kAddress, 2, record, 0), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x33, 0x02, 0x00, 0x00}));
-    EXPECT_TRUE(SameAlarm(record, c.expected));
+    EXPECT_TRUE(SameBytes(record, c.expected));
   }
 }
 
@@ -158,8 +156,8 @@ TEST_F(DoorSettingsTest, BadDoorOrModeSendsNothingAndKeepsTheRecord) {
     WarnLevelRecord alarm = AlarmFilledWith(9);
     EXPECT_EQ(AccessLevel(t_.session(), kAddress, c.door, access, c.mode), kInvalidArgument);
     EXPECT_EQ(WarnLevel(t_.session(), kAddress, c.door, alarm, c.mode), kInvalidArgument);
-    EXPECT_TRUE(SameAccess(access, AccessFilledWith(9)));
-    EXPECT_TRUE(SameAlarm(alarm, AlarmFilledWith(9)));
+    EXPECT_TRUE(SameBytes(access, AccessFilledWith(9)));
+    EXPECT_TRUE(SameBytes(alarm, AlarmFilledWith(9)));
     const char flags[32] = {1};
     if (c.door != 0) {
       EXPECT_EQ(MutualLock(t_.session(), kAddress, c.door, flags), kInvalidArgument);
@@ -172,11 +170,11 @@ TEST_F(DoorSettingsTest, FailedReadLeavesTheRecordUntouched) {
   t_.Reply(kAddress, kCmdReadAccessMode, {0xFF, 0xFF}, 1);
   AccessLevelRecord access = AccessFilledWith(9);
   EXPECT_EQ(AccessLevel(t_.session(), kAddress, 0, access, 0), kRefused);
-  EXPECT_TRUE(SameAccess(access, AccessFilledWith(9)));
+  EXPECT_TRUE(SameBytes(access, AccessFilledWith(9)));
 
   WarnLevelRecord alarm = AlarmFilledWith(9);
   EXPECT_EQ(WarnLevel(t_.session(), kAddress, 0, alarm, 0), kNoReply);  // silence
-  EXPECT_TRUE(SameAlarm(alarm, AlarmFilledWith(9)));
+  EXPECT_TRUE(SameBytes(alarm, AlarmFilledWith(9)));
 }
 
 TEST_F(DoorSettingsTest, DelaysSendTheLowByteOfEachValue) {

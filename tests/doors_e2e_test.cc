@@ -58,22 +58,20 @@ TEST_F(DoorsEndToEnd, PasswordAndDuressCodeAreStored) {
   }));
 }
 
-TEST_F(DoorsEndToEnd, AccessModeIsWrittenAndReadBack) {
-  AccessLevelRecord written = {1, 0, 1, 0, 0, 0, 1, 1, 0};
-  EXPECT_EQ(Zarvo_AccessLevel(1, 2, &written, 1), ZARVO_OK);
+TEST_F(DoorsEndToEnd, AccessAndAlarmModesAreWrittenAndReadBack) {
+  AccessLevelRecord access = {1, 0, 1, 0, 0, 0, 1, 1, 0};
+  EXPECT_EQ(Zarvo_AccessLevel(1, 2, &access, 1), ZARVO_OK);
   WithDoor(1, 2, [](DoorState& d) { EXPECT_EQ(d.access, (std::array<uint8_t, 2>{0x85, 0x01})); });
-  AccessLevelRecord read = {9, 9, 9, 9, 9, 9, 9, 9, 9};
-  EXPECT_EQ(Zarvo_AccessLevel(1, 2, &read, 0), ZARVO_OK);
-  EXPECT_EQ(std::memcmp(&read, &written, sizeof read), 0);
-}
+  AccessLevelRecord access_read = {9, 9, 9, 9, 9, 9, 9, 9, 9};
+  EXPECT_EQ(Zarvo_AccessLevel(1, 2, &access_read, 0), ZARVO_OK);
+  EXPECT_EQ(std::memcmp(&access_read, &access, sizeof access), 0);
 
-TEST_F(DoorsEndToEnd, AlarmModeIsWrittenAndReadBack) {
-  WarnLevelRecord written = {0, 1, 0, 0, 0, 0, 1, 2, 3, 0, 1};
-  EXPECT_EQ(Zarvo_WarnLevel(1, 1, &written, 1), ZARVO_OK);
+  WarnLevelRecord alarm = {0, 1, 0, 0, 0, 0, 1, 2, 3, 0, 1};
+  EXPECT_EQ(Zarvo_WarnLevel(1, 1, &alarm, 1), ZARVO_OK);
   WithDoor(1, 1, [](DoorState& d) { EXPECT_EQ(d.alarm, (std::array<uint8_t, 2>{0x42, 0x2E})); });
-  WarnLevelRecord read{};
-  EXPECT_EQ(Zarvo_WarnLevel(1, 1, &read, 0), ZARVO_OK);
-  EXPECT_EQ(std::memcmp(&read, &written, sizeof read), 0);
+  WarnLevelRecord alarm_read{};
+  EXPECT_EQ(Zarvo_WarnLevel(1, 1, &alarm_read, 0), ZARVO_OK);
+  EXPECT_EQ(std::memcmp(&alarm_read, &alarm, sizeof alarm), 0);
 }
 
 TEST_F(DoorsEndToEnd, RefusedReadLeavesTheRecordAlone) {
@@ -171,11 +169,8 @@ TEST(DoorController, RefusesUnknownDoorsShortRequestsAndBadLinks) {
     sim::Request request;
     request.address = 1;
     request.command = c.command;
-    request.body.assign(3 + c.params.size(), 0);
-    request.body[0] = 0x80;
-    request.body[1] = 1;
-    request.body[2] = c.command;
-    for (size_t i = 0; i < c.params.size(); ++i) request.body[3 + i] = c.params[i];
+    request.body = {0x80, 1, c.command};
+    for (uint8_t p : c.params) request.body.push_back(p);
     const size_t events_before = state.events.records().size();
     sim::Reply reply;
     sim::Handlers()[c.command](state, request, reply);
