@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "commands/command_codes.h"
@@ -89,11 +88,6 @@ class EventLogTest : public ::testing::Test {
   std::vector<EventRecord> records_ = std::vector<EventRecord>(200);
 };
 
-TEST_F(EventLogTest, BlockRequestCarriesTheFlagAndTheLowByteOfTheBlock) {
-  ReadBlock({}, 0x107);
-  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, 0x09, 0x80, 0x07}));
-}
-
 TEST_F(EventLogTest, EmptySlotsAreSkippedAndTheRestPacked) {
   Bytes payload = kSample;
   Bytes empty_slot(16, 0x33);  // only bytes 0 to 3 decide
@@ -126,49 +120,47 @@ TEST_F(EventLogTest, BlockCountsWholeNonEmptyRecordsUpTo192) {
   const struct {
     const char* name;
     Bytes payload;
+    int32_t block;  // the request carries the 0x80 flag and the block's low byte
     int32_t count;
   } cases[] = {
-      {"empty payload", {}, 0},
-      {"hour only", hour_only, 1},
-      {"partial record at the end", Records(2, 0x01, 8), 2},
-      {"4000 bytes", Records(250, 0x01), 192},
+      {"empty payload", {}, 0x107, 0},
+      {"hour only", hour_only, 0, 1},
+      {"partial record at the end", Records(2, 0x01, 8), 2, 2},
+      {"4000 bytes", Records(250, 0x01), 0xFF, 192},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ReadBlock(c.payload), c.count) << c.name;
-    EXPECT_TRUE(Untouched(records_[static_cast<size_t>(c.count)])) << c.name;
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ReadBlock(c.payload, c.block), c.count);
+    EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, 0x09, 0x80, static_cast<uint8_t>(c.block)}));
+    EXPECT_TRUE(Untouched(records_[static_cast<size_t>(c.count)]));
   }
 }
 
-struct SingleRead {
-  const char* name;
-  uint8_t code;
-  int32_t (*read)(Session&, int32_t, EventRecord&);
-};
-
-const SingleRead kSingleReads[] = {{"read one", kCmdReadEvent, ReadOne},
-                                   {"move next", kCmdNextEvent, MoveNext}};
-
-TEST_F(EventLogTest, SingleReadsSendTheirCodeAndConvertTheRecord) {
-  for (const SingleRead& s : kSingleReads) {
-    ScriptedSession t;
-    t.Reply(1, s.code, kSample);
-    EventRecord r = Filled();
-    EXPECT_EQ(s.read(t.session(), 0x101, r), kOk) << s.name;
-    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, s.code})) << s.name;
-    ExpectRecord(r, "00123456", "00000000", "2007-03-05", "14:07:09", 1, 2);
-  }
-}
-
-TEST_F(EventLogTest, MissingBytesOfASingleRecordReadAsZero) {
-  const Bytes payloads[] = {{}, {0x07, 0x03, 0x05}};  // empty: not the request either
-  const char* dates[] = {"2000-00-00", "2007-03-05"};
-  for (const SingleRead& s : kSingleReads) {
-    for (size_t i = 0; i < 2; ++i) {
+TEST_F(EventLogTest, SingleReadsSendTheirCodeAndConvertWhatCameBack) {
+  const struct {
+    uint8_t code;
+    int32_t (*read)(Session&, int32_t, EventRecord&);
+  } reads[] = {{kCmdReadEvent, ReadOne}, {kCmdNextEvent, MoveNext}};
+  const struct {
+    Bytes payload;
+    const char *number1, *date, *time;
+    int32_t value1, value2;
+  } replies[] = {
+      {kSample, "00123456", "2007-03-05", "14:07:09", 1, 2},
+      {{}, "00000000", "2000-00-00", "00:00:00", 0, 0},  // empty: not the request either
+      {{0x07, 0x03, 0x05}, "00000000", "2007-03-05", "00:00:00", 0, 0},  // the rest reads as 0
+  };
+  for (const auto& s : reads) {
+    for (const auto& reply : replies) {
+      SCOPED_TRACE(::testing::Message()
+                   << "code " << int{s.code} << ", " << reply.payload.size() << " bytes");
       ScriptedSession t;
-      t.Reply(1, s.code, payloads[i]);
+      t.Reply(1, s.code, reply.payload);
       EventRecord r = Filled();
-      EXPECT_EQ(s.read(t.session(), 1, r), kOk) << s.name;
-      ExpectRecord(r, "00000000", "00000000", dates[i], "00:00:00", 0, 0);
+      EXPECT_EQ(s.read(t.session(), 0x101, r), kOk);
+      EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, s.code}));
+      ExpectRecord(r, reply.number1, "00000000", reply.date, reply.time, reply.value1,
+                   reply.value2);
     }
   }
 }

@@ -45,23 +45,18 @@ class HolidayTableTest : public ::testing::Test {
   Date date_{};
 };
 
-TEST_F(HolidayTableTest, AllEntriesOfOneControllerCostOneRead) {
+TEST_F(HolidayTableTest, AllEntriesOfOneControllerCostOneReadAndIndexesAreClamped) {
   t_.Reply(1, kRead, List());
   for (int32_t i = 0; i < 128; ++i) {
     ASSERT_EQ(Call(i), kOk);
     ASSERT_EQ(date_, EntryOfList(i)) << "entry " << i;
   }
-  EXPECT_EQ(Sent(), 1u);
-  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, kRead}));
-}
-
-TEST_F(HolidayTableTest, IndexIsClamped) {
-  t_.Reply(1, kRead, List());
-  const std::pair<int32_t, int32_t> cases[] = {{-5, 0}, {0, 0}, {127, 127}, {128, 127}, {200, 127}};
-  for (auto [index, entry] : cases) {
+  for (auto [index, entry] : {std::pair{-5, 0}, {128, 127}, {200, 127}}) {
     ASSERT_EQ(Call(index), kOk);
     EXPECT_EQ(date_, EntryOfList(entry)) << index;
   }
+  EXPECT_EQ(Sent(), 1u);
+  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, kRead}));
 }
 
 TEST_F(HolidayTableTest, StoredDatesOutOfRangeReadAsFirstOfJanuary) {
@@ -115,37 +110,38 @@ TEST_F(HolidayTableTest, WriteWaitsOneSecondOfSilenceForItsReply) {
   EXPECT_EQ(t_.line().waited_ms() - before, 999u + 1000u);
 }
 
-TEST_F(HolidayTableTest, FailuresAndTheCache) {
-  // A failed read leaves the record alone and sends no write.
-  date_ = {7, 7};
-  EXPECT_EQ(Call(0, 1), kNoReply);
-  EXPECT_EQ(Sent(), 1u);
-  EXPECT_EQ(Call(0), kNoReply);  // and the next call reads again
-  EXPECT_EQ(date_, (Date{7, 7}));
-  EXPECT_EQ(Sent(), 2u);
+TEST_F(HolidayTableTest, FailedReadLeavesTheRecordAndIsNeverWrittenBack) {
+  const struct {
+    const char* name;
+    int reply_length;  // -1: no reply at all
+    int32_t result;
+  } cases[] = {{"no reply", -1, kNoReply},
+               {"empty", 0, kShortReply},
+               {"2 bytes", 2, kShortReply},
+               {"255 bytes", 255, kShortReply}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedSession t;
+    Date date = {6, 6};
+    size_t sent = 0;
+    for (int32_t mode : {1, 0}) {  // no write follows, and the next call reads again
+      if (c.reply_length >= 0) t.Reply(1, kRead, Bytes(static_cast<size_t>(c.reply_length), 0x11));
+      EXPECT_EQ(HolidayTable(t.session(), 1, 0, date.data(), mode), c.result);
+      EXPECT_EQ(date, (Date{6, 6}));
+      EXPECT_TRUE(t.session().HolidayCache().IsEmpty());
+      EXPECT_EQ(t.line().writes().size(), ++sent);
+    }
+  }
+}
 
-  // A failed write leaves the list as read, with no new exchange to read it.
+TEST_F(HolidayTableTest, FailedWriteLeavesTheListAsRead) {
   t_.Reply(1, kRead, List());
   t_.Reply(1, kWrite, {}, 2);
   date_ = {9, 9};
   EXPECT_EQ(Call(3, 1), kRefused);
-  ASSERT_EQ(Call(3), kOk);
+  ASSERT_EQ(Call(3), kOk);  // no new exchange to read it
   EXPECT_EQ(date_, EntryOfList(3));
-  EXPECT_EQ(Sent(), 4u);
-}
-
-TEST_F(HolidayTableTest, ShortReplyFailsAndIsNeverWrittenBack) {
-  for (size_t length : {size_t{0}, size_t{2}, size_t{255}}) {
-    ScriptedSession t;
-    Date date = {6, 6};
-    t.Reply(1, kRead, Bytes(length, 0x11));
-    EXPECT_EQ(HolidayTable(t.session(), 1, 0, date.data(), 0), kShortReply) << length;
-    EXPECT_EQ(date, (Date{6, 6}));
-    EXPECT_TRUE(t.session().HolidayCache().IsEmpty());
-    t.Reply(1, kRead, Bytes(length, 0x11));
-    EXPECT_EQ(HolidayTable(t.session(), 1, 0, date.data(), 1), kShortReply);
-    EXPECT_EQ(t.line().writes().size(), 2u);
-  }
+  EXPECT_EQ(Sent(), 2u);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 
 #include <array>
 #include <functional>
-#include <memory>
+#include <utility>
+#include <vector>
 
 #include "commands/chain_table.h"
 #include "commands/command_codes.h"
@@ -21,6 +22,7 @@
 namespace zarvo {
 namespace {
 
+using Bytes = std::vector<uint8_t>;
 using Day = std::array<int32_t, 33>;
 using Date = std::array<int32_t, 2>;
 using Group = std::array<int32_t, 5>;
@@ -56,13 +58,19 @@ class TablesTest : public testing::SimTest {
   }
 };
 
-TEST_F(TablesTest, FactoryOfficeHoursTakeOneReadForTheWholeWeek) {
+TEST_F(TablesTest, FactoryOfficeHoursTakeOneReadForTheWholeWeekEvenAcrossReopening) {
   Day day{};
   for (int32_t d = 0; d < 7; ++d) {
     day[0] = d;
     ASSERT_EQ(Zarvo_TimeTable(1, 0, day.data(), 0), ZARVO_OK);
     EXPECT_EQ(day, d < 5 ? OnePeriod(d, 8, 0, 18, 0) : Day{d}) << "day " << d;
   }
+  // The cache outlives closing and reopening the port.
+  Zarvo_CloseCom();
+  ASSERT_EQ(Zarvo_OpenCom(bus_.device_name().c_str(), 9600), ZARVO_OK);
+  day[0] = 4;
+  ASSERT_EQ(Zarvo_TimeTable(1, 0, day.data(), 0), ZARVO_OK);
+  EXPECT_EQ(day, OnePeriod(4, 8, 0, 18, 0));
   EXPECT_EQ(Requests(), 1u);
 }
 
@@ -99,17 +107,6 @@ TEST_F(TablesTest, WrittenDaysAreKeptByTheController) {
     Day other{};
     return TimeTable(s, 2, 15, other.data(), 0) == 0 && other == Day{};
   }));
-}
-
-TEST_F(TablesTest, TheCacheOutlivesReopeningThePort) {
-  Day day{};
-  ASSERT_EQ(Zarvo_TimeTable(1, 0, day.data(), 0), ZARVO_OK);
-  Zarvo_CloseCom();
-  ASSERT_EQ(Zarvo_OpenCom(bus_.device_name().c_str(), 9600), ZARVO_OK);
-  day[0] = 4;
-  ASSERT_EQ(Zarvo_TimeTable(1, 0, day.data(), 0), ZARVO_OK);
-  EXPECT_EQ(day, OnePeriod(4, 8, 0, 18, 0));
-  EXPECT_EQ(Requests(), 1u);
 }
 
 TEST_F(TablesTest, HolidayEntryWrittenIsKeptAndTheRestCarriedOver) {
@@ -173,26 +170,32 @@ TEST_F(TablesTest, TruncatedHolidayListIsNotTakenForTheControllers) {
 // The controller's own checks, straight through its handlers.
 class TableHandlersTest : public ::testing::Test {
  protected:
-  uint8_t Status(std::vector<uint8_t> body) {
+  uint8_t Status(Bytes body) {
     sim::Request request{body[1], body[2], body};
     sim::Reply reply;
     sim::Handlers()[body[2]](state_, request, reply);
     payload_ = reply.payload;
     return reply.status;
   }
-  static std::vector<uint8_t> Body(uint8_t code, std::vector<uint8_t> params) {
-    std::vector<uint8_t> body = {0x80, 0x01, code};
+  static Bytes Body(uint8_t code, Bytes params) {
+    Bytes body = {0x80, 0x01, code};
     body.insert(body.end(), params.begin(), params.end());
     return body;
   }
-  static std::vector<uint8_t> WeekWrite(uint8_t code, uint8_t table, size_t bytes = 224) {
-    std::vector<uint8_t> params(1 + bytes, 0);
+  static Bytes WeekWrite(uint8_t code, uint8_t table, size_t bytes = 224) {
+    Bytes params(1 + bytes, 0);
     params[0] = table;
     return Body(code, params);
   }
+  static Bytes HolidayWrite(size_t bytes = 256) { return Body(kCmdWriteHolidays, Bytes(bytes, 0)); }
+  // `body` with the given bytes replaced.
+  static Bytes With(Bytes body, std::initializer_list<std::pair<size_t, uint8_t>> bytes) {
+    for (auto [at, value] : bytes) body[at] = value;
+    return body;
+  }
 
   sim::ControllerState state_{1};
-  std::vector<uint8_t> payload_;
+  Bytes payload_;
 };
 
 TEST_F(TableHandlersTest, TableNumbersBeyondEachKindAreRefused) {
@@ -211,25 +214,16 @@ TEST_F(TableHandlersTest, TableNumbersBeyondEachKindAreRefused) {
 }
 
 TEST_F(TableHandlersTest, MalformedWritesAreRefusedAndChangeNothing) {
-  std::vector<uint8_t> bad_time = WeekWrite(kCmdWriteTimeTable, 0);
-  bad_time[4 + 4 * 3] = 0x24;  // day 0, period 3: start hour 24
-  std::vector<uint8_t> bad_nibble = WeekWrite(kCmdWriteTimeTable, 0);
-  bad_nibble[4 + 1] = 0x1A;
-  std::vector<uint8_t> bad_date = Body(kCmdWriteHolidays, std::vector<uint8_t>(256, 0));
-  bad_date[3 + 8] = 0x13;
-  bad_date[3 + 9] = 0x01;
-  std::vector<uint8_t> no_day = Body(kCmdWriteHolidays, std::vector<uint8_t>(256, 0));
-  no_day[3] = 0x05;
-  const std::vector<uint8_t> bodies[] = {
-      bad_time,
-      bad_nibble,
+  const Bytes bodies[] = {
+      With(WeekWrite(kCmdWriteTimeTable, 0), {{4 + 4 * 3, 0x24}}),  // day 0, period 3: hour 24
+      With(WeekWrite(kCmdWriteTimeTable, 0), {{4 + 1, 0x1A}}),      // not a decimal minute
       WeekWrite(kCmdWriteTimeTable, 0, 223),
-      bad_date,
-      no_day,
-      Body(kCmdWriteHolidays, std::vector<uint8_t>(255, 0)),
+      With(HolidayWrite(), {{3 + 8, 0x13}, {3 + 9, 0x01}}),  // month 13
+      With(HolidayWrite(), {{3, 0x05}}),                     // a month without a day
+      HolidayWrite(255),
       Body(kCmdWriteChain, {32, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0}),
       Body(kCmdWriteChain, {1, 2, 3, 4, 0, 1}),
-      Body(kCmdWriteChain, std::vector<uint8_t>(12, 0)),
+      Body(kCmdWriteChain, Bytes(12, 0)),
   };
   const sim::TableStore before = state_.tables;
   for (const auto& body : bodies) EXPECT_NE(Status(body), 0) << int{body[2]};

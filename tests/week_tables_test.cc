@@ -107,27 +107,43 @@ TEST_F(WeekTableTest, EveryChangeOfKindTableOrAddressCostsARead) {
   }
 }
 
-TEST_F(WeekTableTest, FailedReadEmptiesTheCacheAndLeavesTheRecordAlone) {
-  t_.Reply(1, kReadWeek, Block());
-  ASSERT_EQ(Read(2, 0), kOk);
-  // Table 4 does not answer: the cache must not keep standing for table 2.
-  record_.fill(77);
-  EXPECT_EQ(Call(TimeTable, 4, 9), kNoReply);
-  EXPECT_EQ(record_[0], 9);  // not clamped either
-  EXPECT_EQ(record_[1], 77);
-  t_.Reply(1, kReadWeek, Block());
-  ASSERT_EQ(Read(2, 0), kOk);
-  EXPECT_EQ(Sent(), 3u);
+TEST_F(WeekTableTest, FailedReadEmptiesTheCacheLeavesTheRecordAndWritesNothing) {
+  const struct {
+    const char* name;
+    int reply_length;  // -1: no reply at all
+    int32_t result;
+  } cases[] = {
+      {"no reply", -1, kNoReply}, {"empty", 0, kShortReply}, {"223 bytes", 223, kShortReply}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedSession t;
+    Record r{};
+    t.Reply(1, kReadWeek, Block());
+    ASSERT_EQ(TimeTable(t.session(), 1, 2, r.data(), 0), kOk);
+    // Table 4 fails: the cache must not keep standing for table 2.
+    r.fill(77);
+    r[0] = 9;
+    size_t sent = 1;
+    for (int32_t mode : {0, 1}) {  // in write mode no write follows
+      if (c.reply_length >= 0)
+        t.Reply(1, kReadWeek, Bytes(static_cast<size_t>(c.reply_length), 0x11));
+      EXPECT_EQ(TimeTable(t.session(), 1, 4, r.data(), mode), c.result);
+      EXPECT_EQ(r[0], 9);  // not clamped either
+      EXPECT_EQ(r[1], 77);
+      EXPECT_TRUE(t.session().WeekTableCache().IsEmpty());
+      EXPECT_EQ(t.line().writes().size(), ++sent);
+    }
+    t.Reply(1, kReadWeek, Block());
+    ASSERT_EQ(TimeTable(t.session(), 1, 2, r.data(), 0), kOk);
+    EXPECT_EQ(t.line().writes().size(), 4u);
+  }
 }
 
 TEST_F(WeekTableTest, WriteSendsTheWholeBlockWithOneDayReplaced) {
   t_.Reply(1, kReadWeek, Block());
   t_.Reply(1, kWriteWeek);
-  Record day3{};
-  day3[0] = 3;
-  for (int32_t i = 1; i <= 32; ++i) day3[static_cast<size_t>(i)] = i + 100;  // no range test
-  record_ = day3;
-  ASSERT_EQ(TimeTable(t_.session(), 1, 5, record_.data(), 1), kOk);
+  for (int32_t i = 1; i <= 32; ++i) record_[static_cast<size_t>(i)] = i + 100;  // no range test
+  ASSERT_EQ(Call(TimeTable, 5, 3, 1), kOk);
 
   Bytes expected = {0x80, 0x01, kWriteWeek, 0x05};
   Bytes block = Block();
@@ -149,60 +165,50 @@ TEST_F(WeekTableTest, FailedWriteLeavesTheBlockAsRead) {
   t_.Reply(1, kReadWeek, Block());
   t_.Reply(1, kWriteWeek, {}, 1);
   record_.fill(8);
-  record_[0] = 2;
-  EXPECT_EQ(TimeTable(t_.session(), 1, 5, record_.data(), 1), kRefused);
+  EXPECT_EQ(Call(TimeTable, 5, 2, 1), kRefused);
   ASSERT_EQ(Read(5, 2), kOk);
   EXPECT_EQ(Sent(), 2u);
   EXPECT_EQ(record_, DayOfBlock(2));
 }
 
-TEST_F(WeekTableTest, TableNumbersOutOfRangeMeanTableZero) {
+TEST_F(WeekTableTest, OutOfRangeTableAndDayNumbersAreClamped) {
   struct Case {
     TableFn fn;
     uint8_t read_code;
-    int32_t table;
-    uint8_t sent;
+    int32_t table, day;
+    uint8_t table_sent;
+    int32_t day_read;
   };
   const Case cases[] = {
-      {TimeTable, kReadWeek, 15, 15},
-      {TimeTable, kReadWeek, 16, 0},
-      {TimeTable, kReadWeek, -1, 0},
-      {HolidayTimeTable, kCmdReadHolidayTimeTable, 7, 7},
-      {HolidayTimeTable, kCmdReadHolidayTimeTable, 8, 0},
-      {AlwaysOpenOfWeek, kCmdReadAlwaysOpen, 8, 0},
-      {AlwaysOpenOfWeek, kCmdReadAlwaysOpen, -1, 0},
+      {TimeTable, kReadWeek, 15, 0, 15, 0},
+      {TimeTable, kReadWeek, 16, 0, 0, 0},
+      {TimeTable, kReadWeek, -1, 0, 0, 0},
+      {TimeTable, kReadWeek, 0, 9, 0, 6},
+      {TimeTable, kReadWeek, 0, -3, 0, 0},
+      {HolidayTimeTable, kCmdReadHolidayTimeTable, 7, 0, 7, 0},
+      {HolidayTimeTable, kCmdReadHolidayTimeTable, 8, 0, 0, 0},
+      {HolidayTimeTable, kCmdReadHolidayTimeTable, 1, 4, 1, 0},  // always day 0
+      {AlwaysOpenOfWeek, kCmdReadAlwaysOpen, 8, 0, 0, 0},
+      {AlwaysOpenOfWeek, kCmdReadAlwaysOpen, -1, 0, 0, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "code " << int{c.read_code} << " table " << c.table << " day " << c.day);
     ScriptedSession t;
     t.Reply(1, c.read_code, Block());
     Record r{};
+    r[0] = c.day;
     ASSERT_EQ(c.fn(t.session(), 1, c.table, r.data(), 0), kOk);
-    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, c.read_code, c.sent})) << c.table;
+    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, c.read_code, c.table_sent}));
+    EXPECT_EQ(r, DayOfBlock(c.day_read));
   }
-}
-
-TEST_F(WeekTableTest, DayIndexIsClampedAndWrittenBack) {
-  t_.Reply(1, kReadWeek, Block());
-  ASSERT_EQ(Read(0, 9), kOk);
-  EXPECT_EQ(record_, DayOfBlock(6));
-  ASSERT_EQ(Read(0, -3), kOk);
-  EXPECT_EQ(record_, DayOfBlock(0));
-}
-
-TEST_F(WeekTableTest, HolidayTimeTableAlwaysUsesDayZero) {
-  record_[0] = 4;
-  EXPECT_EQ(HolidayTimeTable(t_.session(), 1, 0, record_.data(), 2), kInvalidArgument);
-  EXPECT_EQ(record_[0], 0);
-  EXPECT_EQ(Sent(), 0u);
-
-  t_.Reply(1, kCmdReadHolidayTimeTable, Block());
-  ASSERT_EQ(Call(HolidayTimeTable, 1, 4), kOk);
-  EXPECT_EQ(record_, DayOfBlock(0));
 }
 
 TEST_F(WeekTableTest, BadModeSendsNothing) {
   EXPECT_EQ(Call(TimeTable, 0, 0, 2), kInvalidArgument);
   EXPECT_EQ(Call(AlwaysOpenOfWeek, 0, 0, -1), kInvalidArgument);
+  EXPECT_EQ(Call(HolidayTimeTable, 0, 4, 2), kInvalidArgument);
+  EXPECT_EQ(record_[0], 0);  // a holiday time table uses day 0 even so
   EXPECT_EQ(Sent(), 0u);
 }
 
@@ -218,23 +224,6 @@ TEST_F(WeekTableTest, StoredTimesOutOfRangeReadAsZero) {
   ASSERT_EQ(Read(0, 0), kOk);
   EXPECT_EQ((std::vector<int32_t>(record_.begin() + 1, record_.begin() + 9)),
             (std::vector<int32_t>{23, 59, 0, 0, 20, 15, 0, 0}));
-}
-
-TEST_F(WeekTableTest, ShortReplyFailsAndTheNextCallReadsAgain) {
-  for (size_t length : {size_t{0}, size_t{223}}) {
-    ScriptedSession t;
-    t.Reply(1, kReadWeek, Bytes(length, 0x11));
-    Record r;
-    r.fill(55);
-    EXPECT_EQ(TimeTable(t.session(), 1, 2, r.data(), 0), kShortReply) << length;
-    EXPECT_EQ(r[1], 55);
-    EXPECT_TRUE(t.session().WeekTableCache().IsEmpty());
-
-    // In write mode a short read sends no write.
-    t.Reply(1, kReadWeek, Bytes(length, 0x11));
-    EXPECT_EQ(TimeTable(t.session(), 1, 2, r.data(), 1), kShortReply);
-    EXPECT_EQ(t.line().writes().size(), 2u);
-  }
 }
 
 }  // namespace
