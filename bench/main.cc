@@ -17,7 +17,7 @@
 
 #include "alloc_counter.h"
 #include "responder.h"
-#include "session.h"
+#include "line/line.h"
 #include "stats.h"
 #include "zarvoac.h"
 
@@ -108,7 +108,7 @@ void PrintRow(const char* name, const Summary& s, const Summary& raw) {
 int32_t ExchangeSilent(uint32_t timeout_ms) {
   uint8_t body[32] = {0x80, Responder::kSilentAddress, 0x01};
   int32_t length = 3;
-  Session& session = Session::Default();
+  Line& session = Line::Default();
   auto lock = session.Lock();
   return session.Exchange(body, 32, length, timeout_ms);
 }

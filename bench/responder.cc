@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "request_parser.h"
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 namespace zarvo::bench {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ bool IsExchangeResult(int32_t r) {
 // of [delay][length][bytes...]; a length of 0xFF is a hang-up.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
-  zarvo::testing::ScriptedSession t;
+  zarvo::testing::ScriptedLine t;
   const int32_t capacity = 4 + data[0] % 252;
   const uint32_t timeout = static_cast<uint32_t>(data[1]) * 40;
   size_t at = 4;
@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t length = data[at + 1];
     at += 2;
     if (length == 0xFF) {
-      t.line().HangUp(delay);
+      t.transport().HangUp(delay);
       break;
     }
     const size_t n = std::min<size_t>(length, size - at);
-    t.line().Arrive(delay, std::vector<uint8_t>(data + at, data + at + n));
+    t.transport().Arrive(delay, std::vector<uint8_t>(data + at, data + at + n));
     at += n;
   }
   std::vector<uint8_t> buffer(static_cast<size_t>(capacity) + 16, 0xA5);
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   buffer[1] = data[2];
   buffer[2] = data[3];
   int32_t length = 3;
-  const int32_t result = t.session().Exchange(buffer.data(), capacity, length, timeout);
+  const int32_t result = t.line().Exchange(buffer.data(), capacity, length, timeout);
   if (!IsExchangeResult(result)) std::abort();
   for (size_t i = static_cast<size_t>(capacity); i < buffer.size(); ++i) {
     if (buffer[i] != 0xA5) std::abort();

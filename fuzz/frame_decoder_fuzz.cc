@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

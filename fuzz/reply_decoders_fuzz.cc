@@ -14,11 +14,11 @@
 #include "commands/holiday_table.h"
 #include "commands/management.h"
 #include "commands/week_tables.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace {
 
-using zarvo::Session;
+using zarvo::Line;
 using Payload = std::vector<uint8_t>;
 
 // A caller record with guard bytes on both sides.
@@ -38,8 +38,8 @@ struct Guarded {
 };
 
 void Run(uint8_t which, const Payload& payload) {
-  zarvo::testing::ScriptedSession t;
-  Session& s = t.session();
+  zarvo::testing::ScriptedLine t;
+  Line& s = t.line();
   auto reply = [&](uint8_t command) { t.Reply(1, command, payload); };
   uint32_t ticks = 0;
   switch (which % 12) {

@@ -6,7 +6,7 @@
 
 #include "handlers.h"
 #include "request_parser.h"
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 namespace {
 

@@ -2,11 +2,28 @@
  * ZarvoAC: host-side protocol library for door access controllers on a
  * shared serial line.
  *
- * Open one serial port with Zarvo_OpenCom, then call one function per
- * controller operation. Every call is synchronous and returns a 32-bit result:
- * 0 (or a record count for Zarvo_ReadRecordOfBlock) on success, one of the
- * ZARVO_E_* codes below on failure. Calls on the one port are serialized
- * inside the library, so several threads may share it.
+ * Open a line with Zarvo_OpenCom, then call one function per controller
+ * operation. Every call is synchronous and returns a 32-bit result: 0 (or a
+ * record count for Zarvo_ReadRecordOfBlock) on success, one of the ZARVO_E_*
+ * codes below on failure.
+ *
+ * Lines. The functions named Zarvo_<Operation> work on the process-wide
+ * default line. Every one of them also exists as Zarvo_Line<Operation>, with
+ * a ZarvoLine handle as its first argument, for a process that drives
+ * several lines: create a line with Zarvo_LineCreate, open it with
+ * Zarvo_LineOpenCom (or Zarvo_LineOpenChannel), call, and free it with
+ * Zarvo_LineDestroy. Zarvo_DefaultLine() is the handle of the default line.
+ *
+ * Port names: a device ("COM1", "\\.\COM10", "/dev/ttyUSB0"), a serial
+ * device server over raw TCP ("tcp://HOST:PORT") or over Telnet with COM-port
+ * control ("rfc2217://HOST:PORT"), each optionally followed by line options:
+ * "NAME?echo=on&wait=200". See Zarvo_LineSetOption for the options.
+ *
+ * Threads. Each line has its own lock: calls on one line are serialized, so
+ * threads may share a line; calls on different lines run in parallel. A line
+ * must not be destroyed while another thread is calling it. Trace hooks and
+ * channel functions are called on the thread of the call that uses the line,
+ * while that line's lock is held: they must not call back into that line.
  */
 #ifndef ZARVOAC_H_
 #define ZARVOAC_H_
@@ -135,8 +152,10 @@ typedef struct WarnLevelRecord {
 
 /* ---- Serial port ------------------------------------------------------- */
 
-/* Opens the named device (e.g. "COM1", "/dev/ttyUSB0") at `baud` bit/s,
- * 8N1, closing any port already open. Only one process may hold a device. */
+/* Opens the named port (e.g. "COM1", "/dev/ttyUSB0", "tcp://10.0.0.7:4001")
+ * at `baud` bit/s, 8N1, closing any port already open. Only one process may
+ * hold a device. `baud` is not used for tcp://, whose speed is the device
+ * server's setting. Zarvo_LineOpenError tells why an open failed. */
 ZARVO_API int32_t ZARVO_CALL Zarvo_OpenCom(const char* portName, int32_t baud);
 ZARVO_API int32_t ZARVO_CALL Zarvo_CloseCom(void);
 
@@ -242,6 +261,201 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_RelationHolidayTimeTable(int32_t address,
 ZARVO_API int32_t ZARVO_CALL Zarvo_RelationAlwaysOpenOfWeek(int32_t address,
                                                             int32_t door,
                                                             int32_t linkValue);
+
+/* ---- Lines ------------------------------------------------------------- */
+
+/* A line: its port, its lock, its table caches and the duration of its last
+ * exchange. Opaque; only ever used through a pointer. */
+typedef struct ZarvoLine ZarvoLine;
+
+/* A link the application carries itself. `write` sends `count` bytes and
+ * returns the count sent (0 or less: nothing was sent). `read` waits up to
+ * `waitMs` for input and stores what is there, up to `capacity` bytes: it
+ * returns the count stored, 0 when the wait ran out, and a negative value
+ * when the link is gone. `discardInput` drops input left from an earlier
+ * request and `close` is called once when the line lets go of the channel;
+ * both may be NULL. `context` is passed to each of them. */
+typedef struct ZarvoChannel {
+  void* context;
+  int32_t(ZARVO_CALL* write)(void* context, const uint8_t* bytes,
+                             int32_t count);
+  int32_t(ZARVO_CALL* read)(void* context, uint8_t* dest, int32_t capacity,
+                            uint32_t waitMs);
+  void(ZARVO_CALL* discardInput)(void* context);
+  void(ZARVO_CALL* close)(void* context);
+} ZarvoChannel;
+
+/* Directions of the frames a trace hook receives. */
+#define ZARVO_TRACE_REQUEST 0 /* written by the host */
+#define ZARVO_TRACE_REPLY 1   /* received, as it arrived */
+
+/* Receives every frame as it crossed the wire: the request as written, and
+ * the reply as received (with any noise before it, whole or cut short).
+ * `timestampUs` is a monotonic clock in microseconds. The bytes are valid
+ * only during the call. */
+typedef void(ZARVO_CALL* ZarvoTraceHook)(void* context, int32_t direction,
+                                         uint64_t timestampUs,
+                                         const uint8_t* bytes, int32_t count);
+
+/* A new, closed line; NULL when out of memory. */
+ZARVO_API ZarvoLine* ZARVO_CALL Zarvo_LineCreate(void);
+/* Closes the line's port and frees the line. The default line is closed but
+ * stays. NULL is ignored. */
+ZARVO_API void ZARVO_CALL Zarvo_LineDestroy(ZarvoLine* line);
+/* The handle of the default line, on which the Zarvo_<Operation> functions
+ * work. */
+ZARVO_API ZarvoLine* ZARVO_CALL Zarvo_DefaultLine(void);
+
+/* Opens the line over the application's channel (the structure is copied),
+ * closing any port already open; 0, or -18 when `channel` lacks `write` or
+ * `read`. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* line,
+                                                   const ZarvoChannel* channel);
+/* Copies the reason the line's last open failed (for example "no such
+ * device", "connection refused") into `text`, cut to `size` bytes with a
+ * terminator; an empty text when it succeeded. For an open that succeeded
+ * with a reservation (a device server without COM-port control) the text
+ * says so. Returns 0, or -18 for a NULL argument or a size below 1. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenError(ZarvoLine* line, char* text,
+                                                 int32_t size);
+/* Sets a line option, as "NAME?key=value" would:
+ *   echo  auto (default): drop the echo of the request that adapters which
+ *         read back their own transmission return before the reply, when
+ *         the reply starts with exactly the bytes sent;
+ *         on: expect that echo, and fail with -12 when it differs (a bus
+ *         collision); off: take every byte as reply.
+ *   wait  extra milliseconds allowed for the first reply byte, for links
+ *         with latency such as remote device servers (default 0).
+ *   rs485 rts: RS-485 direction control by RTS, raised while sending;
+ *         none (default). Takes effect at the next open of a serial device.
+ *   rts_before, rts_after: milliseconds RTS is raised before and held
+ *         after a transmission (Linux only).
+ * Options set here hold for the line until changed; options in a port name
+ * hold for that open only. Returns 0, or -18 for an unknown key or a
+ * malformed value. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineSetOption(ZarvoLine* line,
+                                                 const char* key,
+                                                 const char* value);
+/* Sets the line's trace hook, NULL to remove it. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineSetTrace(ZarvoLine* line,
+                                                ZarvoTraceHook hook,
+                                                void* context);
+
+/* The controller operations on a given line: each behaves exactly as the
+ * Zarvo_<Operation> of the same name does on the default line, and returns
+ * -18 for a NULL line. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenCom(ZarvoLine* line,
+                                               const char* portName,
+                                               int32_t baud);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineCloseCom(ZarvoLine* line);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineSearchAR(ZarvoLine* line,
+                                                int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineChangeAR(ZarvoLine* line,
+                                                int32_t address,
+                                                int32_t newAddress);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineVer(ZarvoLine* line, int32_t address,
+                                           char* version);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineTime(ZarvoLine* line, int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineChangeBaud(ZarvoLine* line,
+                                                  int32_t address,
+                                                  int32_t baud);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineInit(ZarvoLine* line, int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineDeviceInformation(ZarvoLine* line,
+                                                         int32_t address,
+                                                         int32_t* values);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineReadRecordOfBlock(ZarvoLine* line,
+                                                         int32_t address,
+                                                         int32_t block,
+                                                         EventRecord* records);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineReadOne(ZarvoLine* line,
+                                               int32_t address,
+                                               EventRecord* record);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineMoveNext(ZarvoLine* line,
+                                                int32_t address,
+                                                EventRecord* record);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineClearRecord(ZarvoLine* line,
+                                                   int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRestoreRecord(ZarvoLine* line,
+                                                     int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRestoreMaxRecord(ZarvoLine* line,
+                                                        int32_t unused);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRegistry(ZarvoLine* line,
+                                                int32_t address,
+                                                CardRecord* record,
+                                                uint32_t* ticks, int32_t mode,
+                                                int32_t flag);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRegistryDouble(ZarvoLine* line,
+                                                      int32_t address,
+                                                      DoubleCardRecord* record,
+                                                      uint32_t* ticks,
+                                                      int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineTimeTable(ZarvoLine* line,
+                                                 int32_t address,
+                                                 int32_t tableNo,
+                                                 int32_t* record,
+                                                 int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineHolidayTimeTable(ZarvoLine* line,
+                                                        int32_t address,
+                                                        int32_t tableNo,
+                                                        int32_t* record,
+                                                        int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineAlwaysOpenOfWeek(ZarvoLine* line,
+                                                        int32_t address,
+                                                        int32_t tableNo,
+                                                        int32_t* record,
+                                                        int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineHolidayTable(ZarvoLine* line,
+                                                    int32_t address,
+                                                    int32_t index,
+                                                    int32_t* record,
+                                                    int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineChianTable(ZarvoLine* line,
+                                                  int32_t address,
+                                                  int32_t* record,
+                                                  int32_t group, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LinePassWordOpenDoor(ZarvoLine* line,
+                                                        int32_t address,
+                                                        int32_t door,
+                                                        char* password);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineAccessLevel(ZarvoLine* line,
+                                                   int32_t address,
+                                                   int32_t door,
+                                                   AccessLevelRecord* settings,
+                                                   int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineWarnLevel(ZarvoLine* line,
+                                                 int32_t address, int32_t door,
+                                                 WarnLevelRecord* settings,
+                                                 int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineDelay(ZarvoLine* line, int32_t address,
+                                             const int32_t* delayValues,
+                                             int32_t reserved);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineMenaceCode(ZarvoLine* line,
+                                                  int32_t address,
+                                                  char* menaceCode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineMutualLock(ZarvoLine* line,
+                                                  int32_t address,
+                                                  int32_t door,
+                                                  const char* lockFlags);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteOpenDoor(ZarvoLine* line,
+                                                      int32_t address,
+                                                      int32_t door,
+                                                      int32_t openParam);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteCloseDoor(ZarvoLine* line,
+                                                       int32_t address,
+                                                       int32_t door);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteClearWarn(ZarvoLine* line,
+                                                       int32_t address,
+                                                       int32_t door);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationTimeTable(ZarvoLine* line,
+                                                         int32_t address,
+                                                         int32_t door,
+                                                         int32_t slot,
+                                                         int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationHolidayTimeTable(
+    ZarvoLine* line, int32_t address, int32_t door, int32_t slot,
+    int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationAlwaysOpenOfWeek(
+    ZarvoLine* line, int32_t address, int32_t door, int32_t linkValue);
 
 #ifdef __cplusplus
 } /* extern "C" */

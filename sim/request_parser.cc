@@ -1,6 +1,6 @@
 #include "request_parser.h"
 
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 namespace zarvo::sim {
 

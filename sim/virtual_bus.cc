@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 namespace zarvo::sim {
 namespace {

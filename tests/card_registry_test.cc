@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::ScriptedTransport;
 using testing::ScriptedLine;
-using testing::ScriptedSession;
 
 constexpr uint32_t kUntouchedTicks = 0xDEADBEEF;
 
@@ -71,19 +71,19 @@ bool SameBytes(const Record& a, const Record& b) {
 class CardRegistryTest : public ::testing::Test {
  protected:
   int32_t Single(int32_t mode, int32_t flag = 0, int32_t address = 1) {
-    return Registry(t_.session(), address, card_, ticks_, mode, flag);
+    return Registry(t_.line(), address, card_, ticks_, mode, flag);
   }
   int32_t Double(int32_t mode, int32_t address = 1) {
-    return RegistryDouble(t_.session(), address, double_, ticks_, mode);
+    return RegistryDouble(t_.line(), address, double_, ticks_, mode);
   }
-  Bytes Sent() { return t_.line().LastBody(); }
+  Bytes Sent() { return t_.transport().LastBody(); }
   // Bytes [from, to) of the last body sent.
   Bytes SentPart(size_t from, size_t to) {
     const Bytes body = Sent();
     return Bytes(body.begin() + static_cast<long>(from), body.begin() + static_cast<long>(to));
   }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
   CardRecord card_ = ExampleCard();
   DoubleCardRecord double_ = ExampleDouble();
   uint32_t ticks_ = kUntouchedTicks;
@@ -238,7 +238,7 @@ TEST_F(CardRegistryTest, InvalidModeSendsNothingAndLeavesRecordAndTicksAlone) {
     EXPECT_EQ(Single(mode), kInvalidArgument);
     EXPECT_EQ(Double(mode), kInvalidArgument);
   }
-  EXPECT_TRUE(t_.line().writes().empty());
+  EXPECT_TRUE(t_.transport().writes().empty());
   EXPECT_EQ(ticks_, kUntouchedTicks);
   EXPECT_TRUE(SameBytes(card_, card_before));  // the pin is not even upper-cased
   EXPECT_TRUE(SameBytes(double_, double_before));
@@ -249,16 +249,16 @@ TEST_F(CardRegistryTest, EveryCardCommandWaitsTenSecondsOfSilence) {
     SCOPED_TRACE(mode);
     const DoubleCardRecord double_before = double_;
     const CardRecord card_before = card_;
-    const uint64_t waited = t_.line().waited_ms();
+    const uint64_t waited = t_.transport().waited_ms();
     ticks_ = kUntouchedTicks;
     EXPECT_EQ(Double(mode), kNoReply);
-    EXPECT_EQ(t_.line().waited_ms() - waited, 10000u);
+    EXPECT_EQ(t_.transport().waited_ms() - waited, 10000u);
     EXPECT_EQ(ticks_, 10000u);
     EXPECT_TRUE(SameBytes(double_, double_before));
 
     ticks_ = kUntouchedTicks;
     EXPECT_EQ(Single(mode), kNoReply);
-    EXPECT_EQ(t_.line().waited_ms() - waited, 20000u);
+    EXPECT_EQ(t_.transport().waited_ms() - waited, 20000u);
     EXPECT_EQ(ticks_, 10000u);
     if (mode != 1) {  // a write upper-cases the pin
       EXPECT_TRUE(SameBytes(card_, card_before));
@@ -268,19 +268,19 @@ TEST_F(CardRegistryTest, EveryCardCommandWaitsTenSecondsOfSilence) {
 
 TEST_F(CardRegistryTest, TicksIsTheDurationOfTheExchange) {
   t_.clock().Set(123456);
-  t_.line().Arrive(40, ScriptedLine::Reply(1, 22, 0, Bytes(16, 0)));
+  t_.transport().Arrive(40, ScriptedTransport::Reply(1, 22, 0, Bytes(16, 0)));
   EXPECT_EQ(Single(0), kOk);
   EXPECT_EQ(ticks_, 40u);
 }
 
 TEST_F(CardRegistryTest, NoPortOpenGivesZeroTicks) {
-  t_.line().Close();
+  t_.transport().Close();
   EXPECT_EQ(Single(0), kNotOpen);
   EXPECT_EQ(ticks_, 0u);
   ticks_ = kUntouchedTicks;
   EXPECT_EQ(Double(1), kNotOpen);
   EXPECT_EQ(ticks_, 0u);
-  EXPECT_TRUE(t_.line().writes().empty());
+  EXPECT_TRUE(t_.transport().writes().empty());
 }
 
 // A pin that fills its field without a terminator is packed and upper-cased

@@ -9,14 +9,14 @@
 
 #include "commands/command_codes.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Group = std::array<int32_t, 5>;
-using testing::ScriptedSession;
+using testing::ScriptedLine;
 
 constexpr uint8_t kRead = kCmdReadChain;
 constexpr uint8_t kWrite = kCmdWriteChain;
@@ -26,11 +26,11 @@ const Bytes kTable = {0x01, 0x02, 0x03, 0x04, 0x00, 0x05, 0x1F, 0x20, 0xFF, 0x00
 class ChainTableTest : public ::testing::Test {
  protected:
   int32_t Call(int32_t group, int32_t mode) {
-    return ChianTable(t_.session(), 1, group_.data(), group, mode);
+    return ChianTable(t_.line(), 1, group_.data(), group, mode);
   }
-  size_t Sent() { return t_.line().writes().size(); }
+  size_t Sent() { return t_.transport().writes().size(); }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
   Group group_{};
 };
 
@@ -38,7 +38,7 @@ TEST_F(ChainTableTest, EveryReadGoesToTheController) {
   t_.Reply(1, kRead, kTable);
   ASSERT_EQ(Call(1, 0), kOk);
   EXPECT_EQ(group_, (Group{31, 32, 255, 0, 300}));
-  EXPECT_EQ(t_.line().LastBody(), kReadBody);
+  EXPECT_EQ(t_.transport().LastBody(), kReadBody);
 
   Bytes changed = kTable;
   changed[5] = 0x06;
@@ -46,7 +46,7 @@ TEST_F(ChainTableTest, EveryReadGoesToTheController) {
   ASSERT_EQ(Call(0, 0), kOk);
   EXPECT_EQ(group_, (Group{1, 2, 3, 4, 6}));
   EXPECT_EQ(Sent(), 2u);
-  EXPECT_EQ(t_.line().LastBody(), kReadBody);
+  EXPECT_EQ(t_.transport().LastBody(), kReadBody);
 }
 
 TEST_F(ChainTableTest, WriteSendsTheCallersGroupAloneWithEntriesMasked) {
@@ -71,16 +71,16 @@ TEST_F(ChainTableTest, WriteSendsTheCallersGroupAloneWithEntriesMasked) {
        {0x1F, 0x00, 0x1F, 0x00, 0x23, 0x45, 0, 0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(1, kRead, kTable);
     t.Reply(1, kWrite);
     Group g = c.in;
-    ASSERT_EQ(ChianTable(t.session(), 1, g.data(), c.group, 1), kOk);
+    ASSERT_EQ(ChianTable(t.line(), 1, g.data(), c.group, 1), kOk);
     EXPECT_EQ(g, c.written_back);
     Bytes body = {0x80, 0x01, kWrite};
     body.insert(body.end(), c.params.begin(), c.params.end());
-    ASSERT_EQ(t.line().writes().size(), 2u);
-    EXPECT_EQ(t.line().LastBody(), body);
+    ASSERT_EQ(t.transport().writes().size(), 2u);
+    EXPECT_EQ(t.transport().LastBody(), body);
   }
 }
 
@@ -106,7 +106,7 @@ TEST_F(ChainTableTest, FailedReadLeavesTheRecordAndSendsNoWrite) {
 TEST_F(ChainTableTest, ShortReplyFailsWithoutTouchingCacheOrRecord) {
   t_.Reply(1, kRead, kTable);
   ASSERT_EQ(Call(1, 0), kOk);
-  const ChainCache before = t_.session().ChainCache();
+  const ChainCache before = t_.line().ChainCache();
   for (size_t length : {size_t{0}, size_t{6}, size_t{11}}) {
     group_ = {40, 40, 40, 40, 40};
     t_.Reply(1, kRead, Bytes(length, 0x09));
@@ -114,7 +114,7 @@ TEST_F(ChainTableTest, ShortReplyFailsWithoutTouchingCacheOrRecord) {
     t_.Reply(1, kRead, Bytes(length, 0x09));
     EXPECT_EQ(Call(1, 1), kShortReply) << length;
     EXPECT_EQ(group_, (Group{40, 40, 40, 40, 40}));
-    EXPECT_EQ(t_.session().ChainCache().data, before.data);
+    EXPECT_EQ(t_.line().ChainCache().data, before.data);
   }
   EXPECT_EQ(Sent(), 7u);  // reads only
 }

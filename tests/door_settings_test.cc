@@ -10,13 +10,13 @@
 
 #include "commands/command_codes.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::ScriptedSession;
+using testing::ScriptedLine;
 
 constexpr uint8_t kAddress = 7;
 
@@ -30,16 +30,16 @@ bool SameBytes(const Record& a, const Record& b) {
 
 class DoorSettingsTest : public ::testing::Test {
  protected:
-  Bytes Sent() { return t_.line().LastBody(); }
-  bool NothingSent() { return t_.line().writes().empty(); }
+  Bytes Sent() { return t_.transport().LastBody(); }
+  bool NothingSent() { return t_.transport().writes().empty(); }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
 };
 
 TEST_F(DoorSettingsTest, PasswordIsPackedAndTheTextUpperCasedInPlace) {
   t_.Reply(kAddress, kCmdDoorPassword);
   char password[] = "1234abcd";
-  EXPECT_EQ(PassWordOpenDoor(t_.session(), kAddress, 2, password), kOk);
+  EXPECT_EQ(PassWordOpenDoor(t_.line(), kAddress, 2, password), kOk);
   EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x2E, 0x02, 0x12, 0x34, 0xAB, 0xCD}));
   EXPECT_STREQ(password, "1234ABCD");
 }
@@ -47,7 +47,7 @@ TEST_F(DoorSettingsTest, PasswordIsPackedAndTheTextUpperCasedInPlace) {
 TEST_F(DoorSettingsTest, PasswordForAnInvalidDoorSendsNothingAndKeepsTheText) {
   for (int32_t door : {4, -1, 256}) {
     char password[] = "1234abcd";
-    EXPECT_EQ(PassWordOpenDoor(t_.session(), kAddress, door, password), kInvalidArgument);
+    EXPECT_EQ(PassWordOpenDoor(t_.line(), kAddress, door, password), kInvalidArgument);
     EXPECT_STREQ(password, "1234abcd");
   }
   EXPECT_TRUE(NothingSent());
@@ -56,7 +56,7 @@ TEST_F(DoorSettingsTest, PasswordForAnInvalidDoorSendsNothingAndKeepsTheText) {
 TEST_F(DoorSettingsTest, PasswordStaysUpperCasedWhenTheControllerRefuses) {
   t_.Reply(kAddress, kCmdDoorPassword, {}, 1);
   char password[] = "abcdef01";
-  EXPECT_EQ(PassWordOpenDoor(t_.session(), kAddress, 0, password), kRefused);
+  EXPECT_EQ(PassWordOpenDoor(t_.line(), kAddress, 0, password), kRefused);
   EXPECT_STREQ(password, "ABCDEF01");
 }
 
@@ -70,7 +70,7 @@ TEST_F(DoorSettingsTest, DuressCodeHasNoDoorByte) {
   };
   for (Case& c : cases) {
     t_.Reply(kAddress, kCmdDuressCode);
-    EXPECT_EQ(MenaceCode(t_.session(), kAddress, c.text), kOk);
+    EXPECT_EQ(MenaceCode(t_.line(), kAddress, c.text), kOk);
     EXPECT_EQ(Sent(), c.body) << c.text;
   }
 }
@@ -88,7 +88,7 @@ TEST_F(DoorSettingsTest, AccessModeWriteSetsEachFieldsBit) {
   for (Case& c : cases) {
     t_.Reply(kAddress, kCmdWriteAccessMode);
     const AccessLevelRecord before = c.record;
-    EXPECT_EQ(AccessLevel(t_.session(), kAddress, 3, c.record, 1), kOk);
+    EXPECT_EQ(AccessLevel(t_.line(), kAddress, 3, c.record, 1), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x30, 0x03, c.first, c.second}));
     EXPECT_TRUE(SameBytes(c.record, before));
   }
@@ -108,7 +108,7 @@ TEST_F(DoorSettingsTest, AccessModeReadDecodesTheSettingBytes) {
   for (const Case& c : cases) {
     t_.Reply(kAddress, kCmdReadAccessMode, c.payload);
     AccessLevelRecord record = AccessFilledWith(9);
-    EXPECT_EQ(AccessLevel(t_.session(), kAddress, 1, record, 0), kOk);
+    EXPECT_EQ(AccessLevel(t_.line(), kAddress, 1, record, 0), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x31, 0x01}));
     EXPECT_TRUE(SameBytes(record, c.expected));
   }
@@ -122,7 +122,7 @@ TEST_F(DoorSettingsTest, AlarmModeWritePacksBitsAndBitPairs) {
   for (const Case& c : cases) {
     t_.Reply(kAddress, kCmdWriteAlarmMode);
     WarnLevelRecord record = {1, 1, 1, 1, 1, 1, 1, c.pair_low, c.pair_high, 1, 0};
-    EXPECT_EQ(WarnLevel(t_.session(), kAddress, 0, record, 1), kOk);
+    EXPECT_EQ(WarnLevel(t_.line(), kAddress, 0, record, 1), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x32, 0x00, 0x7F, c.second}));
   }
 }
@@ -141,7 +141,7 @@ TEST_F(DoorSettingsTest, AlarmModeReadDecodesTheSettingBytes) {
   for (const Case& c : cases) {
     t_.Reply(kAddress, kCmdReadAlarmMode, c.payload);
     WarnLevelRecord record = AlarmFilledWith(9);
-    EXPECT_EQ(WarnLevel(t_.session(), kAddress, 2, record, 0), kOk);
+    EXPECT_EQ(WarnLevel(t_.line(), kAddress, 2, record, 0), kOk);
     EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x33, 0x02, 0x00, 0x00}));
     EXPECT_TRUE(SameBytes(record, c.expected));
   }
@@ -154,13 +154,13 @@ TEST_F(DoorSettingsTest, BadDoorOrModeSendsNothingAndKeepsTheRecord) {
   for (const Case& c : cases) {
     AccessLevelRecord access = AccessFilledWith(9);
     WarnLevelRecord alarm = AlarmFilledWith(9);
-    EXPECT_EQ(AccessLevel(t_.session(), kAddress, c.door, access, c.mode), kInvalidArgument);
-    EXPECT_EQ(WarnLevel(t_.session(), kAddress, c.door, alarm, c.mode), kInvalidArgument);
+    EXPECT_EQ(AccessLevel(t_.line(), kAddress, c.door, access, c.mode), kInvalidArgument);
+    EXPECT_EQ(WarnLevel(t_.line(), kAddress, c.door, alarm, c.mode), kInvalidArgument);
     EXPECT_TRUE(SameBytes(access, AccessFilledWith(9)));
     EXPECT_TRUE(SameBytes(alarm, AlarmFilledWith(9)));
     const char flags[32] = {1};
     if (c.door != 0) {
-      EXPECT_EQ(MutualLock(t_.session(), kAddress, c.door, flags), kInvalidArgument);
+      EXPECT_EQ(MutualLock(t_.line(), kAddress, c.door, flags), kInvalidArgument);
     }
   }
   EXPECT_TRUE(NothingSent());
@@ -169,18 +169,18 @@ TEST_F(DoorSettingsTest, BadDoorOrModeSendsNothingAndKeepsTheRecord) {
 TEST_F(DoorSettingsTest, FailedReadLeavesTheRecordUntouched) {
   t_.Reply(kAddress, kCmdReadAccessMode, {0xFF, 0xFF}, 1);
   AccessLevelRecord access = AccessFilledWith(9);
-  EXPECT_EQ(AccessLevel(t_.session(), kAddress, 0, access, 0), kRefused);
+  EXPECT_EQ(AccessLevel(t_.line(), kAddress, 0, access, 0), kRefused);
   EXPECT_TRUE(SameBytes(access, AccessFilledWith(9)));
 
   WarnLevelRecord alarm = AlarmFilledWith(9);
-  EXPECT_EQ(WarnLevel(t_.session(), kAddress, 0, alarm, 0), kNoReply);  // silence
+  EXPECT_EQ(WarnLevel(t_.line(), kAddress, 0, alarm, 0), kNoReply);  // silence
   EXPECT_TRUE(SameBytes(alarm, AlarmFilledWith(9)));
 }
 
 TEST_F(DoorSettingsTest, DelaysSendTheLowByteOfEachValue) {
   t_.Reply(kAddress, kCmdDoorDelays);
   const int32_t delays[4] = {1, 5, 300, -1};
-  EXPECT_EQ(Delay(t_.session(), kAddress, delays), kOk);
+  EXPECT_EQ(Delay(t_.line(), kAddress, delays), kOk);
   EXPECT_EQ(Sent(), (Bytes{0x80, kAddress, 0x34, 0x01, 0x05, 0x2C, 0xFF}));
 }
 
@@ -204,7 +204,7 @@ TEST_F(DoorSettingsTest, InterlockMaskGoesLeastSignificantByteFirst) {
   };
   for (const Case& c : cases) {
     t_.Reply(kAddress, kCmdInterlock);
-    EXPECT_EQ(MutualLock(t_.session(), kAddress, 1, c.flags), kOk);
+    EXPECT_EQ(MutualLock(t_.line(), kAddress, 1, c.flags), kOk);
     const Bytes sent = Sent();
     ASSERT_EQ(sent.size(), 8u);
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{0x80, kAddress, 0x2A, 0x01}));

@@ -10,13 +10,13 @@
 #include "commands/command_codes.h"
 #include "commands/event_format.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::ScriptedSession;
+using testing::ScriptedLine;
 
 const Bytes kSample = {0x07, 0x03, 0x05, 0x14, 0x07, 0x09, 0x01, 0x02,
                        0x00, 0x01, 0xE2, 0x40, 0x00, 0x00, 0x00, 0x00};
@@ -81,10 +81,10 @@ class EventLogTest : public ::testing::Test {
   int32_t ReadBlock(const Bytes& payload, int32_t block = 0) {
     t_.Reply(1, kCmdReadEventBlock, payload);
     for (EventRecord& r : records_) r = Filled();
-    return ReadRecordOfBlock(t_.session(), 1, block, records_.data());
+    return ReadRecordOfBlock(t_.line(), 1, block, records_.data());
   }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
   std::vector<EventRecord> records_ = std::vector<EventRecord>(200);
 };
 
@@ -131,7 +131,7 @@ TEST_F(EventLogTest, BlockCountsWholeNonEmptyRecordsUpTo192) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ReadBlock(c.payload, c.block), c.count);
-    EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, 0x09, 0x80, static_cast<uint8_t>(c.block)}));
+    EXPECT_EQ(t_.transport().LastBody(), (Bytes{0x80, 0x01, 0x09, 0x80, static_cast<uint8_t>(c.block)}));
     EXPECT_TRUE(Untouched(records_[static_cast<size_t>(c.count)]));
   }
 }
@@ -139,7 +139,7 @@ TEST_F(EventLogTest, BlockCountsWholeNonEmptyRecordsUpTo192) {
 TEST_F(EventLogTest, SingleReadsSendTheirCodeAndConvertWhatCameBack) {
   const struct {
     uint8_t code;
-    int32_t (*read)(Session&, int32_t, EventRecord&);
+    int32_t (*read)(Line&, int32_t, EventRecord&);
   } reads[] = {{kCmdReadEvent, ReadOne}, {kCmdNextEvent, MoveNext}};
   const struct {
     Bytes payload;
@@ -154,11 +154,11 @@ TEST_F(EventLogTest, SingleReadsSendTheirCodeAndConvertWhatCameBack) {
     for (const auto& reply : replies) {
       SCOPED_TRACE(::testing::Message()
                    << "code " << int{s.code} << ", " << reply.payload.size() << " bytes");
-      ScriptedSession t;
+      ScriptedLine t;
       t.Reply(1, s.code, reply.payload);
       EventRecord r = Filled();
-      EXPECT_EQ(s.read(t.session(), 0x101, r), kOk);
-      EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, s.code}));
+      EXPECT_EQ(s.read(t.line(), 0x101, r), kOk);
+      EXPECT_EQ(t.transport().LastBody(), (Bytes{0x80, 0x01, s.code}));
       ExpectRecord(r, reply.number1, "00000000", reply.date, reply.time, reply.value1,
                    reply.value2);
     }
@@ -169,18 +169,18 @@ TEST_F(EventLogTest, FailedSingleReadLeavesTheRecord) {
   t_.Reply(1, kCmdNextEvent, kSample, 1);
   t_.Reply(1, kCmdReadEvent, kSample);  // echoes the other code
   EventRecord r = Filled();
-  EXPECT_EQ(MoveNext(t_.session(), 1, r), kRefused);
-  EXPECT_EQ(MoveNext(t_.session(), 1, r), kMismatch);
+  EXPECT_EQ(MoveNext(t_.line(), 1, r), kRefused);
+  EXPECT_EQ(MoveNext(t_.line(), 1, r), kMismatch);
   EXPECT_TRUE(Untouched(r));
 }
 
 TEST_F(EventLogTest, ClearCarriesTheConfirmationWordRestoreNothing) {
   t_.Reply(2, kCmdClearEvents);
-  EXPECT_EQ(ClearRecord(t_.session(), 2), kOk);
-  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x02, 0x0F, 0x3C, 0xC3, 0x94, 0x6B}));
+  EXPECT_EQ(ClearRecord(t_.line(), 2), kOk);
+  EXPECT_EQ(t_.transport().LastBody(), (Bytes{0x80, 0x02, 0x0F, 0x3C, 0xC3, 0x94, 0x6B}));
   t_.Reply(2, kCmdRestoreEvents, {}, 3);
-  EXPECT_EQ(RestoreRecord(t_.session(), 2), kRefused);
-  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x02, 0x10}));
+  EXPECT_EQ(RestoreRecord(t_.line(), 2), kRefused);
+  EXPECT_EQ(t_.transport().LastBody(), (Bytes{0x80, 0x02, 0x10}));
 }
 
 }  // namespace

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::ScriptedTransport;
 using testing::ScriptedLine;
-using testing::ScriptedSession;
 
 class ExchangeTest : public ::testing::Test {
  protected:
@@ -24,10 +24,10 @@ class ExchangeTest : public ::testing::Test {
     buffer_[1] = address;
     buffer_[2] = command;
     length_ = 3;
-    return t_.session().Exchange(buffer_.data(), 32, length_, timeout);
+    return t_.line().Exchange(buffer_.data(), 32, length_, timeout);
   }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
   std::array<uint8_t, 32> buffer_{};
   int32_t length_ = 0;
 };
@@ -35,8 +35,8 @@ class ExchangeTest : public ::testing::Test {
 TEST_F(ExchangeTest, WritesTheEncodedRequestAndReturnsThePayload) {
   t_.Reply(3, 1, {0xAA, 0xBB});
   EXPECT_EQ(Send(), kOk);
-  ASSERT_EQ(t_.line().writes().size(), 1u);
-  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x03, 0x01}));
+  ASSERT_EQ(t_.transport().writes().size(), 1u);
+  EXPECT_EQ(t_.transport().LastBody(), (Bytes{0x80, 0x03, 0x01}));
   EXPECT_EQ(length_, 2);
   EXPECT_EQ(buffer_[0], 0xAA);
   EXPECT_EQ(buffer_[1], 0xBB);
@@ -44,54 +44,54 @@ TEST_F(ExchangeTest, WritesTheEncodedRequestAndReturnsThePayload) {
 }
 
 TEST_F(ExchangeTest, NoPortOpenWritesNothing) {
-  t_.line().Close();
+  t_.transport().Close();
   EXPECT_EQ(Send(), kNotOpen);
-  EXPECT_TRUE(t_.line().writes().empty());
-  EXPECT_EQ(t_.session().LastExchangeTicks(), 0u);
+  EXPECT_TRUE(t_.transport().writes().empty());
+  EXPECT_EQ(t_.line().LastExchangeTicks(), 0u);
 }
 
 TEST_F(ExchangeTest, NothingWrittenIsNotOpen) {
-  t_.line().set_write_result(0);
+  t_.transport().set_write_result(0);
   EXPECT_EQ(Send(), kNotOpen);
 }
 
 TEST_F(ExchangeTest, SilenceGivesNoReplyAfterTheDefaultLimit) {
   EXPECT_EQ(Send(3, 1, 0), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms(), 500u);
-  EXPECT_EQ(t_.session().LastExchangeTicks(), 500u);
+  EXPECT_EQ(t_.transport().waited_ms(), 500u);
+  EXPECT_EQ(t_.line().LastExchangeTicks(), 500u);
 }
 
 TEST_F(ExchangeTest, TenSecondSilenceIsWaitedOutOnTheFakeClock) {
   EXPECT_EQ(Send(3, 22, 10000), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms(), 10000u);
-  EXPECT_EQ(t_.session().LastExchangeTicks(), 10000u);
+  EXPECT_EQ(t_.transport().waited_ms(), 10000u);
+  EXPECT_EQ(t_.line().LastExchangeTicks(), 10000u);
 }
 
 TEST_F(ExchangeTest, SilenceLimitIsBetweenBytesNotForTheWholeReply) {
-  const Bytes wire = ScriptedLine::Reply(3, 1, 0, {1, 2, 3, 4, 5, 6, 7, 8});
-  for (uint8_t b : wire) t_.line().Arrive(199, {b});  // just under 200 ms apart
+  const Bytes wire = ScriptedTransport::Reply(3, 1, 0, {1, 2, 3, 4, 5, 6, 7, 8});
+  for (uint8_t b : wire) t_.transport().Arrive(199, {b});  // just under 200 ms apart
   EXPECT_EQ(Send(3, 1, 200), kOk);
   EXPECT_EQ(length_, 8);
-  EXPECT_GT(t_.session().LastExchangeTicks(), 199u * 20);
+  EXPECT_GT(t_.line().LastExchangeTicks(), 199u * 20);
 }
 
 TEST_F(ExchangeTest, ByteArrivingExactlyAtTheLimitIsTooLate) {
-  t_.line().Arrive(200, ScriptedLine::Reply(3, 1, 0, {}));
+  t_.transport().Arrive(200, ScriptedTransport::Reply(3, 1, 0, {}));
   EXPECT_EQ(Send(3, 1, 200), kNoReply);
 }
 
 TEST_F(ExchangeTest, ReplyStoppingWithoutEndByteIsDecodedAfterTheSilence) {
-  Bytes wire = ScriptedLine::Reply(3, 1, 0, {0x42});
+  Bytes wire = ScriptedTransport::Reply(3, 1, 0, {0x42});
   wire.pop_back();  // no end byte
-  t_.line().Arrive(1, wire);
+  t_.transport().Arrive(1, wire);
   EXPECT_EQ(Send(), kOk);
   EXPECT_EQ(length_, 1);
   EXPECT_EQ(buffer_[0], 0x42);
-  EXPECT_EQ(t_.line().waited_ms(), 1u + 500u);
+  EXPECT_EQ(t_.transport().waited_ms(), 1u + 500u);
 }
 
 TEST_F(ExchangeTest, NoiseWithoutStartByte) {
-  t_.line().Arrive(1, {0x01, 0x02, 0x03, 0x2D});
+  t_.transport().Arrive(1, {0x01, 0x02, 0x03, 0x2D});
   EXPECT_EQ(Send(), kNoStartByte);
 }
 
@@ -128,7 +128,7 @@ TEST_F(ExchangeTest, PayloadLargerThanCapacityIsCutButItsLengthReported) {
   guarded[1] = 3;
   guarded[2] = 1;
   int32_t length = 3;
-  EXPECT_EQ(t_.session().Exchange(guarded.data(), 32, length, 0), kOk);
+  EXPECT_EQ(t_.line().Exchange(guarded.data(), 32, length, 0), kOk);
   EXPECT_EQ(length, 40);
   EXPECT_EQ(guarded[31], 32);
   EXPECT_EQ(guarded[32], 0xEE);  // nothing past the capacity
@@ -143,41 +143,41 @@ TEST_F(ExchangeTest, EmptyPayloadLeavesTheRequestBody) {
 }
 
 TEST_F(ExchangeTest, ReplyLongerThanTheReceiveBufferIsTooLong) {
-  t_.line().Arrive(1, Bytes(8193, 0x01));
+  t_.transport().Arrive(1, Bytes(8193, 0x01));
   EXPECT_EQ(Send(), kTooLong);
 }
 
 TEST_F(ExchangeTest, ReplyFillingTheReceiveBufferExactlyIsTaken) {
   Bytes wire = {0x55};  // one byte of noise, then a reply of 8191 bytes and the end byte
-  const Bytes reply = ScriptedLine::Reply(3, 1, 0, Bytes(4089, 0x00));
+  const Bytes reply = ScriptedTransport::Reply(3, 1, 0, Bytes(4089, 0x00));
   wire.insert(wire.end(), reply.begin(), reply.end());
   ASSERT_EQ(wire.size(), 8193u);
-  t_.line().Arrive(1, wire);
+  t_.transport().Arrive(1, wire);
   EXPECT_EQ(Send(), kOk);
   EXPECT_EQ(length_, 4089);
 }
 
 TEST_F(ExchangeTest, StaleInputIsDiscardedBeforeTheRequest) {
   // A late reply to an earlier request sits in the queue.
-  t_.line().Stale(ScriptedLine::Reply(3, 9, 0, {0x11}));
+  t_.transport().Stale(ScriptedTransport::Reply(3, 9, 0, {0x11}));
   t_.Reply(3, 1, {0x22});
   EXPECT_EQ(Send(), kOk);
   EXPECT_EQ(buffer_[0], 0x22);
 }
 
 TEST_F(ExchangeTest, DeviceGoneStopsAtOnce) {
-  t_.line().Arrive(5, {0xD2, 0x00});
-  t_.line().HangUp(3);
+  t_.transport().Arrive(5, {0xD2, 0x00});
+  t_.transport().HangUp(3);
   EXPECT_EQ(Send(3, 1, 10000), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms(), 8u);
-  EXPECT_EQ(t_.session().LastExchangeTicks(), 8u);
+  EXPECT_EQ(t_.transport().waited_ms(), 8u);
+  EXPECT_EQ(t_.line().LastExchangeTicks(), 8u);
 }
 
 TEST_F(ExchangeTest, DurationSurvivesClockWrap) {
   t_.clock().Set(0xFFFFFF00u);
-  t_.line().Arrive(300, ScriptedLine::Reply(3, 1, 0, {}));
+  t_.transport().Arrive(300, ScriptedTransport::Reply(3, 1, 0, {}));
   EXPECT_EQ(Send(3, 1, 500), kOk);
-  EXPECT_EQ(t_.session().LastExchangeTicks(), 300u);
+  EXPECT_EQ(t_.line().LastExchangeTicks(), 300u);
 }
 
 }  // namespace

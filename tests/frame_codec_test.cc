@@ -1,4 +1,4 @@
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -9,14 +9,14 @@
 
 #include "commands/command_codes.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Date = std::array<int32_t, 2>;
-using testing::ScriptedSession;
+using testing::ScriptedLine;
 
 constexpr uint8_t kRead = kCmdReadHolidays;
 constexpr uint8_t kWrite = kCmdWriteHolidays;
@@ -37,11 +37,11 @@ Date EntryOfList(int32_t i) { return {1 + i % 12, 1 + i % 28}; }
 class HolidayTableTest : public ::testing::Test {
  protected:
   int32_t Call(int32_t index, int32_t mode = 0, int32_t address = 1) {
-    return HolidayTable(t_.session(), address, index, date_.data(), mode);
+    return HolidayTable(t_.line(), address, index, date_.data(), mode);
   }
-  size_t Sent() { return t_.line().writes().size(); }
+  size_t Sent() { return t_.transport().writes().size(); }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
   Date date_{};
 };
 
@@ -56,7 +56,7 @@ TEST_F(HolidayTableTest, AllEntriesOfOneControllerCostOneReadAndIndexesAreClampe
     EXPECT_EQ(date_, EntryOfList(entry)) << index;
   }
   EXPECT_EQ(Sent(), 1u);
-  EXPECT_EQ(t_.line().LastBody(), (Bytes{0x80, 0x01, kRead}));
+  EXPECT_EQ(t_.transport().LastBody(), (Bytes{0x80, 0x01, kRead}));
 }
 
 TEST_F(HolidayTableTest, StoredDatesOutOfRangeReadAsFirstOfJanuary) {
@@ -91,7 +91,7 @@ TEST_F(HolidayTableTest, WriteSendsTheWholeListWithOneEntryReplaced) {
   list[11] = 0x24;
   expected.insert(expected.end(), list.begin(), list.end());
   ASSERT_EQ(Sent(), 2u);
-  EXPECT_EQ(t_.line().LastBody(), expected);
+  EXPECT_EQ(t_.transport().LastBody(), expected);
 
   ASSERT_EQ(Call(5), kOk);  // from the updated cache
   EXPECT_EQ(date_, (Date{12, 24}));
@@ -101,13 +101,13 @@ TEST_F(HolidayTableTest, WriteSendsTheWholeListWithOneEntryReplaced) {
 TEST_F(HolidayTableTest, WriteWaitsOneSecondOfSilenceForItsReply) {
   t_.Reply(1, kRead, List());
   ASSERT_EQ(Call(0), kOk);
-  const uint64_t before = t_.line().waited_ms();
-  t_.line().Arrive(999, testing::ScriptedLine::Reply(1, kWrite, 0, {}));
+  const uint64_t before = t_.transport().waited_ms();
+  t_.transport().Arrive(999, testing::ScriptedTransport::Reply(1, kWrite, 0, {}));
   EXPECT_EQ(Call(0, 1), kOk);  // a reply after 999 ms still counts
 
-  t_.line().Arrive(1000, testing::ScriptedLine::Reply(1, kWrite, 0, {}));
+  t_.transport().Arrive(1000, testing::ScriptedTransport::Reply(1, kWrite, 0, {}));
   EXPECT_EQ(Call(0, 1), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms() - before, 999u + 1000u);
+  EXPECT_EQ(t_.transport().waited_ms() - before, 999u + 1000u);
 }
 
 TEST_F(HolidayTableTest, FailedReadLeavesTheRecordAndIsNeverWrittenBack) {
@@ -121,15 +121,15 @@ TEST_F(HolidayTableTest, FailedReadLeavesTheRecordAndIsNeverWrittenBack) {
                {"255 bytes", 255, kShortReply}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedSession t;
+    ScriptedLine t;
     Date date = {6, 6};
     size_t sent = 0;
     for (int32_t mode : {1, 0}) {  // no write follows, and the next call reads again
       if (c.reply_length >= 0) t.Reply(1, kRead, Bytes(static_cast<size_t>(c.reply_length), 0x11));
-      EXPECT_EQ(HolidayTable(t.session(), 1, 0, date.data(), mode), c.result);
+      EXPECT_EQ(HolidayTable(t.line(), 1, 0, date.data(), mode), c.result);
       EXPECT_EQ(date, (Date{6, 6}));
-      EXPECT_TRUE(t.session().HolidayCache().IsEmpty());
-      EXPECT_EQ(t.line().writes().size(), ++sent);
+      EXPECT_TRUE(t.line().HolidayCache().IsEmpty());
+      EXPECT_EQ(t.transport().writes().size(), ++sent);
     }
   }
 }

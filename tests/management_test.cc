@@ -12,62 +12,62 @@
 #include "commands/command_codes.h"
 #include "commands/encodings.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::ScriptedSession;
+using testing::ScriptedLine;
 
 class ManagementTest : public ::testing::Test {
  protected:
-  ScriptedSession t_;
+  ScriptedLine t_;
 };
 
 TEST_F(ManagementTest, CommandsWithoutPayloadSendTheirBodies) {
   const struct {
     const char* name;
-    int32_t (*run)(Session&);
+    int32_t (*run)(Line&);
     Bytes body;
   } cases[] = {
-      {"probe", [](Session& s) { return SearchAR(s, 0x103); }, {0x80, 0x03, 0x01}},
+      {"probe", [](Line& s) { return SearchAR(s, 0x103); }, {0x80, 0x03, 0x01}},
       {"change address",
-       [](Session& s) { return ChangeAR(s, 3, 0x1FE); },
+       [](Line& s) { return ChangeAR(s, 3, 0x1FE); },
        {0x80, 0x03, 0x02, 0xFE}},
       {"initialise",
-       [](Session& s) { return Init(s, 3); },
+       [](Line& s) { return Init(s, 3); },
        {0x80, 0x03, 0x07, 0x3C, 0xC3, 0x94, 0x6B}},
-      {"change baud", [](Session& s) { return ChangeBaud(s, 3, 9600); }, {0x80, 0x03, 0x06, 0x01}},
+      {"change baud", [](Line& s) { return ChangeBaud(s, 3, 9600); }, {0x80, 0x03, 0x06, 0x01}},
   };
   for (const auto& c : cases) {
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(3, c.body[2], {0x55});  // a payload nobody reads
-    EXPECT_EQ(c.run(t.session()), kOk) << c.name;
-    EXPECT_EQ(t.line().LastBody(), c.body) << c.name;
+    EXPECT_EQ(c.run(t.line()), kOk) << c.name;
+    EXPECT_EQ(t.transport().LastBody(), c.body) << c.name;
   }
 }
 
 TEST_F(ManagementTest, ProbeWaitsTwoHundredMillisecondsOthersFiveHundred) {
-  EXPECT_EQ(SearchAR(t_.session(), 4), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms(), 200u);
-  EXPECT_EQ(ChangeAR(t_.session(), 4, 5), kNoReply);
-  EXPECT_EQ(t_.line().waited_ms(), 200u + 500u);
+  EXPECT_EQ(SearchAR(t_.line(), 4), kNoReply);
+  EXPECT_EQ(t_.transport().waited_ms(), 200u);
+  EXPECT_EQ(ChangeAR(t_.line(), 4, 5), kNoReply);
+  EXPECT_EQ(t_.transport().waited_ms(), 200u + 500u);
 }
 
 TEST_F(ManagementTest, BaudCodesNeedAnExactSpeed) {
   const std::pair<int32_t, uint8_t> known[] = {
       {4800, 0}, {9600, 1}, {19200, 2}, {38400, 3}, {57600, 4}};
   for (const auto& [baud, code] : known) {
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(1, kCmdChangeBaud);
-    EXPECT_EQ(ChangeBaud(t.session(), 1, baud), kOk);
-    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, 0x06, code}));
+    EXPECT_EQ(ChangeBaud(t.line(), 1, baud), kOk);
+    EXPECT_EQ(t.transport().LastBody(), (Bytes{0x80, 0x01, 0x06, code}));
   }
   for (int32_t baud : {115200, 9601, 0, -9600, 1200, 9600 + 65536}) {
-    EXPECT_EQ(ChangeBaud(t_.session(), 1, baud), kInvalidArgument) << baud;
+    EXPECT_EQ(ChangeBaud(t_.line(), 1, baud), kInvalidArgument) << baud;
   }
-  EXPECT_TRUE(t_.line().writes().empty());
+  EXPECT_TRUE(t_.transport().writes().empty());
 }
 
 struct ClockCase {
@@ -82,10 +82,10 @@ TEST_F(ManagementTest, ClockBodyIsSevenBcdBytes) {
       {{2100, 12, 31, 0, 0, 0, 5}, {0x80, 0x02, 0x04, 0x00, 0x12, 0x31, 0x00, 0x00, 0x00, 0x05}},
   };
   for (const ClockCase& c : cases) {
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(2, kCmdSetClock);
-    EXPECT_EQ(SetClock(t.session(), 2, c.time), kOk);
-    EXPECT_EQ(t.line().LastBody(), c.body);
+    EXPECT_EQ(SetClock(t.line(), 2, c.time), kOk);
+    EXPECT_EQ(t.transport().LastBody(), c.body);
   }
 }
 
@@ -102,11 +102,11 @@ TEST_F(ManagementTest, VersionCopiesThePayloadAsItCame) {
       {{'X'}, 2, kRefused, std::string(33, '#')},
   };
   for (const auto& c : cases) {
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(1, kCmdReadVersion, c.payload, c.status);
     char version[40];
     std::memset(version, '#', sizeof version);
-    EXPECT_EQ(Ver(t.session(), 1, version), c.result);
+    EXPECT_EQ(Ver(t.line(), 1, version), c.result);
     EXPECT_EQ(std::string(version, 33), c.caller_sees);
   }
 }
@@ -126,11 +126,11 @@ TEST_F(ManagementTest, DeviceValuesAreSixBigEndianWords) {
       {{0x01, 0x02}, 1, kRefused, {-7, -7, -7, -7, -7, -7}},
   };
   for (const auto& c : cases) {
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(1, kCmdDeviceInformation, c.payload, c.status);
     Values values;
     values.fill(-7);
-    EXPECT_EQ(DeviceInformation(t.session(), 1, values.data()), c.result);
+    EXPECT_EQ(DeviceInformation(t.line(), 1, values.data()), c.result);
     EXPECT_EQ(values, c.values);
   }
 }

@@ -7,50 +7,50 @@
 
 #include "commands/command_codes.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::ScriptedSession;
+using testing::ScriptedLine;
 
 TEST(RemoteDoor, BodiesCarryTheDoorAndTheOpenParameter) {
-  ScriptedSession t;
+  ScriptedLine t;
   t.Reply(2, kCmdOpenDoor);
-  EXPECT_EQ(RemoteOpenDoor(t.session(), 2, 1, 0x105), kOk);
-  EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x02, 0x38, 0x01, 0x05}));
+  EXPECT_EQ(RemoteOpenDoor(t.line(), 2, 1, 0x105), kOk);
+  EXPECT_EQ(t.transport().LastBody(), (Bytes{0x80, 0x02, 0x38, 0x01, 0x05}));
 
   t.Reply(2, kCmdCloseDoor);
-  EXPECT_EQ(RemoteCloseDoor(t.session(), 2, 3), kOk);
-  EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x02, 0x39, 0x03}));
+  EXPECT_EQ(RemoteCloseDoor(t.line(), 2, 3), kOk);
+  EXPECT_EQ(t.transport().LastBody(), (Bytes{0x80, 0x02, 0x39, 0x03}));
 
   t.Reply(2, kCmdClearAlarm);
-  EXPECT_EQ(RemoteClearWarn(t.session(), 2, 0), kOk);
-  EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x02, 0x3A, 0x00}));
+  EXPECT_EQ(RemoteClearWarn(t.line(), 2, 0), kOk);
+  EXPECT_EQ(t.transport().LastBody(), (Bytes{0x80, 0x02, 0x3A, 0x00}));
 }
 
 TEST(RemoteDoor, InvalidDoorSendsNothing) {
-  ScriptedSession t;
+  ScriptedLine t;
   for (int32_t door : {4, -1, 256}) {
-    EXPECT_EQ(RemoteOpenDoor(t.session(), 1, door, 0), kInvalidArgument);
-    EXPECT_EQ(RemoteCloseDoor(t.session(), 1, door), kInvalidArgument);
-    EXPECT_EQ(RemoteClearWarn(t.session(), 1, door), kInvalidArgument);
+    EXPECT_EQ(RemoteOpenDoor(t.line(), 1, door, 0), kInvalidArgument);
+    EXPECT_EQ(RemoteCloseDoor(t.line(), 1, door), kInvalidArgument);
+    EXPECT_EQ(RemoteClearWarn(t.line(), 1, door), kInvalidArgument);
   }
-  EXPECT_TRUE(t.line().writes().empty());
+  EXPECT_TRUE(t.transport().writes().empty());
 }
 
 TEST(RemoteDoor, ExchangeResultsPassThrough) {
-  ScriptedSession t;
+  ScriptedLine t;
   t.Reply(1, kCmdOpenDoor, {0x11, 0x22});  // a payload is accepted and ignored
-  EXPECT_EQ(RemoteOpenDoor(t.session(), 1, 0, 0), kOk);
+  EXPECT_EQ(RemoteOpenDoor(t.line(), 1, 0, 0), kOk);
 
   t.Reply(1, kCmdCloseDoor, {}, 4);
-  EXPECT_EQ(RemoteCloseDoor(t.session(), 1, 0), kRefused);
+  EXPECT_EQ(RemoteCloseDoor(t.line(), 1, 0), kRefused);
 
-  const uint64_t waited_before = t.line().waited_ms();
-  EXPECT_EQ(RemoteClearWarn(t.session(), 1, 0), kNoReply);
-  EXPECT_EQ(t.line().waited_ms() - waited_before, 500u);
+  const uint64_t waited_before = t.transport().waited_ms();
+  EXPECT_EQ(RemoteClearWarn(t.line(), 1, 0), kNoReply);
+  EXPECT_EQ(t.transport().waited_ms() - waited_before, 500u);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "session.h"
+#include "line/line.h"
 #include "sim_fixture.h"
 
 namespace zarvo {
@@ -20,9 +20,9 @@ int64_t MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-TEST(SerialPort, CloseWithNoPortOpenSucceeds) { EXPECT_EQ(Zarvo_CloseCom(), ZARVO_OK); }
+TEST(Transport, CloseWithNoPortOpenSucceeds) { EXPECT_EQ(Zarvo_CloseCom(), ZARVO_OK); }
 
-TEST(SerialPort, MissingDeviceCannotBeOpenedAndCommandsThenFindNoPort) {
+TEST(Transport, MissingDeviceCannotBeOpenedAndCommandsThenFindNoPort) {
   EXPECT_EQ(Zarvo_OpenCom("/dev/zarvo-no-such-device", 9600), ZARVO_E_REFUSED);
   EXPECT_EQ(Zarvo_SearchAR(1), ZARVO_E_NOT_OPEN);
   EXPECT_EQ(Zarvo_OpenCom(nullptr, 9600), ZARVO_E_REFUSED);
@@ -95,7 +95,7 @@ TEST_F(SimTest, DeviceGoneEndsTheExchangeAtOnce) {
   // With a 10 s silence limit, as the card commands use.
   uint8_t body[32] = {0x80, 0x01, 0x01};
   int32_t length = 3;
-  Session& session = Session::Default();
+  Line& session = Line::Default();
   EXPECT_EQ(session.Exchange(body, 32, length, 10000), ZARVO_E_NO_REPLY);
   EXPECT_LT(MillisecondsSince(start), 1000);
 }

@@ -2,7 +2,6 @@
 // exported functions against the virtual controller, which must really keep
 // what was written; and the controller's own checks on what it is sent.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -15,8 +14,8 @@
 #include "commands/holiday_table.h"
 #include "commands/week_tables.h"
 #include "handlers.h"
-#include "serial/posix_serial_port.h"
-#include "session.h"
+#include "line/line_transports.h"
+#include "line/line.h"
 #include "sim_fixture.h"
 
 namespace zarvo {
@@ -39,22 +38,15 @@ Day OnePeriod(int32_t day, int32_t h1, int32_t m1, int32_t h2, int32_t m2) {
 
 class TablesTest : public testing::SimTest {
  protected:
-  // Closes this process's port and runs `check` in a child process on a
-  // library session of its own, whose caches start empty; true when the
-  // check passed there.
-  bool InFreshProcess(const std::function<bool(Session&)>& check) {
+  // Closes the default line and runs `check` on a new line of its own, whose
+  // caches start empty; true when the check passed there.
+  bool OnFreshLine(const std::function<bool(Line&)>& check) {
     Zarvo_CloseCom();
-    const pid_t child = fork();
-    if (child == 0) {
-      PosixSerialPort port;
-      MonotonicClock clock;
-      Session fresh(port, clock);
-      if (fresh.OpenPort(bus_.device_name().c_str(), 9600) != 0) _exit(2);
-      _exit(check(fresh) ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    LineTransports transports;
+    MonotonicClock clock;
+    Line fresh(transports, clock);
+    if (fresh.Open(bus_.device_name().c_str(), 9600) != 0) return false;
+    return check(fresh);
   }
 };
 
@@ -76,7 +68,7 @@ TEST_F(TablesTest, FactoryOfficeHoursTakeOneReadForTheWholeWeekEvenAcrossReopeni
 
 TEST_F(TablesTest, WrittenDaysAreKeptByTheController) {
   using Export = int32_t (*)(int32_t, int32_t, int32_t*, int32_t);
-  using Worker = int32_t (*)(Session&, int32_t, int32_t, int32_t*, int32_t);
+  using Worker = int32_t (*)(Line&, int32_t, int32_t, int32_t*, int32_t);
   struct Case {
     Export write;
     Worker read;
@@ -92,7 +84,7 @@ TEST_F(TablesTest, WrittenDaysAreKeptByTheController) {
     Day day = OnePeriod(c.day, 6, 45, 22, 15);
     ASSERT_EQ(c.write(1, c.table, day.data(), 1), ZARVO_OK);
   }
-  EXPECT_TRUE(InFreshProcess([&](Session& s) {
+  EXPECT_TRUE(OnFreshLine([&](Line& s) {
     for (const Case& c : cases) {
       Day day{};
       day[0] = c.day;
@@ -113,7 +105,7 @@ TEST_F(TablesTest, HolidayEntryWrittenIsKeptAndTheRestCarriedOver) {
   Date date = {8, 15};
   ASSERT_EQ(Zarvo_HolidayTable(1, 9, date.data(), 1), ZARVO_OK);
   EXPECT_EQ(Requests(), 2u);
-  EXPECT_TRUE(InFreshProcess([](Session& s) {
+  EXPECT_TRUE(OnFreshLine([](Line& s) {
     Date written{}, first{}, christmas{};
     return HolidayTable(s, 1, 9, written.data(), 0) == 0 && written == Date{8, 15} &&
            HolidayTable(s, 1, 0, first.data(), 0) == 0 && first == Date{1, 1} &&

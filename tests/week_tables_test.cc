@@ -12,15 +12,15 @@
 #include "commands/encodings.h"
 #include "request_parser.h"
 #include "result_codes.h"
-#include "scripted_session.h"
+#include "scripted_line.h"
 
 namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Record = std::array<int32_t, 33>;
-using TableFn = int32_t (*)(Session&, int32_t, int32_t, int32_t*, int32_t);
-using testing::ScriptedSession;
+using TableFn = int32_t (*)(Line&, int32_t, int32_t, int32_t*, int32_t);
+using testing::ScriptedLine;
 
 constexpr uint8_t kReadWeek = kCmdReadTimeTable;
 constexpr uint8_t kWriteWeek = kCmdWriteTimeTable;
@@ -58,17 +58,17 @@ class WeekTableTest : public ::testing::Test {
  protected:
   int32_t Call(TableFn fn, int32_t table, int32_t day, int32_t mode = 0, int32_t address = 1) {
     record_[0] = day;
-    return fn(t_.session(), address, table, record_.data(), mode);
+    return fn(t_.line(), address, table, record_.data(), mode);
   }
   int32_t Read(int32_t table, int32_t day) { return Call(TimeTable, table, day); }
-  size_t Sent() { return t_.line().writes().size(); }
+  size_t Sent() { return t_.transport().writes().size(); }
   Bytes BodyOf(size_t i) {
     Bytes body;
-    sim::DecodeRequestFrame(t_.line().writes()[i].data(), t_.line().writes()[i].size(), body);
+    sim::DecodeRequestFrame(t_.transport().writes()[i].data(), t_.transport().writes()[i].size(), body);
     return body;
   }
 
-  ScriptedSession t_;
+  ScriptedLine t_;
   Record record_{};
 };
 
@@ -117,10 +117,10 @@ TEST_F(WeekTableTest, FailedReadEmptiesTheCacheLeavesTheRecordAndWritesNothing) 
       {"no reply", -1, kNoReply}, {"empty", 0, kShortReply}, {"223 bytes", 223, kShortReply}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedSession t;
+    ScriptedLine t;
     Record r{};
     t.Reply(1, kReadWeek, Block());
-    ASSERT_EQ(TimeTable(t.session(), 1, 2, r.data(), 0), kOk);
+    ASSERT_EQ(TimeTable(t.line(), 1, 2, r.data(), 0), kOk);
     // Table 4 fails: the cache must not keep standing for table 2.
     r.fill(77);
     r[0] = 9;
@@ -128,15 +128,15 @@ TEST_F(WeekTableTest, FailedReadEmptiesTheCacheLeavesTheRecordAndWritesNothing) 
     for (int32_t mode : {0, 1}) {  // in write mode no write follows
       if (c.reply_length >= 0)
         t.Reply(1, kReadWeek, Bytes(static_cast<size_t>(c.reply_length), 0x11));
-      EXPECT_EQ(TimeTable(t.session(), 1, 4, r.data(), mode), c.result);
+      EXPECT_EQ(TimeTable(t.line(), 1, 4, r.data(), mode), c.result);
       EXPECT_EQ(r[0], 9);  // not clamped either
       EXPECT_EQ(r[1], 77);
-      EXPECT_TRUE(t.session().WeekTableCache().IsEmpty());
-      EXPECT_EQ(t.line().writes().size(), ++sent);
+      EXPECT_TRUE(t.line().WeekTableCache().IsEmpty());
+      EXPECT_EQ(t.transport().writes().size(), ++sent);
     }
     t.Reply(1, kReadWeek, Block());
-    ASSERT_EQ(TimeTable(t.session(), 1, 2, r.data(), 0), kOk);
-    EXPECT_EQ(t.line().writes().size(), 4u);
+    ASSERT_EQ(TimeTable(t.line(), 1, 2, r.data(), 0), kOk);
+    EXPECT_EQ(t.transport().writes().size(), 4u);
   }
 }
 
@@ -195,12 +195,12 @@ TEST_F(WeekTableTest, OutOfRangeTableAndDayNumbersAreClamped) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message()
                  << "code " << int{c.read_code} << " table " << c.table << " day " << c.day);
-    ScriptedSession t;
+    ScriptedLine t;
     t.Reply(1, c.read_code, Block());
     Record r{};
     r[0] = c.day;
-    ASSERT_EQ(c.fn(t.session(), 1, c.table, r.data(), 0), kOk);
-    EXPECT_EQ(t.line().LastBody(), (Bytes{0x80, 0x01, c.read_code, c.table_sent}));
+    ASSERT_EQ(c.fn(t.line(), 1, c.table, r.data(), 0), kOk);
+    EXPECT_EQ(t.transport().LastBody(), (Bytes{0x80, 0x01, c.read_code, c.table_sent}));
     EXPECT_EQ(r, DayOfBlock(c.day_read));
   }
 }

@@ -7,7 +7,7 @@
 
 namespace zarvo {
 
-int32_t ReadCachedTable(Session& session, TableCache& cache, uint8_t* body, int32_t capacity,
+int32_t ReadCachedTable(Line& line, TableCache& cache, uint8_t* body, int32_t capacity,
                         int32_t body_length, int32_t table_bytes) {
   std::array<uint8_t, 4> key{};
   std::copy_n(body, key.size(), key.begin());
@@ -15,7 +15,7 @@ int32_t ReadCachedTable(Session& session, TableCache& cache, uint8_t* body, int3
   cache.key = key;
 
   int32_t length = body_length;
-  int32_t result = session.Exchange(body, capacity, length, 0);
+  int32_t result = line.Exchange(body, capacity, length, 0);
   if (result == kOk && length < table_bytes) result = kShortReply;
   if (result != kOk) {
     cache.Empty();
@@ -26,12 +26,12 @@ int32_t ReadCachedTable(Session& session, TableCache& cache, uint8_t* body, int3
   return kOk;
 }
 
-int32_t WriteCachedTable(Session& session, TableCache& cache, uint8_t* body, int32_t capacity,
+int32_t WriteCachedTable(Line& line, TableCache& cache, uint8_t* body, int32_t capacity,
                          int32_t header_length, const TableBlock& block, int32_t table_bytes,
                          uint32_t timeout_ms) {
   std::memcpy(body + header_length, block.data(), static_cast<size_t>(table_bytes));
   int32_t length = header_length + table_bytes;
-  const int32_t result = session.Exchange(body, capacity, length, timeout_ms);
+  const int32_t result = line.Exchange(body, capacity, length, timeout_ms);
   if (result == kOk) cache.data = block;
   return result;
 }

@@ -39,15 +39,15 @@ int32_t PutNames(CardBody& body, const DoubleCardRecord& record) {
   return kParamsAt + 8;
 }
 
-int32_t Send(Session& session, CardBody& body, int32_t& length) {
-  return session.Exchange(body.data(), body.capacity(), length, kCardSilenceMs);
+int32_t Send(Line& line, CardBody& body, int32_t& length) {
+  return line.Exchange(body.data(), body.capacity(), length, kCardSilenceMs);
 }
 
 template <typename Record>
-int32_t ReadEntry(Session& session, int32_t address, uint8_t code, Record& record) {
+int32_t ReadEntry(Line& line, int32_t address, uint8_t code, Record& record) {
   CardBody body(address, code);
   int32_t length = PutNames(body, record);
-  const int32_t result = Send(session, body, length);
+  const int32_t result = Send(line, body, length);
   if (result != kOk) return result;
   // A reply without payload leaves the request in the buffer; it reads as
   // an entry of zeros rather than as the request taken for an entry.
@@ -57,49 +57,49 @@ int32_t ReadEntry(Session& session, int32_t address, uint8_t code, Record& recor
 }
 
 template <typename Record>
-int32_t WriteEntry(Session& session, int32_t address, uint8_t code, Record& record) {
+int32_t WriteEntry(Line& line, int32_t address, uint8_t code, Record& record) {
   CardBody body(address, code);
   BuildEntry(record, &body[kParamsAt]);
   int32_t length = kEntryBodyLength;
-  return Send(session, body, length);
+  return Send(line, body, length);
 }
 
 template <typename Record>
-int32_t DeleteEntry(Session& session, int32_t address, uint8_t code, const Record& record) {
+int32_t DeleteEntry(Line& line, int32_t address, uint8_t code, const Record& record) {
   CardBody body(address, code);
   int32_t length = PutNames(body, record);
-  return Send(session, body, length);
+  return Send(line, body, length);
 }
 
 template <typename Record>
-int32_t RunMode(Session& session, int32_t address, Record& record, uint32_t& ticks, int32_t mode,
+int32_t RunMode(Line& line, int32_t address, Record& record, uint32_t& ticks, int32_t mode,
                 const CardCodes& codes) {
   int32_t result = kInvalidArgument;
   switch (mode) {
-    case kModeRead: result = ReadEntry(session, address, codes.read, record); break;
-    case kModeWrite: result = WriteEntry(session, address, codes.write, record); break;
-    case kModeDelete: result = DeleteEntry(session, address, codes.remove, record); break;
+    case kModeRead: result = ReadEntry(line, address, codes.read, record); break;
+    case kModeWrite: result = WriteEntry(line, address, codes.write, record); break;
+    case kModeDelete: result = DeleteEntry(line, address, codes.remove, record); break;
     default: return kInvalidArgument;
   }
   // The exchange's own duration, up to its success or failure; 0 when none
   // could start.
-  ticks = session.LastExchangeTicks();
+  ticks = line.LastExchangeTicks();
   return result;
 }
 
 }  // namespace
 
-int32_t Registry(Session& session, int32_t address, CardRecord& record, uint32_t& ticks,
+int32_t Registry(Line& line, int32_t address, CardRecord& record, uint32_t& ticks,
                  int32_t mode, int32_t flag) {
   const CardCodes codes{flag == 0 ? kCmdWriteCard : kCmdWriteCardFlagged, kCmdReadCard,
                         kCmdDeleteCard};
-  return RunMode(session, address, record, ticks, mode, codes);
+  return RunMode(line, address, record, ticks, mode, codes);
 }
 
-int32_t RegistryDouble(Session& session, int32_t address, DoubleCardRecord& record, uint32_t& ticks,
+int32_t RegistryDouble(Line& line, int32_t address, DoubleCardRecord& record, uint32_t& ticks,
                        int32_t mode) {
   const CardCodes codes{kCmdWriteDoubleCard, kCmdReadDoubleCard, kCmdDeleteDoubleCard};
-  return RunMode(session, address, record, ticks, mode, codes);
+  return RunMode(line, address, record, ticks, mode, codes);
 }
 
 }  // namespace zarvo

@@ -3,16 +3,16 @@
 
 #include <cstdint>
 
-#include "session.h"
+#include "line/line.h"
 #include "zarvoac.h"
 
 namespace zarvo {
 
 inline constexpr uint32_t kCardSilenceMs = 10000;
 
-int32_t Registry(Session& session, int32_t address, CardRecord& record, uint32_t& ticks,
+int32_t Registry(Line& line, int32_t address, CardRecord& record, uint32_t& ticks,
                  int32_t mode, int32_t flag);
-int32_t RegistryDouble(Session& session, int32_t address, DoubleCardRecord& record,
+int32_t RegistryDouble(Line& line, int32_t address, DoubleCardRecord& record,
                        uint32_t& ticks, int32_t mode);
 
 }  // namespace zarvo

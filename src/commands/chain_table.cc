@@ -26,13 +26,13 @@ using ChainBody = CommandBuffer<32>;
 // Reads the controller's chain table into the chain cache; it is never
 // answered from the cache. A reply shorter than the table fails and leaves
 // the cache as it was, so no stale bytes pass for the controller's.
-int32_t ReadChainTable(Session& session, int32_t address) {
+int32_t ReadChainTable(Line& line, int32_t address) {
   ChainBody body(address, kCmdReadChain);
   int32_t length = kReadLength;
-  const int32_t result = session.Exchange(body.data(), body.capacity(), length, 0);
+  const int32_t result = line.Exchange(body.data(), body.capacity(), length, 0);
   if (result != kOk) return result;
   if (length < kTableBytes) return kShortReply;
-  auto& cache = session.ChainCache().data;
+  auto& cache = line.ChainCache().data;
   const int32_t stored = std::min(length, static_cast<int32_t>(cache.size()));
   std::memcpy(cache.data(), body.data(), static_cast<size_t>(stored));
   return kOk;
@@ -40,7 +40,7 @@ int32_t ReadChainTable(Session& session, int32_t address) {
 
 // Sends the caller's group alone, the other group's bytes left zero. The
 // entries are masked to five bits, in the caller's array too.
-int32_t WriteChainTable(Session& session, int32_t address, int32_t* record, int32_t group) {
+int32_t WriteChainTable(Line& line, int32_t address, int32_t* record, int32_t group) {
   ChainBody body(address, kCmdWriteChain);
   uint8_t* out = body.data() + 3 + kGroupBytes * group;
   for (int32_t i = 0; i < kEntryCount; ++i) {
@@ -50,7 +50,7 @@ int32_t WriteChainTable(Session& session, int32_t address, int32_t* record, int3
   out[4] = static_cast<uint8_t>(record[4] >> 8);
   out[5] = static_cast<uint8_t>(record[4]);
   int32_t length = kWriteLength;
-  return session.Exchange(body.data(), body.capacity(), length, 0);
+  return line.Exchange(body.data(), body.capacity(), length, 0);
 }
 
 void DecodeChainGroup(const ChainCache& cache, int32_t group, int32_t* record) {
@@ -61,14 +61,14 @@ void DecodeChainGroup(const ChainCache& cache, int32_t group, int32_t* record) {
 
 }  // namespace
 
-int32_t ChianTable(Session& session, int32_t address, int32_t* record, int32_t group,
+int32_t ChianTable(Line& line, int32_t address, int32_t* record, int32_t group,
                    int32_t mode) {
   if (group != 0 && group != 1) return kInvalidArgument;
   if (mode != kModeRead && mode != kModeWrite) return kInvalidArgument;
-  const int32_t read = ReadChainTable(session, address);
+  const int32_t read = ReadChainTable(line, address);
   if (read != kOk) return read;
-  if (mode == kModeWrite) return WriteChainTable(session, address, record, group);
-  DecodeChainGroup(session.ChainCache(), group, record);
+  if (mode == kModeWrite) return WriteChainTable(line, address, record, group);
+  DecodeChainGroup(line.ChainCache(), group, record);
   return kOk;
 }
 

@@ -3,12 +3,12 @@
 
 #include <cstdint>
 
-#include "session.h"
+#include "line/line.h"
 
 namespace zarvo {
 
 // `record` is a ChainRecord (5 integers).
-int32_t ChianTable(Session& session, int32_t address, int32_t* record, int32_t group,
+int32_t ChianTable(Line& line, int32_t address, int32_t* record, int32_t group,
                    int32_t mode);
 
 }  // namespace zarvo

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "commands/command_buffer.h"
-#include "session.h"
+#include "line/line.h"
 
 namespace zarvo {
 
@@ -13,9 +13,9 @@ using DoorCommandBuffer = CommandBuffer<32>;
 
 // Sends the first `length` bytes of `body`. The reply payload, if any, comes
 // back in `body`; its length goes to `payload_length` when one is given.
-inline int32_t SendDoorCommand(Session& session, DoorCommandBuffer& body, int32_t length,
+inline int32_t SendDoorCommand(Line& line, DoorCommandBuffer& body, int32_t length,
                                int32_t* payload_length = nullptr) {
-  const int32_t result = session.Exchange(body.data(), body.capacity(), length, 0);
+  const int32_t result = line.Exchange(body.data(), body.capacity(), length, 0);
   if (payload_length != nullptr) *payload_length = length;
   return result;
 }

@@ -19,7 +19,7 @@ bool IsValidLinkNumber(int32_t n) { return n >= 0 && n < kLinkCount; }
 
 // Every call sends the door's whole link area: the named slot holds the
 // value, the other fifteen go as 0.
-int32_t SendDoorRelation(Session& session, int32_t address, uint8_t code, int32_t door,
+int32_t SendDoorRelation(Line& line, int32_t address, uint8_t code, int32_t door,
                          int32_t slot, int32_t link_value) {
   if (!IsValidDoor(door) || !IsValidLinkNumber(slot) || !IsValidLinkNumber(link_value)) {
     return kInvalidArgument;
@@ -27,26 +27,26 @@ int32_t SendDoorRelation(Session& session, int32_t address, uint8_t code, int32_
   DoorCommandBuffer body(address, code);
   body[3] = static_cast<uint8_t>(door);
   body[kLinkArea + static_cast<size_t>(slot)] = static_cast<uint8_t>(link_value);
-  return SendDoorCommand(session, body, static_cast<int32_t>(kLinkArea) + kLinkCount);
+  return SendDoorCommand(line, body, static_cast<int32_t>(kLinkArea) + kLinkCount);
 }
 
-int32_t RelationTimeTable(Session& session, int32_t address, int32_t door, int32_t slot,
+int32_t RelationTimeTable(Line& line, int32_t address, int32_t door, int32_t slot,
                           int32_t link_value) {
-  return SendDoorRelation(session, address, kCmdLinkTimeTable, door, slot, link_value);
+  return SendDoorRelation(line, address, kCmdLinkTimeTable, door, slot, link_value);
 }
 
-int32_t RelationHolidayTimeTable(Session& session, int32_t address, int32_t door, int32_t slot,
+int32_t RelationHolidayTimeTable(Line& line, int32_t address, int32_t door, int32_t slot,
                                  int32_t link_value) {
-  return SendDoorRelation(session, address, kCmdLinkHolidayTimeTable, door, slot, link_value);
+  return SendDoorRelation(line, address, kCmdLinkHolidayTimeTable, door, slot, link_value);
 }
 
-int32_t RelationAlwaysOpenOfWeek(Session& session, int32_t address, int32_t door,
+int32_t RelationAlwaysOpenOfWeek(Line& line, int32_t address, int32_t door,
                                  int32_t link_value) {
   if (!IsValidDoor(door) || !IsValidLinkNumber(link_value)) return kInvalidArgument;
   DoorCommandBuffer body(address, kCmdLinkAlwaysOpen);
   body[3] = static_cast<uint8_t>(door);
   body[4] = static_cast<uint8_t>(link_value);
-  return SendDoorCommand(session, body, 5);
+  return SendDoorCommand(line, body, 5);
 }
 
 }  // namespace zarvo

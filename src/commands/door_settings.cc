@@ -33,35 +33,35 @@ std::array<uint8_t, 2> ReplySettingBytes(DoorCommandBuffer& body, int32_t payloa
 }
 
 template <typename Record, size_t N>
-int32_t ReadSetting(Session& session, int32_t address, int32_t door, Record& settings,
+int32_t ReadSetting(Line& line, int32_t address, int32_t door, Record& settings,
                     const std::array<SettingField<Record>, N>& fields, const SettingCommand& cmd) {
   DoorCommandBuffer body(address, cmd.read_code);
   body[3] = static_cast<uint8_t>(door);
   int32_t payload_length = 0;
-  const int32_t result = SendDoorCommand(session, body, cmd.read_length, &payload_length);
+  const int32_t result = SendDoorCommand(line, body, cmd.read_length, &payload_length);
   if (result != kOk) return result;
   DecodeSettings(fields, ReplySettingBytes(body, payload_length), settings);
   return kOk;
 }
 
 template <typename Record, size_t N>
-int32_t WriteSetting(Session& session, int32_t address, int32_t door, const Record& settings,
+int32_t WriteSetting(Line& line, int32_t address, int32_t door, const Record& settings,
                      const std::array<SettingField<Record>, N>& fields, const SettingCommand& cmd) {
   DoorCommandBuffer body(address, cmd.write_code);
   body[3] = static_cast<uint8_t>(door);
   const std::array<uint8_t, 2> bytes = EncodeSettings(fields, settings);
   body[4] = bytes[0];
   body[5] = bytes[1];
-  return SendDoorCommand(session, body, 6);
+  return SendDoorCommand(line, body, 6);
 }
 
 template <typename Record, size_t N>
-int32_t ReadOrWriteSetting(Session& session, int32_t address, int32_t door, Record& settings,
+int32_t ReadOrWriteSetting(Line& line, int32_t address, int32_t door, Record& settings,
                            int32_t mode, const std::array<SettingField<Record>, N>& fields,
                            const SettingCommand& cmd) {
   if (!IsValidDoor(door)) return kInvalidArgument;
-  if (mode == kRead) return ReadSetting(session, address, door, settings, fields, cmd);
-  if (mode == kWrite) return WriteSetting(session, address, door, settings, fields, cmd);
+  if (mode == kRead) return ReadSetting(line, address, door, settings, fields, cmd);
+  if (mode == kWrite) return WriteSetting(line, address, door, settings, fields, cmd);
   return kInvalidArgument;
 }
 
@@ -75,45 +75,45 @@ uint32_t LockFlagsToMask(const char* lock_flags) {
 
 }  // namespace
 
-int32_t PassWordOpenDoor(Session& session, int32_t address, int32_t door, char* password) {
+int32_t PassWordOpenDoor(Line& line, int32_t address, int32_t door, char* password) {
   if (!IsValidDoor(door)) return kInvalidArgument;
   DoorCommandBuffer body(address, kCmdDoorPassword);
   body[3] = static_cast<uint8_t>(door);
   PackHexText(password, kCodeDigits, &body[4]);
-  return SendDoorCommand(session, body, 8);
+  return SendDoorCommand(line, body, 8);
 }
 
-int32_t AccessLevel(Session& session, int32_t address, int32_t door, AccessLevelRecord& settings,
+int32_t AccessLevel(Line& line, int32_t address, int32_t door, AccessLevelRecord& settings,
                     int32_t mode) {
-  return ReadOrWriteSetting(session, address, door, settings, mode, kAccessFields, kAccessCommand);
+  return ReadOrWriteSetting(line, address, door, settings, mode, kAccessFields, kAccessCommand);
 }
 
-int32_t WarnLevel(Session& session, int32_t address, int32_t door, WarnLevelRecord& settings,
+int32_t WarnLevel(Line& line, int32_t address, int32_t door, WarnLevelRecord& settings,
                   int32_t mode) {
-  return ReadOrWriteSetting(session, address, door, settings, mode, kAlarmFields, kAlarmCommand);
+  return ReadOrWriteSetting(line, address, door, settings, mode, kAlarmFields, kAlarmCommand);
 }
 
 // Element 0 travels in the byte that names the door in other door commands;
 // none of the four is range-tested.
-int32_t Delay(Session& session, int32_t address, const int32_t* delay_values) {
+int32_t Delay(Line& line, int32_t address, const int32_t* delay_values) {
   DoorCommandBuffer body(address, kCmdDoorDelays);
   for (size_t i = 0; i < 4; ++i) body[3 + i] = static_cast<uint8_t>(delay_values[i] & 0xFF);
-  return SendDoorCommand(session, body, 7);
+  return SendDoorCommand(line, body, 7);
 }
 
 // The duress code belongs to the controller as a whole: no door byte.
-int32_t MenaceCode(Session& session, int32_t address, char* menace_code) {
+int32_t MenaceCode(Line& line, int32_t address, char* menace_code) {
   DoorCommandBuffer body(address, kCmdDuressCode);
   PackHexText(menace_code, kCodeDigits, &body[3]);
-  return SendDoorCommand(session, body, 7);
+  return SendDoorCommand(line, body, 7);
 }
 
-int32_t MutualLock(Session& session, int32_t address, int32_t door, const char* lock_flags) {
+int32_t MutualLock(Line& line, int32_t address, int32_t door, const char* lock_flags) {
   if (!IsValidDoor(door)) return kInvalidArgument;
   DoorCommandBuffer body(address, kCmdInterlock);
   body[3] = static_cast<uint8_t>(door);
   WriteLittleEndian32(LockFlagsToMask(lock_flags), &body[4]);
-  return SendDoorCommand(session, body, 8);
+  return SendDoorCommand(line, body, 8);
 }
 
 }  // namespace zarvo

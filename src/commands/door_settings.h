@@ -4,19 +4,19 @@
 
 #include <cstdint>
 
-#include "session.h"
+#include "line/line.h"
 #include "zarvoac.h"
 
 namespace zarvo {
 
-int32_t PassWordOpenDoor(Session& session, int32_t address, int32_t door, char* password);
-int32_t AccessLevel(Session& session, int32_t address, int32_t door, AccessLevelRecord& settings,
+int32_t PassWordOpenDoor(Line& line, int32_t address, int32_t door, char* password);
+int32_t AccessLevel(Line& line, int32_t address, int32_t door, AccessLevelRecord& settings,
                     int32_t mode);
-int32_t WarnLevel(Session& session, int32_t address, int32_t door, WarnLevelRecord& settings,
+int32_t WarnLevel(Line& line, int32_t address, int32_t door, WarnLevelRecord& settings,
                   int32_t mode);
-int32_t Delay(Session& session, int32_t address, const int32_t* delay_values);
-int32_t MenaceCode(Session& session, int32_t address, char* menace_code);
+int32_t Delay(Line& line, int32_t address, const int32_t* delay_values);
+int32_t MenaceCode(Line& line, int32_t address, char* menace_code);
 // `lock_flags`: 32 bytes, byte i not 0 sets bit i.
-int32_t MutualLock(Session& session, int32_t address, int32_t door, const char* lock_flags);
+int32_t MutualLock(Line& line, int32_t address, int32_t door, const char* lock_flags);
 
 }  // namespace zarvo

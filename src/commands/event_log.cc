@@ -17,10 +17,10 @@ using ControlBuffer = CommandBuffer<32>;
 constexpr uint8_t kBlockRequestFlag = 0x80;
 
 // Reads the current record (code 11) or the next one (code 12).
-int32_t ReadSingle(Session& session, int32_t address, uint8_t code, EventRecord& record) {
+int32_t ReadSingle(Line& line, int32_t address, uint8_t code, EventRecord& record) {
   RecordBuffer body(address, code);
   int32_t length = 3;
-  const int32_t result = session.Exchange(body.data(), body.capacity(), length, 0);
+  const int32_t result = line.Exchange(body.data(), body.capacity(), length, 0);
   if (result != kOk) return result;
   // An empty payload leaves our own request in the buffer; it carries no
   // record, so it reads as an all-zero one.
@@ -29,18 +29,18 @@ int32_t ReadSingle(Session& session, int32_t address, uint8_t code, EventRecord&
   return kOk;
 }
 
-int32_t SendControl(Session& session, ControlBuffer& body, int32_t length) {
-  return session.Exchange(body.data(), body.capacity(), length, 0);
+int32_t SendControl(Line& line, ControlBuffer& body, int32_t length) {
+  return line.Exchange(body.data(), body.capacity(), length, 0);
 }
 
 }  // namespace
 
-int32_t ReadRecordOfBlock(Session& session, int32_t address, int32_t block, EventRecord* records) {
+int32_t ReadRecordOfBlock(Line& line, int32_t address, int32_t block, EventRecord* records) {
   BlockBuffer body(address, kCmdReadEventBlock);
   body[3] = kBlockRequestFlag;
   body[4] = static_cast<uint8_t>(block & 0xFF);
   int32_t length = 5;
-  const int32_t result = session.Exchange(body.data(), body.capacity(), length, 0);
+  const int32_t result = line.Exchange(body.data(), body.capacity(), length, 0);
   if (result != kOk) return result;
 
   const int32_t held = length < body.capacity() ? length : body.capacity();
@@ -54,23 +54,23 @@ int32_t ReadRecordOfBlock(Session& session, int32_t address, int32_t block, Even
   return written;
 }
 
-int32_t ReadOne(Session& session, int32_t address, EventRecord& record) {
-  return ReadSingle(session, address, kCmdReadEvent, record);
+int32_t ReadOne(Line& line, int32_t address, EventRecord& record) {
+  return ReadSingle(line, address, kCmdReadEvent, record);
 }
 
-int32_t MoveNext(Session& session, int32_t address, EventRecord& record) {
-  return ReadSingle(session, address, kCmdNextEvent, record);
+int32_t MoveNext(Line& line, int32_t address, EventRecord& record) {
+  return ReadSingle(line, address, kCmdNextEvent, record);
 }
 
-int32_t ClearRecord(Session& session, int32_t address) {
+int32_t ClearRecord(Line& line, int32_t address) {
   ControlBuffer body(address, kCmdClearEvents);
   WriteLittleEndian32(kConfirmationWord, &body[3]);
-  return SendControl(session, body, 7);
+  return SendControl(line, body, 7);
 }
 
-int32_t RestoreRecord(Session& session, int32_t address) {
+int32_t RestoreRecord(Line& line, int32_t address) {
   ControlBuffer body(address, kCmdRestoreEvents);
-  return SendControl(session, body, 3);
+  return SendControl(line, body, 3);
 }
 
 }  // namespace zarvo

@@ -21,22 +21,22 @@ constexpr int32_t kLastDay = 31;
 
 using HolidayBody = CommandBuffer<512>;
 
-int32_t ReadHolidayTable(Session& session, int32_t address) {
+int32_t ReadHolidayTable(Line& line, int32_t address) {
   HolidayBody body(address, kCmdReadHolidays);
-  return ReadCachedTable(session, session.HolidayCache(), body.data(), body.capacity(), kReadLength,
+  return ReadCachedTable(line, line.HolidayCache(), body.data(), body.capacity(), kReadLength,
                          kListBytes);
 }
 
 // Sends the cached list with one entry replaced; month and day are sent as
 // given, without a range test.
-int32_t WriteHolidayTable(Session& session, int32_t address, int32_t index, const int32_t* record) {
-  TableCache& cache = session.HolidayCache();
+int32_t WriteHolidayTable(Line& line, int32_t address, int32_t index, const int32_t* record) {
+  TableCache& cache = line.HolidayCache();
   TableBlock list = cache.data;
   list[static_cast<size_t>(2 * index)] = EncodeBcd(record[0]);
   list[static_cast<size_t>(2 * index + 1)] = EncodeBcd(record[1]);
 
   HolidayBody body(address, kCmdWriteHolidays);
-  return WriteCachedTable(session, cache, body.data(), body.capacity(), kHeaderLength, list,
+  return WriteCachedTable(line, cache, body.data(), body.capacity(), kHeaderLength, list,
                           kListBytes, kHolidayWriteSilenceMs);
 }
 
@@ -54,14 +54,14 @@ void DecodeHolidayEntry(const TableCache& cache, int32_t index, int32_t* record)
 
 }  // namespace
 
-int32_t HolidayTable(Session& session, int32_t address, int32_t index, int32_t* record,
+int32_t HolidayTable(Line& line, int32_t address, int32_t index, int32_t* record,
                      int32_t mode) {
   index = std::clamp(index, 0, kEntryCount - 1);
   if (mode != kModeRead && mode != kModeWrite) return kInvalidArgument;
-  const int32_t read = ReadHolidayTable(session, address);
+  const int32_t read = ReadHolidayTable(line, address);
   if (read != kOk) return read;
-  if (mode == kModeWrite) return WriteHolidayTable(session, address, index, record);
-  DecodeHolidayEntry(session.HolidayCache(), index, record);
+  if (mode == kModeWrite) return WriteHolidayTable(line, address, index, record);
+  DecodeHolidayEntry(line.HolidayCache(), index, record);
   return kOk;
 }
 

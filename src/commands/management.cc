@@ -27,33 +27,33 @@ constexpr BaudCode kBaudCodes[] = {
 };
 
 // Sends `length` body bytes with the default silence limit.
-int32_t Send(Session& session, ManagementBuffer& body, int32_t& length) {
-  return session.Exchange(body.data(), body.capacity(), length, 0);
+int32_t Send(Line& line, ManagementBuffer& body, int32_t& length) {
+  return line.Exchange(body.data(), body.capacity(), length, 0);
 }
 
 // Sends a command whose reply payload is not looked at.
-int32_t SendCommand(Session& session, ManagementBuffer& body, int32_t length) {
-  return Send(session, body, length);
+int32_t SendCommand(Line& line, ManagementBuffer& body, int32_t length) {
+  return Send(line, body, length);
 }
 
 }  // namespace
 
-int32_t SearchAR(Session& session, int32_t address) {
+int32_t SearchAR(Line& line, int32_t address) {
   ManagementBuffer body(address, kCmdProbe);
   int32_t length = 3;
-  return session.Exchange(body.data(), body.capacity(), length, kProbeSilenceMs);
+  return line.Exchange(body.data(), body.capacity(), length, kProbeSilenceMs);
 }
 
-int32_t ChangeAR(Session& session, int32_t address, int32_t new_address) {
+int32_t ChangeAR(Line& line, int32_t address, int32_t new_address) {
   ManagementBuffer body(address, kCmdChangeAddress);
   body[3] = static_cast<uint8_t>(new_address & 0xFF);
-  return SendCommand(session, body, 4);
+  return SendCommand(line, body, 4);
 }
 
-int32_t Ver(Session& session, int32_t address, char* version) {
+int32_t Ver(Line& line, int32_t address, char* version) {
   ManagementBuffer body(address, kCmdReadVersion);
   int32_t length = 3;
-  const int32_t result = Send(session, body, length);
+  const int32_t result = Send(line, body, length);
   if (result != kOk) return result;
   // Copied as they came: the caller's bytes past the copied count stay.
   const size_t count = length < 0 ? 0 : static_cast<size_t>(length);
@@ -73,39 +73,39 @@ LocalTime HostLocalTime() {
                    tm.tm_min,         tm.tm_sec,     tm.tm_wday};
 }
 
-int32_t Time(Session& session, int32_t address) {
-  return SetClock(session, address, HostLocalTime());
+int32_t Time(Line& line, int32_t address) {
+  return SetClock(line, address, HostLocalTime());
 }
 
-int32_t SetClock(Session& session, int32_t address, const LocalTime& now) {
+int32_t SetClock(Line& line, int32_t address, const LocalTime& now) {
   ManagementBuffer body(address, kCmdSetClock);
   const int32_t fields[] = {now.year,   now.month,  now.day,    now.hour,
                             now.minute, now.second, now.weekday};
   size_t at = 3;
   for (int32_t field : fields) body[at++] = EncodeBcd(field);
-  return SendCommand(session, body, 10);
+  return SendCommand(line, body, 10);
 }
 
-int32_t ChangeBaud(Session& session, int32_t address, int32_t baud) {
+int32_t ChangeBaud(Line& line, int32_t address, int32_t baud) {
   for (const BaudCode& entry : kBaudCodes) {
     if (entry.baud != baud) continue;
     ManagementBuffer body(address, kCmdChangeBaud);
     body[3] = entry.code;
-    return SendCommand(session, body, 4);
+    return SendCommand(line, body, 4);
   }
   return kInvalidArgument;
 }
 
-int32_t Init(Session& session, int32_t address) {
+int32_t Init(Line& line, int32_t address) {
   ManagementBuffer body(address, kCmdInitialise);
   WriteLittleEndian32(kConfirmationWord, &body[3]);
-  return SendCommand(session, body, 7);
+  return SendCommand(line, body, 7);
 }
 
-int32_t DeviceInformation(Session& session, int32_t address, int32_t* values) {
+int32_t DeviceInformation(Line& line, int32_t address, int32_t* values) {
   ManagementBuffer body(address, kCmdDeviceInformation);
   int32_t length = 3;
-  const int32_t result = Send(session, body, length);
+  const int32_t result = Send(line, body, length);
   if (result != kOk) return result;
   // An empty payload leaves our own request in the buffer; it carries no
   // device values, so it reads as all zeros.

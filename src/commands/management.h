@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "session.h"
+#include "line/line.h"
 
 namespace zarvo {
 
@@ -23,16 +23,16 @@ struct LocalTime {
 
 LocalTime HostLocalTime();
 
-int32_t SearchAR(Session& session, int32_t address);
-int32_t ChangeAR(Session& session, int32_t address, int32_t new_address);
+int32_t SearchAR(Line& line, int32_t address);
+int32_t ChangeAR(Line& line, int32_t address, int32_t new_address);
 // Copies up to 32 version bytes into `version`; no terminator is added.
-int32_t Ver(Session& session, int32_t address, char* version);
+int32_t Ver(Line& line, int32_t address, char* version);
 // Sets the controller's clock to the host's local time.
-int32_t Time(Session& session, int32_t address);
-int32_t SetClock(Session& session, int32_t address, const LocalTime& now);
-int32_t ChangeBaud(Session& session, int32_t address, int32_t baud);
-int32_t Init(Session& session, int32_t address);
+int32_t Time(Line& line, int32_t address);
+int32_t SetClock(Line& line, int32_t address, const LocalTime& now);
+int32_t ChangeBaud(Line& line, int32_t address, int32_t baud);
+int32_t Init(Line& line, int32_t address);
 // Fills six 16-bit device values.
-int32_t DeviceInformation(Session& session, int32_t address, int32_t* values);
+int32_t DeviceInformation(Line& line, int32_t address, int32_t* values);
 
 }  // namespace zarvo

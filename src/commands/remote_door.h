@@ -3,12 +3,12 @@
 
 #include <cstdint>
 
-#include "session.h"
+#include "line/line.h"
 
 namespace zarvo {
 
-int32_t RemoteOpenDoor(Session& session, int32_t address, int32_t door, int32_t open_param);
-int32_t RemoteCloseDoor(Session& session, int32_t address, int32_t door);
-int32_t RemoteClearWarn(Session& session, int32_t address, int32_t door);
+int32_t RemoteOpenDoor(Line& line, int32_t address, int32_t door, int32_t open_param);
+int32_t RemoteCloseDoor(Line& line, int32_t address, int32_t door);
+int32_t RemoteClearWarn(Line& line, int32_t address, int32_t door);
 
 }  // namespace zarvo

@@ -39,26 +39,26 @@ int32_t ClampDay(int32_t* record) {
   return record[0];
 }
 
-int32_t ReadWeekTable(Session& session, int32_t address, int32_t table_no, uint8_t read_code) {
+int32_t ReadWeekTable(Line& line, int32_t address, int32_t table_no, uint8_t read_code) {
   CommandBuffer<256> body(address, read_code);
   body[3] = static_cast<uint8_t>(table_no);
-  return ReadCachedTable(session, session.WeekTableCache(), body.data(), body.capacity(),
+  return ReadCachedTable(line, line.WeekTableCache(), body.data(), body.capacity(),
                          kHeaderLength, kBlockBytes);
 }
 
 // Sends the cached block with the caller's day replaced; the values are sent
 // as given, without a range test.
-int32_t WriteWeekTable(Session& session, int32_t address, int32_t table_no, int32_t* record,
+int32_t WriteWeekTable(Line& line, int32_t address, int32_t table_no, int32_t* record,
                        uint8_t write_code) {
   const int32_t day = ClampDay(record);
-  TableCache& cache = session.WeekTableCache();
+  TableCache& cache = line.WeekTableCache();
   TableBlock block = cache.data;
   uint8_t* segment = block.data() + day * kDayBytes;
   for (int32_t i = 0; i < kDayBytes; ++i) segment[i] = EncodeBcd(record[1 + i]);
 
   CommandBuffer<256> body(address, write_code);
   body[3] = static_cast<uint8_t>(table_no);
-  return WriteCachedTable(session, cache, body.data(), body.capacity(), kHeaderLength, block,
+  return WriteCachedTable(line, cache, body.data(), body.capacity(), kHeaderLength, block,
                           kBlockBytes, 0);
 }
 
@@ -77,36 +77,36 @@ void DecodeWeekDay(const TableCache& cache, int32_t* record) {
   }
 }
 
-int32_t RunWeekTable(Session& session, const TableKind& kind, int32_t address, int32_t table_no,
+int32_t RunWeekTable(Line& line, const TableKind& kind, int32_t address, int32_t table_no,
                      int32_t* record, int32_t mode) {
   if (table_no < 0 || table_no >= kind.table_count) table_no = 0;
   if (mode != kModeRead && mode != kModeWrite) return kInvalidArgument;
-  const int32_t read = ReadWeekTable(session, address, table_no, kind.read_code);
+  const int32_t read = ReadWeekTable(line, address, table_no, kind.read_code);
   if (read != kOk) return read;
   if (mode == kModeWrite)
-    return WriteWeekTable(session, address, table_no, record, kind.write_code);
-  DecodeWeekDay(session.WeekTableCache(), record);
+    return WriteWeekTable(line, address, table_no, record, kind.write_code);
+  DecodeWeekDay(line.WeekTableCache(), record);
   return kOk;
 }
 
 }  // namespace
 
-int32_t TimeTable(Session& session, int32_t address, int32_t table_no, int32_t* record,
+int32_t TimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record,
                   int32_t mode) {
-  return RunWeekTable(session, kWeekly, address, table_no, record, mode);
+  return RunWeekTable(line, kWeekly, address, table_no, record, mode);
 }
 
 // A holiday time table holds the same periods for every holiday, so only its
 // day segment 0 is ever read or written.
-int32_t HolidayTimeTable(Session& session, int32_t address, int32_t table_no, int32_t* record,
+int32_t HolidayTimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record,
                          int32_t mode) {
   record[0] = 0;
-  return RunWeekTable(session, kHolidayTimes, address, table_no, record, mode);
+  return RunWeekTable(line, kHolidayTimes, address, table_no, record, mode);
 }
 
-int32_t AlwaysOpenOfWeek(Session& session, int32_t address, int32_t table_no, int32_t* record,
+int32_t AlwaysOpenOfWeek(Line& line, int32_t address, int32_t table_no, int32_t* record,
                          int32_t mode) {
-  return RunWeekTable(session, kAlwaysOpen, address, table_no, record, mode);
+  return RunWeekTable(line, kAlwaysOpen, address, table_no, record, mode);
 }
 
 }  // namespace zarvo

@@ -1,75 +1,38 @@
-// A serial line played from a script, with a clock that only moves when the
-// line waits: the exchange can be driven through silences of any length in
-// no time at all.
+// A line whose transport is scripted and whose clock is fake.
 #pragma once
 
-#include <cstdint>
-#include <deque>
-#include <vector>
+#include <memory>
 
-#include "serial/clock.h"
-#include "serial/serial_port.h"
+#include "line/line.h"
+#include "scripted_transport.h"
 
 namespace zarvo::testing {
 
-class FakeClock final : public Clock {
+class ScriptedLine {
  public:
-  uint32_t NowMs() override { return now_; }
-  void Advance(uint32_t ms) { now_ += ms; }
-  void Set(uint32_t ms) { now_ = ms; }
+  ScriptedLine()
+      : clock_owner_(std::make_unique<FakeClock>()),
+        clock_(*clock_owner_),
+        transport_owner_(std::make_unique<ScriptedTransport>(clock_)),
+        transport_(*transport_owner_),
+        line_(std::move(transport_owner_), std::move(clock_owner_)) {}
 
- private:
-  uint32_t now_ = 1000;
-};
+  Line& line() { return line_; }
+  ScriptedTransport& transport() { return transport_; }
+  FakeClock& clock() { return clock_; }
 
-class ScriptedLine final : public SerialPort {
- public:
-  explicit ScriptedLine(FakeClock& clock) : clock_(clock) {}
-
-  // Bytes that arrive `after_ms` after the previous step (or after the
-  // request was written, for the first step of a reply).
-  void Arrive(uint32_t after_ms, std::vector<uint8_t> bytes);
-  // The device reports a hang-up `after_ms` after the previous step.
-  void HangUp(uint32_t after_ms);
-  // Bytes already waiting in the receive queue before the next write.
-  void Stale(std::vector<uint8_t> bytes) { stale_ = std::move(bytes); }
-  // A well-formed reply frame as a controller would send it, line-encoded.
-  static std::vector<uint8_t> Reply(uint8_t address, uint8_t command, uint8_t status,
-                                    const std::vector<uint8_t>& payload);
-
-  int32_t Open(const char*, int32_t) override {
-    open_ = true;
-    return 0;
+  // Queues a well-formed reply arriving right after the request.
+  void Reply(uint8_t address, uint8_t command, const std::vector<uint8_t>& payload = {},
+             uint8_t status = 0) {
+    transport_.Arrive(1, ScriptedTransport::Reply(address, command, status, payload));
   }
-  void Close() override { open_ = false; }
-  bool IsOpen() const override { return open_; }
-  int32_t Write(const uint8_t* bytes, size_t count) override;
-  int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
-  void DiscardInput() override { stale_.clear(); }
-
-  void set_write_result(int32_t result) { write_result_ = result; }
-  const std::vector<std::vector<uint8_t>>& writes() const { return writes_; }
-  // Total time the exchange spent waiting in Read.
-  uint64_t waited_ms() const { return waited_ms_; }
-  // Body of the last request written (decoded from the wire).
-  std::vector<uint8_t> LastBody() const;
 
  private:
-  struct Step {
-    uint32_t after_ms;
-    std::vector<uint8_t> bytes;
-    bool hang_up;
-  };
-
+  std::unique_ptr<FakeClock> clock_owner_;
   FakeClock& clock_;
-  bool open_ = true;
-  int32_t write_result_ = -2;  // -2: the full count
-  std::deque<Step> steps_;
-  std::vector<uint8_t> stale_;
-  std::vector<std::vector<uint8_t>> writes_;
-  uint32_t step_due_ = 0;  // when the front step arrives
-  bool step_armed_ = false;
-  uint64_t waited_ms_ = 0;
+  std::unique_ptr<ScriptedTransport> transport_owner_;
+  ScriptedTransport& transport_;
+  Line line_;
 };
 
 }  // namespace zarvo::testing

@@ -8,8 +8,7 @@
 
 #include "faults.h"
 #include "result_codes.h"
-#include "session.h"
-#include "tracing_port.h"
+#include "frame_trace.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
@@ -19,11 +18,7 @@ Tool::Tool(Options options) : options_(std::move(options)) {}
 
 Tool::~Tool() {
   Zarvo_CloseCom();
-  if (tracer_) {
-    zarvo::Session& session = zarvo::Session::Default();
-    auto lock = session.Lock();
-    session.ReplacePort(tracer_->inner());
-  }
+  Zarvo_LineSetTrace(Zarvo_DefaultLine(), nullptr, nullptr);
   if (sim_) sim_->Stop();
 }
 
@@ -46,22 +41,20 @@ bool Tool::Connect() {
     }
     device = sim_->device_name();
   }
-  if (options_.trace) {
-    zarvo::Session& session = zarvo::Session::Default();
-    auto lock = session.Lock();
-    tracer_ = std::make_unique<TracingPort>(session.Port(), stderr);
-    session.ReplacePort(*tracer_);
-  }
+  if (options_.trace) TraceFrames(Zarvo_DefaultLine(), stderr);
   const int32_t result = Zarvo_OpenCom(device.c_str(), options_.baud);
+  char reason[256] = {};
+  Zarvo_LineOpenError(Zarvo_DefaultLine(), reason, sizeof reason);
   if (result == ZARVO_E_REFUSED) {
-    Fail("cannot open " + device + " (missing, no permission, or in use by another program)",
-         result);
+    Fail("cannot open " + device + ": " + reason, result);
     return false;
   }
   if (result != ZARVO_OK) {
-    Fail("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s", result);
+    Fail("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s: " + reason,
+         result);
     return false;
   }
+  if (reason[0] != '\0' && options_.trace) std::fprintf(stderr, "-- %s\n", reason);
   return true;
 }
 

@@ -16,8 +16,6 @@ class VirtualBus;
 
 namespace zarvoctl {
 
-class TracingPort;
-
 using Args = std::vector<std::string>;
 
 struct Options {
@@ -59,7 +57,6 @@ class Tool {
  private:
   Options options_;
   std::unique_ptr<zarvo::sim::VirtualBus> sim_;
-  std::unique_ptr<TracingPort> tracer_;
   mutable bool progress_shown_ = false;
 };
 

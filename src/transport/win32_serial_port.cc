@@ -1,4 +1,4 @@
-#include "serial/win32_serial_port.h"
+#include "transport/win32_serial_port.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,11 +16,36 @@ void BuildDefinition(const char* name, int32_t baud, char* out, size_t size) {
   std::snprintf(out, size, "%s: baud=%ld parity=N data=8 stop=1", prefix, static_cast<long>(baud));
 }
 
-int32_t Win32SerialPort::Open(const char* name, int32_t baud) {
+namespace {
+
+const char* OpenErrorText(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return "no such port";
+    case ERROR_ACCESS_DENIED: return "access denied: another program has the port open";
+    case ERROR_SHARING_VIOLATION: return "in use by another program";
+    default: return "the system cannot open it";
+  }
+}
+
+}  // namespace
+
+int32_t Win32SerialPort::Open(const char* name, int32_t baud, const SerialDirection& direction,
+                              OpenFailure& why) {
   Close();
   handle_ = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) return kCannotOpen;
-  if (!SetupComm(handle_, 512, 512)) return kQueueSizes;
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    why.Set("%s: %s (error %lu)", name, OpenErrorText(error), static_cast<unsigned long>(error));
+    return kCannotOpen;
+  }
+  // A new handle starts with the system's read time-outs, whatever the last
+  // one was set to.
+  read_wait_ms_ = UINT32_MAX;
+  if (!SetupComm(handle_, 512, 512)) {
+    why.Set("%s: the port refused 512-byte queues", name);
+    return kQueueSizes;
+  }
   PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 
   timeouts_ = COMMTIMEOUTS{};
@@ -28,15 +53,28 @@ int32_t Win32SerialPort::Open(const char* name, int32_t baud) {
   BuildDefinition(name, baud, definition_, sizeof definition_);
   settings_ = DCB{};
   settings_.DCBlength = sizeof settings_;
-  if (!BuildCommDCBA(definition_, &settings_)) return kLineDefinition;
+  if (!BuildCommDCBA(definition_, &settings_)) {
+    why.Set("the system refused the line definition \"%s\"", definition_);
+    return kLineDefinition;
+  }
   settings_.fDtrControl = DTR_CONTROL_ENABLE;
-  if (!SetCommState(handle_, &settings_)) return kPortSettings;
-  if (!SetCommTimeouts(handle_, &timeouts_)) return kPortTimeouts;
-  read_wait_ms_ = UINT32_MAX;
+  // RS-485 direction: the driver raises RTS while it transmits. The settling
+  // delays are the driver's own; Windows has no setting for them.
+  if (direction.rts_while_sending) settings_.fRtsControl = RTS_CONTROL_TOGGLE;
+  if (!SetCommState(handle_, &settings_)) {
+    why.Set("the port refused the settings \"%s\"%s", definition_,
+            direction.rts_while_sending ? " with RTS toggle control" : "");
+    return kPortSettings;
+  }
+  if (!SetCommTimeouts(handle_, &timeouts_)) {
+    why.Set("the port refused its time-outs");
+    return kPortTimeouts;
+  }
   return kOk;
 }
 
 void Win32SerialPort::Close() {
+  read_wait_ms_ = UINT32_MAX;
   if (handle_ == INVALID_HANDLE_VALUE) return;
   CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;
@@ -74,6 +112,9 @@ int32_t Win32SerialPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) 
   return static_cast<int32_t>(got);
 }
 
-void Win32SerialPort::DiscardInput() { PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR); }
+int32_t Win32SerialPort::StartExchange() {
+  PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR);
+  return 0;
+}
 
 }  // namespace zarvo

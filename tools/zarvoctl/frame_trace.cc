@@ -1,10 +1,12 @@
-#include "tracing_port.h"
+#include "frame_trace.h"
+
+#include <vector>
 
 #include <string>
 
 #include "commands/command_codes.h"
 #include "request_parser.h"
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 #include "tool.h"
 
 namespace zarvoctl {
@@ -47,44 +49,24 @@ std::string DescribeReply(const uint8_t* wire, size_t count) {
   return text;
 }
 
-int32_t TracingPort::Open(const char* name, int32_t baud) {
-  const int32_t result = inner_->Open(name, baud);
-  std::fprintf(out_, "-- open %s at %d bit/s: %s\n", name, baud, ResultText(result).c_str());
-  return result;
-}
+namespace {
 
-void TracingPort::Close() {
-  if (inner_->IsOpen()) std::fprintf(out_, "-- close\n");
-  inner_->Close();
-}
-
-int32_t TracingPort::Write(const uint8_t* bytes, size_t count) {
-  FlushReceived("(no end byte)");
-  std::fprintf(out_, ">> %s\n   %s\n", Hex(bytes, count).c_str(),
-               DescribeRequest(bytes, count).c_str());
-  return inner_->Write(bytes, count);
-}
-
-int32_t TracingPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
-  const int32_t got = inner_->Read(dest, capacity, wait_ms);
-  if (got == kDeviceGone) std::fprintf(out_, "-- device gone\n");
-  for (int32_t i = 0; i < got; ++i) {
-    received_.push_back(dest[i]);
-    if (dest[i] == zarvo::kReplyEnd) FlushReceived("");
+void ZARVO_CALL PrintFrame(void* context, int32_t direction, uint64_t /*timestamp_us*/,
+                           const uint8_t* bytes, int32_t count) {
+  auto* out = static_cast<std::FILE*>(context);
+  const size_t size = static_cast<size_t>(count);
+  if (direction == ZARVO_TRACE_REQUEST) {
+    std::fprintf(out, ">> %s\n   %s\n", Hex(bytes, size).c_str(),
+                 DescribeRequest(bytes, size).c_str());
+  } else {
+    const bool ended = bytes[size - 1] == zarvo::kReplyEnd;
+    std::fprintf(out, "<< %s%s\n   %s\n", Hex(bytes, size).c_str(),
+                 ended ? "" : " (no end byte)", DescribeReply(bytes, ended ? size - 1 : size).c_str());
   }
-  return got;
 }
 
-void TracingPort::DiscardInput() {
-  FlushReceived("(discarded)");
-  inner_->DiscardInput();
-}
+}  // namespace
 
-void TracingPort::FlushReceived(const char* note) {
-  if (received_.empty()) return;
-  std::fprintf(out_, "<< %s %s\n   %s\n", Hex(received_.data(), received_.size()).c_str(), note,
-               DescribeReply(received_.data(), received_.size()).c_str());
-  received_.clear();
-}
+void TraceFrames(ZarvoLine* line, std::FILE* out) { Zarvo_LineSetTrace(line, PrintFrame, out); }
 
 }  // namespace zarvoctl

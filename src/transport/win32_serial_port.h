@@ -6,23 +6,28 @@
 
 #include <windows.h>
 
-#include "serial/serial_port.h"
+#include "transport/open_failure.h"
+#include "transport/serial_direction.h"
+#include "transport/transport.h"
 
 namespace zarvo {
 
-class Win32SerialPort final : public SerialPort {
+class Win32SerialPort final : public Transport {
  public:
   Win32SerialPort() = default;
   ~Win32SerialPort() override { Close(); }
   Win32SerialPort(const Win32SerialPort&) = delete;
   Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
-  int32_t Open(const char* name, int32_t baud) override;
+  // Opens and configures the port; returns 0 or a ZARVO_E_* code, with the
+  // reason in `why`. On codes -2 to -5 the port stays open.
+  int32_t Open(const char* name, int32_t baud, const SerialDirection& direction,
+               OpenFailure& why);
   void Close() override;
   bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+  int32_t StartExchange() override;
   int32_t Write(const uint8_t* bytes, size_t count) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
-  void DiscardInput() override;
 
  private:
   bool SetReadWait(uint32_t wait_ms);

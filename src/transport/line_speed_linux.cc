@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "serial/posix_serial_port.h"
+#include "transport/posix_serial_port.h"
 
 namespace zarvo {
 

@@ -1,20 +1,20 @@
-#include "scripted_line.h"
+#include "scripted_transport.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "request_parser.h"
-#include "serial/frame_codec.h"
+#include "codec/frame_codec.h"
 
 namespace zarvo::testing {
 
-void ScriptedLine::Arrive(uint32_t after_ms, std::vector<uint8_t> bytes) {
+void ScriptedTransport::Arrive(uint32_t after_ms, std::vector<uint8_t> bytes) {
   steps_.push_back({after_ms, std::move(bytes), false});
 }
 
-void ScriptedLine::HangUp(uint32_t after_ms) { steps_.push_back({after_ms, {}, true}); }
+void ScriptedTransport::HangUp(uint32_t after_ms) { steps_.push_back({after_ms, {}, true}); }
 
-std::vector<uint8_t> ScriptedLine::Reply(uint8_t address, uint8_t command, uint8_t status,
+std::vector<uint8_t> ScriptedTransport::Reply(uint8_t address, uint8_t command, uint8_t status,
                                          const std::vector<uint8_t>& payload) {
   std::vector<uint8_t> frame = {kReplyStart, 0x01, address, command, status};
   frame.insert(frame.end(), payload.begin(), payload.end());
@@ -27,13 +27,13 @@ std::vector<uint8_t> ScriptedLine::Reply(uint8_t address, uint8_t command, uint8
   return wire;
 }
 
-int32_t ScriptedLine::Write(const uint8_t* bytes, size_t count) {
+int32_t ScriptedTransport::Write(const uint8_t* bytes, size_t count) {
   writes_.emplace_back(bytes, bytes + count);
   step_armed_ = false;
   return write_result_ == -2 ? static_cast<int32_t>(count) : write_result_;
 }
 
-int32_t ScriptedLine::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+int32_t ScriptedTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   if (!stale_.empty()) {
     const size_t n = std::min(capacity, stale_.size());
     std::memcpy(dest, stale_.data(), n);
@@ -77,7 +77,7 @@ int32_t ScriptedLine::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   return static_cast<int32_t>(n);
 }
 
-std::vector<uint8_t> ScriptedLine::LastBody() const {
+std::vector<uint8_t> ScriptedTransport::LastBody() const {
   std::vector<uint8_t> body;
   if (!writes_.empty()) {
     sim::DecodeRequestFrame(writes_.back().data(), writes_.back().size(), body);

@@ -1,7 +1,10 @@
 // The standard line speeds, set through termios on any POSIX system.
+#include <errno.h>
 #include <termios.h>
 
 #include <cstdint>
+
+#include "transport/posix_serial_port.h"
 
 namespace zarvo {
 namespace {
@@ -35,6 +38,12 @@ bool SetStandardLineSpeed(int fd, int32_t baud) {
 #if !defined(__linux__)
 // Without a custom-speed interface only the standard rates are possible.
 bool SetLineSpeed(int fd, int32_t baud) { return SetStandardLineSpeed(fd, baud); }
+
+// No RS-485 mode in this platform's terminal interface.
+bool SetRs485Direction(int, const SerialDirection&) {
+  errno = ENOTTY;
+  return false;
+}
 #endif
 
 }  // namespace zarvo

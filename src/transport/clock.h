@@ -10,12 +10,15 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual uint32_t NowMs() = 0;
+  // Microseconds for trace timestamps; by default the milliseconds scaled.
+  virtual uint64_t NowUs() { return uint64_t{NowMs()} * 1000u; }
 };
 
 // Monotonic system time, unaffected by wall-clock changes.
 class MonotonicClock final : public Clock {
  public:
   uint32_t NowMs() override;
+  uint64_t NowUs() override;
 };
 
 }  // namespace zarvo

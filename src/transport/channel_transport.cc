@@ -1,0 +1,42 @@
+#include "transport/channel_transport.h"
+
+#include <climits>
+
+namespace zarvo {
+
+bool ChannelTransport::Open(const ZarvoChannel& channel) {
+  Close();
+  if (channel.write == nullptr || channel.read == nullptr) return false;
+  channel_ = channel;
+  open_ = true;
+  return true;
+}
+
+void ChannelTransport::Close() {
+  if (!open_) return;
+  open_ = false;
+  if (channel_.close != nullptr) channel_.close(channel_.context);
+  channel_ = ZarvoChannel{};
+}
+
+int32_t ChannelTransport::StartExchange() {
+  if (channel_.discardInput != nullptr) channel_.discardInput(channel_.context);
+  return 0;
+}
+
+int32_t ChannelTransport::Write(const uint8_t* bytes, size_t count) {
+  const int32_t written = channel_.write(channel_.context, bytes, static_cast<int32_t>(count));
+  // A channel cannot have written more than it was given.
+  return written > static_cast<int32_t>(count) ? static_cast<int32_t>(count) : written;
+}
+
+int32_t ChannelTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  const int32_t asked = capacity > INT_MAX ? INT_MAX : static_cast<int32_t>(capacity);
+  const int32_t got = channel_.read(channel_.context, dest, asked, wait_ms);
+  if (got < 0) return kDeviceGone;
+  // More than was asked for would have been written past the buffer; the
+  // channel is broken, and the line treats it as gone.
+  return got > asked ? kDeviceGone : got;
+}
+
+}  // namespace zarvo

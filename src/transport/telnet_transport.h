@@ -1,0 +1,29 @@
+// Telnet with the COM-port control option (rfc2217://HOST:PORT): a device
+// server whose serial port the host configures over the connection.
+#pragma once
+
+#include "transport/open_failure.h"
+#include "transport/transport.h"
+
+namespace zarvo {
+
+class TelnetTransport final : public Transport {
+ public:
+  TelnetTransport() = default;
+  ~TelnetTransport() override { Close(); }
+  TelnetTransport(const TelnetTransport&) = delete;
+  TelnetTransport& operator=(const TelnetTransport&) = delete;
+
+  // Connects to `endpoint`, negotiates COM-port control and sets the remote
+  // port to `baud` 8N1 without flow control; returns 0 or -1 with the reason
+  // in `why`. A server that refuses the option still carries data; `why`
+  // then says so while the result is 0.
+  int32_t Open(const char* endpoint, int32_t baud, OpenFailure& why);
+  void Close() override;
+  bool IsOpen() const override;
+  int32_t StartExchange() override;
+  int32_t Write(const uint8_t* bytes, size_t count) override;
+  int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
+};
+
+}  // namespace zarvo
