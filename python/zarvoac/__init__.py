@@ -9,10 +9,12 @@ Example::
                 print(event.when, event.value1, event.number1)
 
 The shared library is loaded from the path in the environment variable
-ZARVOAC_LIBRARY, else under its usual names (libzarvoac.so.0, ZarvoAC.dll)
-through the system loader. The library holds one serial port per process,
-so only one Port can be open at a time. Every failed call raises a
-ZarvoError carrying the library's result code and its name (RESULT_NAMES).
+ZARVOAC_LIBRARY, else from the copy installed inside this package, else
+under its usual names (libzarvoac.so.0, ZarvoAC.dll) through the system
+loader. Each Port is a line of its own, so several can be open at once;
+a Port can also run over an object of the application that carries the
+bytes (Port(channel=...)). Every failed call raises a ZarvoError carrying
+the library's result code and its name (RESULT_NAMES).
 """
 
 from ._native import LibraryNotFound, load_library
@@ -23,7 +25,6 @@ from .errors import (
     InvalidArgument,
     NoReply,
     NotOpen,
-    PortInUse,
     PortSetupError,
     Refused,
     ZarvoError,
@@ -58,7 +59,6 @@ __all__ = [
     "NotOpen",
     "Period",
     "Port",
-    "PortInUse",
     "PortSetupError",
     "RESULT_NAMES",
     "Refused",

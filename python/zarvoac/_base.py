@@ -1,29 +1,33 @@
-"""What every group of controller commands shares: checked library calls."""
+"""What every group of controller commands shares: checked calls on the Port's line."""
 
 from . import _checks
-from .errors import NotOpen, error_for
+from .errors import error_for
 
 
 class CommandBase:
-    """Calls into the library on behalf of an open Port."""
+    """Calls into the library on the line of an open Port."""
 
     _library = None
-
-    @property
-    def is_open(self):
-        """True until the port is closed."""
-        raise NotImplementedError
+    _line = None
 
     def _invoke(self, operation, function, address, *args):
-        """Calls `function` for the controller at `address`; returns the raw result.
+        """Calls Zarvo_Line<function> for the controller at `address`; returns the raw result.
 
-        Refuses a closed Port: its library port may by now belong to another
-        Port, whose controllers it must not reach.
+        A closed Port raises NotOpen. When the Port's channel raised, the
+        command fails with the library's result and the channel's
+        exception as its cause.
         """
         address = _checks.address(address)
-        if not self.is_open:
-            raise NotOpen(-16, None, f"{operation}: this Port is closed")
-        return getattr(self._library, function)(address, *args)
+        with self._line.use(operation) as line:
+            result = getattr(self._library, "Zarvo_Line" + function)(line, address, *args)
+            failure = self._line.channel_failure()
+        if failure is not None:
+            if not isinstance(failure, Exception):
+                raise failure  # KeyboardInterrupt and the like go on as they are
+            if result < 0:
+                raise error_for(result, f"{operation} at address {address}",
+                                f"the channel failed: {failure!r}") from failure
+        return result
 
     @staticmethod
     def _check(result, operation, address):

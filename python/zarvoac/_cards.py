@@ -28,9 +28,11 @@ class CardCommands(CommandBase):
 
     def _registry(self, operation, function, address, record, *mode_args):
         ticks = ctypes.c_uint32()
-        result = self._invoke(operation, function, address, ctypes.byref(record),
-                              ctypes.byref(ticks), *mode_args)
-        self.last_exchange_ms = ticks.value
+        try:
+            result = self._invoke(operation, function, address, ctypes.byref(record),
+                                  ctypes.byref(ticks), *mode_args)
+        finally:
+            self.last_exchange_ms = ticks.value
         self._check(result, operation, address)
 
     def get_card(self, address, number):
@@ -40,7 +42,7 @@ class CardCommands(CommandBase):
         when it holds no such card.
         """
         record = _card_key(number)
-        self._registry("get_card", "Zarvo_Registry", address, record, _READ, 0)
+        self._registry("get_card", "Registry", address, record, _READ, 0)
         return Card.from_record(record)
 
     def put_card(self, address, card, flagged=False):
@@ -53,12 +55,12 @@ class CardCommands(CommandBase):
         if not isinstance(card, Card):
             raise invalid("put_card", f"card must be a Card, not {card!r}")
         record = card.to_record()
-        self._registry("put_card", "Zarvo_Registry", address, record, _WRITE, int(bool(flagged)))
+        self._registry("put_card", "Registry", address, record, _WRITE, int(bool(flagged)))
 
     def delete_card(self, address, number):
         """Deletes the single card `number`; Refused when the controller refuses."""
         record = _card_key(number)
-        self._registry("delete_card", "Zarvo_Registry", address, record, _DELETE, 0)
+        self._registry("delete_card", "Registry", address, record, _DELETE, 0)
 
     def get_double_card(self, address, number1, number2):
         """The double-card entry of `number1` and `number2`.
@@ -67,7 +69,7 @@ class CardCommands(CommandBase):
         when it holds no such entry.
         """
         record = double_card_key(number1, number2)
-        self._registry("get_double_card", "Zarvo_RegistryDouble", address, record, _READ)
+        self._registry("get_double_card", "RegistryDouble", address, record, _READ)
         return DoubleCard.from_record(record)
 
     def put_double_card(self, address, card):
@@ -75,7 +77,7 @@ class CardCommands(CommandBase):
         if not isinstance(card, DoubleCard):
             raise invalid("put_double_card", f"card must be a DoubleCard, not {card!r}")
         record = card.to_record()
-        self._registry("put_double_card", "Zarvo_RegistryDouble", address, record, _WRITE)
+        self._registry("put_double_card", "RegistryDouble", address, record, _WRITE)
 
     def delete_double_card(self, address, number1, number2):
         """Deletes the double-card entry of `number1` and `number2`.
@@ -83,4 +85,4 @@ class CardCommands(CommandBase):
         Raises Refused when the controller refuses the request.
         """
         record = double_card_key(number1, number2)
-        self._registry("delete_double_card", "Zarvo_RegistryDouble", address, record, _DELETE)
+        self._registry("delete_double_card", "RegistryDouble", address, record, _DELETE)

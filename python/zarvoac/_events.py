@@ -20,7 +20,7 @@ class EventCommands(CommandBase):
         """
         block = _checks.integer(block, "block", 0, BLOCK_COUNT - 1)
         records = (EventRecord * EVENT_BLOCK_RECORDS)()
-        count = self._call("read_event_block", "Zarvo_ReadRecordOfBlock", address, block, records)
+        count = self._call("read_event_block", "ReadRecordOfBlock", address, block, records)
         return [Event.from_record(records[i]) for i in range(count)]
 
     def events(self, address):
@@ -41,16 +41,16 @@ class EventCommands(CommandBase):
 
     def read_event(self, address):
         """The event at the controller's read position."""
-        return self._read_single("read_event", "Zarvo_ReadOne", address)
+        return self._read_single("read_event", "ReadOne", address)
 
     def next_event(self, address):
         """Moves the controller's read position on and returns the event there."""
-        return self._read_single("next_event", "Zarvo_MoveNext", address)
+        return self._read_single("next_event", "MoveNext", address)
 
     def clear_events(self, address):
         """Clears the controller's event log."""
-        self._call("clear_events", "Zarvo_ClearRecord", address)
+        self._call("clear_events", "ClearRecord", address)
 
     def restore_events(self, address):
         """Restores the controller's event log after a clear."""
-        self._call("restore_events", "Zarvo_RestoreRecord", address)
+        self._call("restore_events", "RestoreRecord", address)

@@ -16,7 +16,7 @@ def _holiday_index(index):
 class ListCommands(CommandBase):
     """The holiday list and the chain table.
 
-    The library reads the whole holiday list of a controller once and answers
+    The Port's line reads the whole holiday list of a controller once and answers
     later reads for that controller from its own copy, so listing all 128
     dates costs one exchange; that copy is not refreshed when the list
     changes by other means (a reset, another host) until the list of another
@@ -29,20 +29,20 @@ class ListCommands(CommandBase):
         An unused entry reads as 1 January.
         """
         record = HolidayRecord()
-        self._call("get_holiday", "Zarvo_HolidayTable", address, _holiday_index(index), record,
+        self._call("get_holiday", "HolidayTable", address, _holiday_index(index), record,
                    _READ)
         return Holiday(record[0], record[1])
 
     def set_holiday(self, address, index, holiday):
         """Writes `holiday` (a Holiday or a (month, day) pair) into entry `index`."""
         record = Holiday.of(holiday).to_record()
-        self._call("set_holiday", "Zarvo_HolidayTable", address, _holiday_index(index), record,
+        self._call("set_holiday", "HolidayTable", address, _holiday_index(index), record,
                    _WRITE)
 
     def clear_holiday(self, address, index):
         """Marks entry `index` of the holiday list unused."""
         record = HolidayRecord()  # month 0, day 0: no date
-        self._call("clear_holiday", "Zarvo_HolidayTable", address, _holiday_index(index), record,
+        self._call("clear_holiday", "HolidayTable", address, _holiday_index(index), record,
                    _WRITE)
 
     def holidays(self, address):
@@ -52,7 +52,7 @@ class ListCommands(CommandBase):
     def get_chain_group(self, address, group):
         """Group `group` (0 or 1) of the chain table, as a ChainGroup."""
         record = ChainRecord()
-        self._call("get_chain_group", "Zarvo_ChianTable", address, record,
+        self._call("get_chain_group", "ChianTable", address, record,
                    _checks.integer(group, "group"), _READ)
         return ChainGroup.from_record(record)
 
@@ -63,5 +63,5 @@ class ListCommands(CommandBase):
         sends only this group: the six bytes of the other group go as zeros.
         """
         record = ChainGroup.of(chain_group).to_record()
-        self._call("set_chain_group", "Zarvo_ChianTable", address, record,
+        self._call("set_chain_group", "ChianTable", address, record,
                    _checks.integer(group, "group"), _WRITE)

@@ -18,7 +18,7 @@ class ManagementCommands(CommandBase):
         probe waits for; that gives False. Other failures raise ZarvoError.
         """
         try:
-            self._call("probe", "Zarvo_SearchAR", address)
+            self._call("probe", "SearchAR", address)
         except NoReply:
             return False
         return True
@@ -37,7 +37,7 @@ class ManagementCommands(CommandBase):
         Later calls must name the new address.
         """
         new_address = _checks.integer(new_address, "new address", 1, 255)
-        self._call("change_address", "Zarvo_ChangeAR", address, new_address)
+        self._call("change_address", "ChangeAR", address, new_address)
 
     def version(self, address, raw=False):
         """The controller's version text (up to 32 bytes).
@@ -46,13 +46,13 @@ class ManagementCommands(CommandBase):
         trailing zero bytes.
         """
         buffer = ctypes.create_string_buffer(VERSION_BYTES)
-        self._call("version", "Zarvo_Ver", address, buffer)
+        self._call("version", "Ver", address, buffer)
         data = buffer.raw.rstrip(b"\0")
         return data if raw else data.decode("latin-1")
 
     def set_time(self, address):
         """Sets the controller's clock to this computer's local date and time."""
-        self._call("set_time", "Zarvo_Time", address)
+        self._call("set_time", "Time", address)
 
     def change_baud(self, address, baud):
         """Changes the controller's line speed to `baud` bit/s.
@@ -62,20 +62,20 @@ class ManagementCommands(CommandBase):
         the new speed to go on talking to the controller.
         """
         baud = _checks.integer(baud, "baud")
-        self._call("change_baud", "Zarvo_ChangeBaud", address, baud)
+        self._call("change_baud", "ChangeBaud", address, baud)
 
     def initialise(self, address):
         """Resets the controller to its factory settings.
 
-        The library keeps copies of the last time table and holiday list it
-        read and answers later reads of the same table from them; after a
-        reset those copies no longer match the controller until another
-        table is read or a new Port is opened.
+        This Port's line keeps copies of the last time table and holiday
+        list it read and answers later reads of the same table from them;
+        after a reset those copies no longer match the controller until
+        another table is read or a new Port is opened.
         """
-        self._call("initialise", "Zarvo_Init", address)
+        self._call("initialise", "Init", address)
 
     def device_info(self, address):
         """The controller's six device values, each 0 to 65535, as a tuple."""
         values = (ctypes.c_int32 * 6)()
-        self._call("device_info", "Zarvo_DeviceInformation", address, values)
+        self._call("device_info", "DeviceInformation", address, values)
         return tuple(values)

@@ -1,7 +1,8 @@
 """Loading the shared library and declaring its C interface.
 
 The library is looked for, in order, at the path in the environment variable
-ZARVOAC_LIBRARY, then under its usual names through the system loader. Every
+ZARVOAC_LIBRARY, then next to this module (where an installed package keeps
+its own copy), then under its usual names through the system loader. Every
 exported function gets its argument and result types here, so a call with a
 wrong argument type fails in Python instead of reaching the library.
 """
@@ -17,12 +18,18 @@ __all__ = [
     "AccessLevelRecord",
     "CardRecord",
     "ChainRecord",
+    "ChannelRecord",
+    "ChannelClose",
+    "ChannelRead",
+    "ChannelWrite",
     "DoubleCardRecord",
     "EVENT_BLOCK_RECORDS",
     "EventRecord",
     "HolidayRecord",
     "LibraryNotFound",
+    "LineHandle",
     "TimeTableRecord",
+    "TraceHook",
     "VERSION_BYTES",
     "WarnLevelRecord",
     "load_library",
@@ -142,43 +149,100 @@ _p = ctypes.POINTER
 _char_p = ctypes.c_char_p
 
 # name: (argument types); every function returns a 32-bit signed result.
-_PROTOTYPES = {
-    "Zarvo_OpenCom": (_char_p, _i32),
-    "Zarvo_CloseCom": (),
-    "Zarvo_SearchAR": (_i32,),
-    "Zarvo_ChangeAR": (_i32, _i32),
-    "Zarvo_Ver": (_i32, _char_p),
-    "Zarvo_Time": (_i32,),
-    "Zarvo_ChangeBaud": (_i32, _i32),
-    "Zarvo_Init": (_i32,),
-    "Zarvo_DeviceInformation": (_i32, _p(_i32)),
-    "Zarvo_ReadRecordOfBlock": (_i32, _i32, _p(EventRecord)),
-    "Zarvo_ReadOne": (_i32, _p(EventRecord)),
-    "Zarvo_MoveNext": (_i32, _p(EventRecord)),
-    "Zarvo_ClearRecord": (_i32,),
-    "Zarvo_RestoreRecord": (_i32,),
-    "Zarvo_RestoreMaxRecord": (_i32,),
-    "Zarvo_Registry": (_i32, _p(CardRecord), _p(ctypes.c_uint32), _i32, _i32),
-    "Zarvo_RegistryDouble": (_i32, _p(DoubleCardRecord), _p(ctypes.c_uint32), _i32),
-    "Zarvo_TimeTable": (_i32, _i32, _p(_i32), _i32),
-    "Zarvo_HolidayTimeTable": (_i32, _i32, _p(_i32), _i32),
-    "Zarvo_AlwaysOpenOfWeek": (_i32, _i32, _p(_i32), _i32),
-    "Zarvo_HolidayTable": (_i32, _i32, _p(_i32), _i32),
-    "Zarvo_ChianTable": (_i32, _p(_i32), _i32, _i32),
-    "Zarvo_PassWordOpenDoor": (_i32, _i32, _char_p),
-    "Zarvo_AccessLevel": (_i32, _i32, _p(AccessLevelRecord), _i32),
-    "Zarvo_WarnLevel": (_i32, _i32, _p(WarnLevelRecord), _i32),
-    "Zarvo_Delay": (_i32, _p(_i32), _i32),
-    "Zarvo_MenaceCode": (_i32, _char_p),
-    "Zarvo_MutualLock": (_i32, _i32, _char_p),
-    "Zarvo_RemoteOpenDoor": (_i32, _i32, _i32),
-    "Zarvo_RemoteCloseDoor": (_i32, _i32),
-    "Zarvo_RemoteClearWarn": (_i32, _i32),
-    "Zarvo_RelationTimeTable": (_i32, _i32, _i32, _i32),
-    "Zarvo_RelationHolidayTimeTable": (_i32, _i32, _i32, _i32),
-    "Zarvo_RelationAlwaysOpenOfWeek": (_i32, _i32, _i32),
+# The operations, each exported twice: Zarvo_<Op> on the default line and
+# Zarvo_Line<Op> with a line handle in front of these arguments.
+_OPERATIONS = {
+    "OpenCom": (_char_p, _i32),
+    "CloseCom": (),
+    "SearchAR": (_i32,),
+    "ChangeAR": (_i32, _i32),
+    "Ver": (_i32, _char_p),
+    "Time": (_i32,),
+    "ChangeBaud": (_i32, _i32),
+    "Init": (_i32,),
+    "DeviceInformation": (_i32, _p(_i32)),
+    "ReadRecordOfBlock": (_i32, _i32, _p(EventRecord)),
+    "ReadOne": (_i32, _p(EventRecord)),
+    "MoveNext": (_i32, _p(EventRecord)),
+    "ClearRecord": (_i32,),
+    "RestoreRecord": (_i32,),
+    "RestoreMaxRecord": (_i32,),
+    "Registry": (_i32, _p(CardRecord), _p(ctypes.c_uint32), _i32, _i32),
+    "RegistryDouble": (_i32, _p(DoubleCardRecord), _p(ctypes.c_uint32), _i32),
+    "TimeTable": (_i32, _i32, _p(_i32), _i32),
+    "HolidayTimeTable": (_i32, _i32, _p(_i32), _i32),
+    "AlwaysOpenOfWeek": (_i32, _i32, _p(_i32), _i32),
+    "HolidayTable": (_i32, _i32, _p(_i32), _i32),
+    "ChianTable": (_i32, _p(_i32), _i32, _i32),
+    "PassWordOpenDoor": (_i32, _i32, _char_p),
+    "AccessLevel": (_i32, _i32, _p(AccessLevelRecord), _i32),
+    "WarnLevel": (_i32, _i32, _p(WarnLevelRecord), _i32),
+    "Delay": (_i32, _p(_i32), _i32),
+    "MenaceCode": (_i32, _char_p),
+    "MutualLock": (_i32, _i32, _char_p),
+    "RemoteOpenDoor": (_i32, _i32, _i32),
+    "RemoteCloseDoor": (_i32, _i32),
+    "RemoteClearWarn": (_i32, _i32),
+    "RelationTimeTable": (_i32, _i32, _i32, _i32),
+    "RelationHolidayTimeTable": (_i32, _i32, _i32, _i32),
+    "RelationAlwaysOpenOfWeek": (_i32, _i32, _i32),
 }
 
+
+class _ZarvoLine(ctypes.Structure):
+    """The library's line; opaque, only ever used through a pointer."""
+
+
+LineHandle = ctypes.POINTER(_ZarvoLine)
+
+
+def _function_type():
+    """The ctypes callback factory: __stdcall on 32-bit Windows, as ZARVO_CALL."""
+    if sys.platform == "win32" and struct.calcsize("P") == 4:
+        return ctypes.WINFUNCTYPE
+    return ctypes.CFUNCTYPE
+
+
+_callback = _function_type()
+_bytes_p = _p(ctypes.c_uint8)
+
+ChannelWrite = _callback(_i32, ctypes.c_void_p, _bytes_p, _i32)
+ChannelRead = _callback(_i32, ctypes.c_void_p, _bytes_p, _i32, ctypes.c_uint32)
+ChannelClose = _callback(None, ctypes.c_void_p)
+TraceHook = _callback(None, ctypes.c_void_p, _i32, ctypes.c_uint64, _bytes_p, _i32)
+
+
+class ChannelRecord(ctypes.Structure):
+    """The functions through which a line reaches a link the application carries."""
+
+    _fields_ = [
+        ("context", ctypes.c_void_p),
+        ("write", ChannelWrite),
+        ("read", ChannelRead),
+        ("discardInput", ChannelClose),
+        ("close", ChannelClose),
+    ]
+
+
+def _prototypes():
+    """name: (result type, argument types) of every function the binding uses."""
+    prototypes = {}
+    for operation, argtypes in _OPERATIONS.items():
+        prototypes[f"Zarvo_{operation}"] = (_i32, argtypes)
+        prototypes[f"Zarvo_Line{operation}"] = (_i32, (LineHandle, *argtypes))
+    prototypes.update({
+        "Zarvo_LineCreate": (LineHandle, ()),
+        "Zarvo_LineDestroy": (None, (LineHandle,)),
+        "Zarvo_DefaultLine": (LineHandle, ()),
+        "Zarvo_LineOpenChannel": (_i32, (LineHandle, _p(ChannelRecord))),
+        "Zarvo_LineOpenError": (_i32, (LineHandle, _char_p, _i32)),
+        "Zarvo_LineSetOption": (_i32, (LineHandle, _char_p, _char_p)),
+        "Zarvo_LineSetTrace": (_i32, (LineHandle, TraceHook, ctypes.c_void_p)),
+    })
+    return prototypes
+
+
+_PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
 _USUAL_NAMES = ("libzarvoac.so.0", "libzarvoac.so", "libzarvoac.0.dylib", "libzarvoac.dylib")
 _WINDOWS_NAME = "ZarvoAC.dll"
 
@@ -198,6 +262,8 @@ def _candidates():
     if path:
         return [path]
     names = [_WINDOWS_NAME] if sys.platform == "win32" else list(_USUAL_NAMES)
+    bundled = [os.path.join(_PACKAGE_DIR, name) for name in names]
+    names = [path for path in bundled if os.path.exists(path)] + names
     found = ctypes.util.find_library("zarvoac") or ctypes.util.find_library("ZarvoAC")
     if found:
         names.append(found)
@@ -219,10 +285,10 @@ def _open_first(candidates):
 
 
 def _declare(library):
-    for name, argtypes in _PROTOTYPES.items():
+    for name, (restype, argtypes) in _prototypes().items():
         function = getattr(library, name)
         function.argtypes = argtypes
-        function.restype = _i32
+        function.restype = restype
     return library
 
 

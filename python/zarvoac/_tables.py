@@ -1,7 +1,7 @@
 """Day tables: weekly time tables, holiday time tables and always-open tables.
 
 All three kinds share one format: seven days of up to eight periods. The
-library reads a table whole before it reads or writes one of its days, and
+line reads a table whole before it reads or writes one of its days, and
 answers reads of the table it read last from its own copy, so reading the
 seven days of one table costs one exchange. That copy is not refreshed when
 the controller's tables change by other means (a reset, another host) until
@@ -19,9 +19,9 @@ DAYS_PER_WEEK = 7
 
 _Kind = namedtuple("_Kind", "label function table_count")
 
-_WEEKLY = _Kind("time table", "Zarvo_TimeTable", 16)
-_HOLIDAY_TIMES = _Kind("holiday time table", "Zarvo_HolidayTimeTable", 8)
-_ALWAYS_OPEN = _Kind("always-open table", "Zarvo_AlwaysOpenOfWeek", 8)
+_WEEKLY = _Kind("time table", "TimeTable", 16)
+_HOLIDAY_TIMES = _Kind("holiday time table", "HolidayTimeTable", 8)
+_ALWAYS_OPEN = _Kind("always-open table", "AlwaysOpenOfWeek", 8)
 
 _READ, _WRITE = 0, 1
 

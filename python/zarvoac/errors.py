@@ -6,7 +6,6 @@ __all__ = [
     "InvalidArgument",
     "NoReply",
     "NotOpen",
-    "PortInUse",
     "PortSetupError",
     "RESULT_NAMES",
     "Refused",
@@ -74,7 +73,7 @@ class Refused(ZarvoError):
 
 
 class CannotOpen(ZarvoError):
-    """The serial device cannot be opened (-1 from opening a port)."""
+    """The port cannot be opened (-1 from opening a port); the message says why."""
 
 
 class PortSetupError(ZarvoError):
@@ -95,13 +94,6 @@ class NotOpen(ZarvoError):
 
 class InvalidArgument(ZarvoError, ValueError):
     """An argument is out of range or of the wrong kind; nothing was sent (-18)."""
-
-
-class PortInUse(ZarvoError):
-    """A second Port was opened while another is open in this process."""
-
-    def __init__(self, message):
-        super().__init__(None, "PORT_IN_USE", message)
 
 
 _CLASSES = {
