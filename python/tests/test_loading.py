@@ -1,0 +1,43 @@
+"""Where the binding looks for the shared library."""
+
+import os
+import sys
+import tempfile
+import unittest
+from unittest import mock
+
+from zarvoac import _native
+
+
+@unittest.skipIf(sys.platform == "win32", "the names below are those of POSIX systems")
+class LibrarySearchTest(unittest.TestCase):
+    def setUp(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        self.package = folder.name
+        patcher = mock.patch.object(_native, "_PACKAGE_DIR", self.package)
+        patcher.start()
+        self.addCleanup(patcher.stop)
+
+    def candidates(self, **environment):
+        with mock.patch.dict(os.environ, environment):
+            if not environment:
+                os.environ.pop(_native.LIBRARY_ENV, None)
+            return _native._candidates()
+
+    def test_environment_variable_wins_over_the_installed_copy(self):
+        open(os.path.join(self.package, "libzarvoac.so"), "wb").close()
+        self.assertEqual(self.candidates(ZARVOAC_LIBRARY="/opt/z/libzarvoac.so"),
+                         ["/opt/z/libzarvoac.so"])
+
+    def test_installed_copy_comes_before_the_system_loader(self):
+        self.assertEqual(self.candidates()[0], "libzarvoac.so.0", "no copy installed")
+        bundled = os.path.join(self.package, "libzarvoac.so")
+        open(bundled, "wb").close()
+        found = self.candidates()
+        self.assertEqual(found[0], bundled)
+        self.assertIn("libzarvoac.so.0", found[1:])
+
+
+if __name__ == "__main__":
+    unittest.main()
