@@ -81,7 +81,8 @@ def _run(command, **kwargs):
         subprocess.run(command, check=True, stdout=sys.stderr, **kwargs)
     except FileNotFoundError:
         raise RuntimeError(
-            f"{command[0]} not found: building zarvoac needs CMake 3.20 or newer and a C++20 compiler"
+            f"{command[0]} not found: building zarvoac needs CMake 3.20 or newer "
+            "and a C++20 compiler"
         ) from None
 
 
@@ -184,8 +185,12 @@ def build_sdist(sdist_directory, config_settings=None):
     """The package and, under native/, the C++ sources its wheel is built from."""
     base = f"{NAME}-{_version()}"
     sdist_name = f"{base}.tar.gz"
-    skip = lambda info: None if "__pycache__" in info.name or info.name.endswith(".pyc") else info  # noqa: E731
-    with tarfile.open(os.path.join(sdist_directory, sdist_name), "w:gz", format=tarfile.PAX_FORMAT) as sdist:
+
+    def skip(info):
+        return None if "__pycache__" in info.name or info.name.endswith(".pyc") else info
+
+    path = os.path.join(sdist_directory, sdist_name)
+    with tarfile.open(path, "w:gz", format=tarfile.PAX_FORMAT) as sdist:
         for name in ("pyproject.toml", "_build_backend.py", "README.md", NAME):
             sdist.add(os.path.join(HERE, name), f"{base}/{name}", filter=skip)
         for part in NATIVE_PARTS:

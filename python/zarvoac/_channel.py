@@ -27,12 +27,13 @@ class ChannelAdapter:
                 raise TypeError(f"a channel needs a {name}() method; {link!r} has none")
         self.link = link
         self.failure = None
+        optional = {
+            name: ChannelClose(function) if _is_callable(link, name) else ChannelClose()
+            for name, function in (("discard_input", self._discard_input), ("close", self._close))
+        }
         self.record = ChannelRecord(
-            None,
-            ChannelWrite(self._write),
-            ChannelRead(self._read),
-            ChannelClose(self._discard_input) if _is_callable(link, "discard_input") else ChannelClose(),
-            ChannelClose(self._close) if _is_callable(link, "close") else ChannelClose(),
+            None, ChannelWrite(self._write), ChannelRead(self._read),
+            optional["discard_input"], optional["close"],
         )
 
     def take_failure(self):
@@ -65,7 +66,8 @@ class ChannelAdapter:
             data = bytes(data)
             if len(data) > capacity:
                 raise ValueError(
-                    f"the channel's read returned {len(data)} bytes, more than the {capacity} asked for"
+                    f"the channel's read returned {len(data)} bytes, "
+                    f"more than the {capacity} asked for"
                 )
             ctypes.memmove(dest, data, len(data))
             return len(data)

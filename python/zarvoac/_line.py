@@ -79,7 +79,7 @@ class NativeLine:
             return self._library.Zarvo_LineOpenChannel(handle, ctypes.byref(adapter.record))
 
     def close(self):
-        """Frees the line; harmless when it is already free. Returns what the channel's close raised."""
+        """Frees the line (harmless when already free); returns what the channel's close raised."""
         self._refuse_reentry("close")
         with self._lock:
             channel = self._held.get("channel")

@@ -76,6 +76,7 @@ class Port(
             raise TypeError("Port needs either a device name or a channel")
         self.baud = _checks.integer(baud, "baud", 1)
         self.device = "channel" if channel is not None else os.fsdecode(device)
+        self._over_channel = channel is not None
         #: What the library noted about an open that succeeded with a
         #: reservation (a device server without COM-port control); "" when none.
         self.open_note = ""
@@ -153,6 +154,6 @@ class Port(
 
     def __repr__(self):
         state = "open" if self.is_open else "closed"
-        if self.device == "channel":
+        if self._over_channel:
             return f"<zarvoac.Port over a channel, {state}>"
         return f"<zarvoac.Port {self.device!r} at {self.baud} bit/s, {state}>"
