@@ -122,6 +122,21 @@ TEST_F(SimOverTcpTest, OperationsRunOverTheConnection) {
   EXPECT_EQ(server_.connections_accepted(), 1u);
 }
 
+TEST_F(SimOverTcpTest, HostNamesAndBracketedAddressesReachTheServer) {
+  // "localhost" may name ::1 first, where nothing listens: the next
+  // address is tried.
+  const std::string by_name = "tcp://localhost:" + std::to_string(server_.port());
+  ASSERT_EQ(Zarvo_LineOpenCom(line_, by_name.c_str(), 9600), ZARVO_OK) << OpenError(line_);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+
+  sim::TcpDeviceServer ipv6(bus_);
+  std::string error;
+  if (!ipv6.Start("::1", 0, error)) GTEST_SKIP() << "no IPv6 loopback: " << error;
+  EXPECT_EQ(ipv6.url(), "tcp://[::1]:" + std::to_string(ipv6.port()));
+  ASSERT_EQ(Zarvo_LineOpenCom(line_, ipv6.url().c_str(), 9600), ZARVO_OK) << OpenError(line_);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+}
+
 TEST_F(SimOverTcpTest, ServerClosingMidReplyEndsTheCallAtOnceAndTheNextReconnects) {
   ASSERT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
   sim::Fault close;

@@ -17,6 +17,10 @@ constexpr uint8_t kSettingCommands[] = {kSetBaudRate, kSetDataSize, kSetParity,
 
 int32_t TelnetTransport::Open(const char* endpoint, int32_t baud, OpenFailure& why) {
   Close();
+  if (baud <= 0) {
+    why.Set("%ld bit/s is not a line speed", static_cast<long>(baud));
+    return kLineDefinition;
+  }
   baud_ = baud;
   if (!connection_.Open(endpoint, "rfc2217", why)) return kCannotOpen;
   if (!Negotiate(why)) {
