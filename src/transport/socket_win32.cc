@@ -2,9 +2,12 @@
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // WSAPoll
 #endif
-#include <mstcpip.h>
+// Winsock's own header comes before the ones built on it.
+// clang-format off
 #include <winsock2.h>
+#include <mstcpip.h>
 #include <ws2tcpip.h>
+// clang-format on
 
 #include <climits>
 #include <cstring>
