@@ -85,8 +85,7 @@ TEST_F(AllExportsTest, EveryExportChangesTheControllerAsExpected) {
   int32_t day[33] = {2, 7, 30, 12, 0};
   EXPECT_EQ(Call("TimeTable", Zarvo_TimeTable(1, 3, day, 1)), ZARVO_OK);
   const uint8_t* weekly = Controller(1).tables.Find(TableKind::kWeekly, 3)->data() + 2 * 32;
-  EXPECT_EQ(std::vector<uint8_t>(weekly, weekly + 4),
-            (std::vector<uint8_t>{0x07, 0x30, 0x12, 0x00}));
+  EXPECT_EQ(std::vector<uint8_t>(weekly, weekly + 4), (std::vector<uint8_t>{0x07, 0x30, 0x12, 0x00}));
   int32_t holiday_day[33] = {5, 10, 0, 14, 0};
   EXPECT_EQ(Call("HolidayTimeTable", Zarvo_HolidayTimeTable(1, 1, holiday_day, 1)), ZARVO_OK);
   EXPECT_EQ(holiday_day[0], 0);  // holiday time tables use day segment 0
