@@ -19,6 +19,7 @@
 #include "responder.h"
 #include "line/line.h"
 #include "stats.h"
+#include "tcp_latency.h"
 #include "zarvoac.h"
 
 namespace zarvo::bench {
@@ -244,6 +245,7 @@ int Run(const Config& config) {
   PacedFigures(responder, config);
   CacheFigures(responder);
   Zarvo_CloseCom();
+  failures += TcpLatencyFigures(config.round_trips);
   if (failures > 0) std::printf("\n%d calls failed\n", failures);
   return failures == 0 ? 0 : 1;
 }

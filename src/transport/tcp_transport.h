@@ -4,6 +4,7 @@
 #pragma once
 
 #include "transport/open_failure.h"
+#include "transport/socket_connection.h"
 #include "transport/transport.h"
 
 namespace zarvo {
@@ -23,6 +24,13 @@ class TcpTransport final : public Transport {
   int32_t StartExchange() override;
   int32_t Write(const uint8_t* bytes, size_t count) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
+
+ private:
+  // Drops input waiting from before this exchange; false when the server
+  // closed the connection meanwhile.
+  bool DiscardStaleInput();
+
+  net::SocketConnection connection_;
 };
 
 }  // namespace zarvo

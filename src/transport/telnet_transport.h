@@ -2,7 +2,10 @@
 // server whose serial port the host configures over the connection.
 #pragma once
 
+#include "transport/clock.h"
 #include "transport/open_failure.h"
+#include "transport/socket_connection.h"
+#include "transport/telnet_codec.h"
 #include "transport/transport.h"
 
 namespace zarvo {
@@ -24,6 +27,25 @@ class TelnetTransport final : public Transport {
   int32_t StartExchange() override;
   int32_t Write(const uint8_t* bytes, size_t count) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
+
+  static constexpr uint32_t kNegotiationDeadlineMs = 2000;
+
+ private:
+  // Agrees the options and sets the remote port on a fresh connection;
+  // false when the connection was lost meanwhile.
+  bool Negotiate(OpenFailure& why);
+  // Receives and decodes until `done` holds or the deadline passes; data
+  // bytes are dropped. False when the connection was lost.
+  template <typename Done>
+  bool ReceiveUntil(Done done, uint32_t deadline_ms);
+  bool SendPending();
+  bool DiscardStaleInput();
+
+  net::SocketConnection connection_;
+  TelnetCodec codec_;
+  MonotonicClock clock_;
+  int32_t baud_ = 0;
+  uint8_t escaped_[1024] = {};
 };
 
 }  // namespace zarvo

@@ -10,20 +10,38 @@
 #include <vector>
 
 #include "faults.h"
+#include "tcp_device_server.h"
 #include "virtual_bus.h"
 
 namespace {
 
 void PrintUsage() {
   std::printf(
-      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT]\n\n"
+      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
-      "device name; open that device (or PATH) as the serial port. Runs until\n"
-      "interrupted.\n\n"
+      "device name; open that device (or PATH) as the serial port. With --tcp it\n"
+      "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
+      "Runs until interrupted.\n\n"
       "  --address A   serve a controller at bus address A (1-255; repeatable; default 1)\n"
       "  --link PATH   also make PATH a symbolic link to the device\n"
-      "  --fault F     make the first reply faulty: %s\n",
+      "  --fault F     make the first reply faulty: %s\n"
+      "  --tcp H:P     serve over TCP on host H, port P (0: any free port)\n",
       zarvo::sim::FaultNames());
+}
+
+// "HOST:PORT" or "[IPv6]:PORT".
+bool ParseHostPort(const std::string& text, std::string& host, uint16_t& port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon + 1 == text.size()) return false;
+  host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str() + colon + 1, &end, 10);
+  if (*end != '\0' || value < 0 || value > 65535) return false;
+  port = static_cast<uint16_t>(value);
+  return true;
 }
 
 }  // namespace
@@ -32,6 +50,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> addresses;
   std::string link;
   std::string fault_text;
+  std::string tcp;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -46,6 +65,8 @@ int main(int argc, char** argv) {
       link = argv[++i];
     } else if (arg == "--fault" && has_value) {
       fault_text = argv[++i];
+    } else if (arg == "--tcp" && has_value) {
+      tcp = argv[++i];
     } else {
       PrintUsage();
       return arg == "--help" ? 0 : 2;
@@ -82,14 +103,31 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("%s\n", bus.device_name().c_str());
+  zarvo::sim::TcpDeviceServer server(bus);
+  std::string served = bus.device_name();
+  if (!tcp.empty()) {
+    std::string host;
+    uint16_t port = 0;
+    std::string error;
+    if (!ParseHostPort(tcp, host, port)) {
+      std::fprintf(stderr, "zarvo-sim: --tcp expects HOST:PORT, e.g. 127.0.0.1:0\n");
+      return 2;
+    }
+    if (!server.Start(host, port, error)) {
+      std::fprintf(stderr, "zarvo-sim: %s\n", error.c_str());
+      return 1;
+    }
+    served = server.url();
+  }
+  std::printf("%s\n", served.c_str());
   std::fflush(stdout);
   std::fprintf(stderr, "zarvo-sim: serving address(es)");
   for (uint8_t a : addresses) std::fprintf(stderr, " %u", a);
-  std::fprintf(stderr, " on %s; Ctrl-C stops\n", bus.device_name().c_str());
+  std::fprintf(stderr, " on %s; Ctrl-C stops\n", served.c_str());
 
   int signal_number = 0;
   sigwait(&stop, &signal_number);
+  server.Stop();
   bus.Stop();
   if (!link.empty()) ::unlink(link.c_str());
   std::fprintf(stderr, "zarvo-sim: stopped after %llu requests\n",

@@ -1,0 +1,143 @@
+#include "transport/socket_connection.h"
+
+#include "transport/socket_endpoint.h"
+
+namespace zarvo::net {
+namespace {
+
+constexpr int kMaxAddresses = 8;
+// Marks a connect that ran out of time, as distinct from the system's errors.
+constexpr int kDeadlinePassed = -1;
+
+void ExplainConnectFailure(int error, OpenFailure& why) {
+  if (error == kDeadlinePassed || IsTimedOut(error)) {
+    why.Set("connection timed out after %u s",
+            static_cast<unsigned>(SocketConnection::kConnectDeadlineMs / 1000));
+    return;
+  }
+  const char* words = SocketErrorWords(error);
+  if (words != nullptr) {
+    why.Set("%s", words);
+  } else {
+    why.Set("cannot connect: system error %d", error);
+  }
+}
+
+}  // namespace
+
+bool SocketConnection::Open(const char* endpoint, const char* scheme, OpenFailure& why) {
+  Close();
+  Endpoint parsed;
+  if (!ParseEndpoint(endpoint, parsed)) {
+    why.Set("malformed address, expected %s://HOST:PORT", scheme);
+    return false;
+  }
+  const int start_error = StartSockets();
+  if (start_error != 0) {
+    why.Set("the network subsystem cannot start: system error %d", start_error);
+    return false;
+  }
+  SocketAddress candidates[kMaxAddresses];
+  const int count = ResolveAddresses(parsed.host, parsed.port, candidates, kMaxAddresses);
+  if (count <= 0) {
+    StopSockets();
+    why.Set("cannot resolve host '%s'", parsed.host);
+    return false;
+  }
+  // A name may stand for several addresses (IPv6 and IPv4 for "localhost");
+  // the first that accepts within the deadline is kept.
+  const uint32_t start = clock_.NowMs();
+  int error = kDeadlinePassed;
+  for (int i = 0; i < count; ++i) {
+    const uint32_t spent = clock_.NowMs() - start;
+    if (spent >= kConnectDeadlineMs) break;
+    error = ConnectTo(candidates[i], kConnectDeadlineMs - spent);
+    if (error == 0) {
+      address_ = candidates[i];
+      open_ = true;
+      return true;
+    }
+  }
+  StopSockets();
+  ExplainConnectFailure(error, why);
+  return false;
+}
+
+int SocketConnection::ConnectTo(const SocketAddress& address, uint32_t wait_ms) {
+  const SocketHandle socket = OpenStreamSocket(address.family);
+  if (socket == kNoSocket) return LastSocketError();
+  int error = StartConnect(socket, address);
+  if (IsConnectPending(error)) {
+    const uint32_t start = clock_.NowMs();
+    error = kDeadlinePassed;
+    for (;;) {
+      const uint32_t spent = clock_.NowMs() - start;
+      if (spent >= wait_ms) break;
+      const Readiness ready = WaitSocket(socket, true, wait_ms - spent);
+      if (ready == Readiness::kFailed) {
+        error = LastSocketError();
+        break;
+      }
+      if (ready == Readiness::kReady) {
+        error = ConnectOutcome(socket);
+        break;
+      }
+    }
+  }
+  if (error == 0 && !SetBlocking(socket)) error = LastSocketError();
+  if (error != 0) {
+    CloseSocket(socket);
+    return error;
+  }
+  TuneForRequests(socket);
+  socket_ = socket;
+  return 0;
+}
+
+void SocketConnection::Close() {
+  MarkLost();
+  if (open_) StopSockets();
+  open_ = false;
+}
+
+void SocketConnection::MarkLost() {
+  CloseSocket(socket_);
+  socket_ = kNoSocket;
+}
+
+bool SocketConnection::EnsureConnected() {
+  if (!open_) return false;
+  if (connected()) return true;
+  return ConnectTo(address_, kConnectDeadlineMs) == 0;
+}
+
+bool SocketConnection::Send(const uint8_t* bytes, size_t count) {
+  if (!connected()) return false;
+  while (count > 0) {
+    const long sent = SendBytes(socket_, bytes, count);
+    if (sent < 0 && IsInterrupted(LastSocketError())) continue;
+    if (sent <= 0) {
+      MarkLost();
+      return false;
+    }
+    bytes += sent;
+    count -= static_cast<size_t>(sent);
+  }
+  return true;
+}
+
+int32_t SocketConnection::Receive(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  if (!connected()) return -1;
+  const Readiness ready = WaitSocket(socket_, false, wait_ms);
+  if (ready == Readiness::kTimedOut) return 0;
+  if (ready == Readiness::kReady) {
+    const long got = ReceiveBytes(socket_, dest, capacity);
+    if (got > 0) return static_cast<int32_t>(got);
+    if (got < 0 && IsInterrupted(LastSocketError())) return 0;
+  }
+  // The server closed the connection, reset it, or it failed.
+  MarkLost();
+  return -1;
+}
+
+}  // namespace zarvo::net

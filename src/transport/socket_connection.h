@@ -1,0 +1,57 @@
+// A TCP connection to a device server that can be had again: the address
+// found when the line opened is kept, so that reconnecting after the server
+// dropped the connection needs no name lookup and no allocation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "transport/clock.h"
+#include "transport/open_failure.h"
+#include "transport/socket_shim.h"
+
+namespace zarvo::net {
+
+class SocketConnection {
+ public:
+  static constexpr uint32_t kConnectDeadlineMs = 3000;
+
+  SocketConnection() = default;
+  ~SocketConnection() { Close(); }
+  SocketConnection(const SocketConnection&) = delete;
+  SocketConnection& operator=(const SocketConnection&) = delete;
+
+  // Parses `endpoint` ("HOST:PORT"), resolves it and connects, within
+  // kConnectDeadlineMs; false with the reason in `why`. `scheme` names the
+  // port kind in the reason ("tcp").
+  bool Open(const char* endpoint, const char* scheme, OpenFailure& why);
+  void Close();
+
+  // From a successful Open until Close, connected or not.
+  bool is_open() const { return open_; }
+  bool connected() const { return socket_ != kNoSocket; }
+
+  // Connects again when the connection was lost; false when that fails.
+  bool EnsureConnected();
+  // Forgets the connection; the next EnsureConnected makes a new one.
+  void MarkLost();
+
+  // Sends the whole block (one send call unless the system takes less);
+  // false when the connection failed, which is then lost.
+  bool Send(const uint8_t* bytes, size_t count);
+  // Waits up to `wait_ms` and receives what is there: the count, 0 when the
+  // wait ran out, or -1 when the server closed or the connection failed
+  // (the connection is then lost).
+  int32_t Receive(uint8_t* dest, size_t capacity, uint32_t wait_ms);
+
+ private:
+  // Connects to `address` within `wait_ms`; 0 or the system error.
+  int ConnectTo(const SocketAddress& address, uint32_t wait_ms);
+
+  SocketAddress address_;
+  SocketHandle socket_ = kNoSocket;
+  bool open_ = false;
+  MonotonicClock clock_;
+};
+
+}  // namespace zarvo::net

@@ -1,0 +1,46 @@
+#include "transport/tcp_transport.h"
+
+#include "result_codes.h"
+
+namespace zarvo {
+
+int32_t TcpTransport::Open(const char* endpoint, OpenFailure& why) {
+  return connection_.Open(endpoint, "tcp", why) ? kOk : kCannotOpen;
+}
+
+void TcpTransport::Close() { connection_.Close(); }
+
+bool TcpTransport::IsOpen() const { return connection_.is_open(); }
+
+int32_t TcpTransport::StartExchange() {
+  // A server that closed the connection while its stale input was drained
+  // gets one more connect.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!connection_.EnsureConnected()) return kDeviceGone;
+    if (DiscardStaleInput()) return 0;
+  }
+  return kDeviceGone;
+}
+
+bool TcpTransport::DiscardStaleInput() {
+  // Bounded, so a server streaming without pause cannot hold the call.
+  constexpr int kMaxReads = 64;
+  uint8_t scratch[1024];
+  for (int i = 0; i < kMaxReads; ++i) {
+    const int32_t got = connection_.Receive(scratch, sizeof scratch, 0);
+    if (got == 0) return true;
+    if (got < 0) return false;
+  }
+  return true;
+}
+
+int32_t TcpTransport::Write(const uint8_t* bytes, size_t count) {
+  return connection_.Send(bytes, count) ? static_cast<int32_t>(count) : 0;
+}
+
+int32_t TcpTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  const int32_t got = connection_.Receive(dest, capacity, wait_ms);
+  return got < 0 ? kDeviceGone : got;
+}
+
+}  // namespace zarvo

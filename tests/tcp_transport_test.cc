@@ -1,0 +1,167 @@
+// tcp:// and rfc2217:// lines against the virtual controller served over
+// TCP and against peers that refuse, vanish or never answer: every failure
+// ends at once with a reason or a result code, and a lost connection comes
+// back on the next call.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "local_tcp.h"
+#include "tcp_device_server.h"
+#include "virtual_bus.h"
+#include "zarvoac.h"
+
+namespace zarvo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MsSince(Clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+std::string OpenError(ZarvoLine* line) {
+  char text[256] = {};
+  Zarvo_LineOpenError(line, text, sizeof text);
+  return text;
+}
+
+class NetworkLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override { line_ = Zarvo_LineCreate(); }
+  void TearDown() override { Zarvo_LineDestroy(line_); }
+
+  ZarvoLine* line_ = nullptr;
+};
+
+TEST_F(NetworkLineTest, OpenFailsAtOnceWithTheReason) {
+  testing::SilentTcpPeer peer;  // a port surely in use, to find one surely closed
+  const uint16_t closed = testing::FreeTcpPort();
+  struct Row {
+    std::string port;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"tcp://127.0.0.1", "malformed address, expected tcp://HOST:PORT"},
+      {"tcp://:4001", "malformed address"},
+      {"tcp://127.0.0.1:70000", "malformed address"},
+      {"tcp://::1:4001", "malformed address"},
+      {"tcp://[::1:4001", "malformed address"},
+      {"rfc2217://host", "malformed address, expected rfc2217://HOST:PORT"},
+      {"tcp://127.0.0.1:" + std::to_string(closed), "connection refused"},
+      {"rfc2217://127.0.0.1:" + std::to_string(closed), "connection refused"},
+      {"tcp://no-such-host.invalid:4001", "cannot resolve host 'no-such-host.invalid'"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.port);
+    const auto start = Clock::now();
+    EXPECT_EQ(Zarvo_LineOpenCom(line_, row.port.c_str(), 9600), ZARVO_E_REFUSED);
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_NE(OpenError(line_).find(row.reason), std::string::npos) << OpenError(line_);
+    EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_E_NOT_OPEN);
+  }
+}
+
+TEST_F(NetworkLineTest, ConnectGivesUpAfterItsDeadline) {
+  testing::SilentTcpPeer full(true);
+  const auto start = Clock::now();
+  EXPECT_EQ(Zarvo_LineOpenCom(line_, full.url().c_str(), 9600), ZARVO_E_REFUSED);
+  EXPECT_GE(MsSince(start), 2900);
+  EXPECT_LT(MsSince(start), 4000);
+  EXPECT_EQ(OpenError(line_), "connection timed out after 3 s");
+}
+
+TEST_F(NetworkLineTest, SilentPeerEndsTheCallAfterTheSilenceLimit) {
+  testing::SilentTcpPeer peer;
+  ASSERT_EQ(Zarvo_LineOpenCom(line_, peer.url().c_str(), 9600), ZARVO_OK);
+  char version[33] = {};
+  const auto start = Clock::now();
+  EXPECT_EQ(Zarvo_LineVer(line_, 1, version), ZARVO_E_NO_REPLY);
+  EXPECT_GE(MsSince(start), 490);
+  EXPECT_LT(MsSince(start), 1500);
+}
+
+TEST_F(NetworkLineTest, TelnetPeerThatNeverNegotiatesStillCarriesTheLine) {
+  testing::SilentTcpPeer peer;
+  const auto start = Clock::now();
+  EXPECT_EQ(Zarvo_LineOpenCom(line_, peer.url("rfc2217").c_str(), 9600), ZARVO_OK);
+  EXPECT_LT(MsSince(start), 3000);
+  EXPECT_NE(OpenError(line_).find("refused COM-port control"), std::string::npos);
+}
+
+class SimOverTcpTest : public NetworkLineTest {
+ protected:
+  void SetUp() override {
+    NetworkLineTest::SetUp();
+    ASSERT_TRUE(bus_.Start());
+    std::string error;
+    ASSERT_TRUE(server_.Start("127.0.0.1", 0, error)) << error;
+    ASSERT_EQ(Zarvo_LineOpenCom(line_, server_.url().c_str(), 9600), ZARVO_OK) << OpenError(line_);
+  }
+  void TearDown() override {
+    NetworkLineTest::TearDown();
+    server_.Stop();
+    bus_.Stop();
+  }
+
+  sim::VirtualBus bus_{{1, 2}};
+  sim::TcpDeviceServer server_{bus_};
+};
+
+TEST_F(SimOverTcpTest, OperationsRunOverTheConnection) {
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 2), ZARVO_OK);
+  char version[33] = {};
+  EXPECT_EQ(Zarvo_LineVer(line_, 1, version), ZARVO_OK);
+  EXPECT_NE(version[0], '\0');
+  int32_t values[6] = {};
+  EXPECT_EQ(Zarvo_LineDeviceInformation(line_, 2, values), ZARVO_OK);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 7), ZARVO_E_NO_REPLY);
+  EXPECT_EQ(server_.connections_accepted(), 1u);
+}
+
+TEST_F(SimOverTcpTest, HostNamesAndBracketedAddressesReachTheServer) {
+  // "localhost" may name ::1 first, where nothing listens: the next
+  // address is tried.
+  const std::string by_name = "tcp://localhost:" + std::to_string(server_.port());
+  ASSERT_EQ(Zarvo_LineOpenCom(line_, by_name.c_str(), 9600), ZARVO_OK) << OpenError(line_);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+
+  sim::TcpDeviceServer ipv6(bus_);
+  std::string error;
+  if (!ipv6.Start("::1", 0, error)) GTEST_SKIP() << "no IPv6 loopback: " << error;
+  EXPECT_EQ(ipv6.url(), "tcp://[::1]:" + std::to_string(ipv6.port()));
+  ASSERT_EQ(Zarvo_LineOpenCom(line_, ipv6.url().c_str(), 9600), ZARVO_OK) << OpenError(line_);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+}
+
+TEST_F(SimOverTcpTest, ServerClosingMidReplyEndsTheCallAtOnceAndTheNextReconnects) {
+  ASSERT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+  sim::Fault close;
+  close.kind = sim::FaultKind::kCloseLine;
+  bus_.InjectFault(close);
+  const auto start = Clock::now();
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_E_NO_REPLY);
+  EXPECT_LT(MsSince(start), 250) << "the silence limit (500 ms) must not be waited out";
+
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 2), ZARVO_OK);
+  EXPECT_EQ(server_.connections_accepted(), 2u);
+}
+
+TEST_F(SimOverTcpTest, ServerGoneFailsFastAndComesBackWhenItDoes) {
+  const uint16_t port = server_.port();
+  server_.Stop();
+  auto start = Clock::now();
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_E_NO_REPLY);
+  EXPECT_LT(MsSince(start), 250);
+
+  std::string error;
+  ASSERT_TRUE(server_.Start("127.0.0.1", port, error)) << error;
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
+}
+
+}  // namespace
+}  // namespace zarvo
