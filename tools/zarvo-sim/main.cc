@@ -16,13 +16,15 @@ namespace {
 
 void PrintUsage() {
   std::printf(
-      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT]\n\n"
+      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--echo]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. Runs until\n"
       "interrupted.\n\n"
       "  --address A   serve a controller at bus address A (1-255; repeatable; default 1)\n"
       "  --link PATH   also make PATH a symbolic link to the device\n"
-      "  --fault F     make the first reply faulty: %s\n",
+      "  --fault F     make the first reply faulty: %s\n"
+      "  --echo        send every byte received back at once, as an echoing RS-485\n"
+      "                adapter does, ahead of the reply\n",
       zarvo::sim::FaultNames());
 }
 
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> addresses;
   std::string link;
   std::string fault_text;
+  bool echo = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -46,6 +49,8 @@ int main(int argc, char** argv) {
       link = argv[++i];
     } else if (arg == "--fault" && has_value) {
       fault_text = argv[++i];
+    } else if (arg == "--echo") {
+      echo = true;
     } else {
       PrintUsage();
       return arg == "--help" ? 0 : 2;
@@ -63,6 +68,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
   zarvo::sim::VirtualBus bus(addresses);
+  bus.set_echo(echo);
   if (!bus.Start()) {
     std::perror("zarvo-sim: cannot create a pseudo-terminal");
     return 1;
