@@ -213,6 +213,11 @@ TEST(LineHandle, OpenErrorExplainsAFailedOpenAndIsEmptyAfterSuccess) {
 
   ASSERT_EQ(Zarvo_LineOpenCom(line.get(), bus.device_name().c_str(), 9600), ZARVO_OK);
   EXPECT_EQ(OpenError(line.get()), "");
+
+  // Without a name the open fails too, and says so rather than nothing.
+  EXPECT_EQ(Zarvo_LineOpenCom(line.get(), nullptr, 9600), ZARVO_E_REFUSED);
+  EXPECT_NE(OpenError(line.get()), "");
+  EXPECT_EQ(Zarvo_LineSearchAR(line.get(), 1), ZARVO_E_NOT_OPEN);
 }
 
 // ---- Options -----------------------------------------------------------
