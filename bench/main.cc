@@ -18,6 +18,7 @@
 #include "alloc_counter.h"
 #include "responder.h"
 #include "line/line.h"
+#include "parallel_lines.h"
 #include "stats.h"
 #include "tcp_latency.h"
 #include "zarvoac.h"
@@ -30,6 +31,7 @@ struct Config {
   int table_ops = 500;
   int timeout_runs = 10;
   int paced_runs = 20;
+  int parallel_exchanges = 40;
 };
 
 // Raw round trip: write the 12-byte probe, read the 14-byte reply, nothing
@@ -246,6 +248,8 @@ int Run(const Config& config) {
   CacheFigures(responder);
   Zarvo_CloseCom();
   failures += TcpLatencyFigures(config.round_trips);
+  failures += CreatedLineAllocationFigures();
+  failures += ParallelLineFigures(config.parallel_exchanges);
   if (failures > 0) std::printf("\n%d calls failed\n", failures);
   return failures == 0 ? 0 : 1;
 }
@@ -256,7 +260,7 @@ int Run(const Config& config) {
 int main(int argc, char** argv) {
   zarvo::bench::Config config;
   if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
-    config = {50, 20, 1, 3};
+    config = {50, 20, 1, 3, 5};
   } else if (argc > 1) {
     std::fprintf(stderr, "usage: zarvo-bench [--quick]\n");
     return 2;

@@ -67,6 +67,7 @@ void VirtualBus::Serve() {
     if (!(fds[0].revents & POLLIN)) continue;
     const ssize_t n = ::read(pty_.master_fd(), chunk, sizeof chunk);
     if (n <= 0) continue;
+    if (echo_) WriteAll(pty_.master_fd(), chunk, static_cast<size_t>(n));
     parser.Feed(chunk, static_cast<size_t>(n));
     std::lock_guard lock(mutex_);
     bad_frames_ = parser.bad_frames();

@@ -39,6 +39,11 @@ class VirtualBus {
   void InjectFault(const Fault& fault);
   void ClearFaults();
 
+  // Echo mode, as an RS-485 adapter that reads back its own transmission:
+  // every byte the host sends comes back to the host at once, ahead of any
+  // reply.
+  void set_echo(bool on) { echo_ = on; }
+
   // Valid request frames received (good CRC), whoever they were for.
   uint64_t request_count() const { return requests_; }
   // Frames dropped for a broken encoding or CRC.
@@ -69,6 +74,7 @@ class VirtualBus {
   int wake_pipe_[2] = {-1, -1};
   std::thread thread_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> echo_{false};
   mutable std::mutex mutex_;
   std::map<uint8_t, std::unique_ptr<ControllerState>> controllers_;
   Fault fault_;

@@ -31,11 +31,10 @@ Line& Line::Default() { return DefaultHandle().line; }
 
 Line& LineOf(ZarvoLine& handle) { return handle.line; }
 
+// A NULL name fails like any open: the port held before is closed, none is
+// open, and the line says why.
 int32_t OpenComOn(Line& line, const char* port_name, int32_t baud) {
-  if (port_name != nullptr) return line.Open(port_name, baud);
-  // Like any open that fails: the port held before is closed, none is open.
-  line.Close();
-  return kCannotOpen;
+  return line.Open(port_name, baud);
 }
 
 int32_t CloseComOn(Line& line) {

@@ -34,6 +34,11 @@ int32_t Line::Open(const char* port_name, int32_t baud) {
   Close();
   open_failure_.Clear();
   options_ = base_options_;
+  if (port_name == nullptr) {
+    name_[0] = '\0';
+    open_failure_.Set("no port name given");
+    return kCannotOpen;
+  }
   if (!ParsePortName(port_name, name_, sizeof name_, options_, open_failure_)) {
     name_[0] = '\0';
     return kCannotOpen;

@@ -66,7 +66,7 @@ class Line {
   // Closes what is open, then opens the port named `port_name` (a device,
   // tcp://, rfc2217://, with options after '?'). Returns 0 or a ZARVO_E_*
   // code; on -1 nothing is open, on -2 to -5 the device stays open. The
-  // reason for a failure is in open_failure().
+  // reason for a failure is in open_failure(). A NULL name fails with -1.
   int32_t Open(const char* port_name, int32_t baud);
   // Closes what is open and carries the line over `channel`; false when the
   // channel lacks its write or read function.

@@ -17,7 +17,7 @@ namespace {
 
 void PrintUsage() {
   std::printf(
-      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n\n"
+      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT] [--echo]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
@@ -25,7 +25,9 @@ void PrintUsage() {
       "  --address A   serve a controller at bus address A (1-255; repeatable; default 1)\n"
       "  --link PATH   also make PATH a symbolic link to the device\n"
       "  --fault F     make the first reply faulty: %s\n"
-      "  --tcp H:P     serve over TCP on host H, port P (0: any free port)\n",
+      "  --tcp H:P     serve over TCP on host H, port P (0: any free port)\n"
+      "  --echo        send every byte received back at once, as an echoing RS-485\n"
+      "                adapter does, ahead of the reply\n",
       zarvo::sim::FaultNames());
 }
 
@@ -51,6 +53,7 @@ int main(int argc, char** argv) {
   std::string link;
   std::string fault_text;
   std::string tcp;
+  bool echo = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -67,6 +70,8 @@ int main(int argc, char** argv) {
       fault_text = argv[++i];
     } else if (arg == "--tcp" && has_value) {
       tcp = argv[++i];
+    } else if (arg == "--echo") {
+      echo = true;
     } else {
       PrintUsage();
       return arg == "--help" ? 0 : 2;
@@ -84,6 +89,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
   zarvo::sim::VirtualBus bus(addresses);
+  bus.set_echo(echo);
   if (!bus.Start()) {
     std::perror("zarvo-sim: cannot create a pseudo-terminal");
     return 1;

@@ -18,6 +18,7 @@ void PrintHelp() {
                "  --sim              use the built-in virtual controller (the default)\n"
                "  --sim-address A,B  addresses the virtual controller serves (default 1,2)\n"
                "  --sim-fault FAULT  make the virtual controller's next reply faulty\n"
+               "  --sim-echo         the virtual controller echoes every request back\n"
                "  --json             print results as JSON\n"
                "  --trace            print every frame on the wire to standard error\n"
                "  --yes              answer yes to confirmation questions\n"
@@ -73,6 +74,8 @@ int ParseOptions(int argc, char** argv, Options& options, int& status) {
     } else if (opt == "--sim-address" && value(v) && ParseAddresses(v, options.sim_addresses)) {
     } else if (opt == "--sim-fault" && value(v)) {
       options.sim_fault = v;
+    } else if (opt == "--sim-echo") {
+      options.sim_echo = true;
     } else {
       std::cerr << "zarvoctl: bad option " << opt << " (see --help)\n";
       status = 2;

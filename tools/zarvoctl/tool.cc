@@ -39,6 +39,7 @@ bool Tool::Connect() {
       }
       sim_->InjectFault(fault);
     }
+    sim_->set_echo(options_.sim_echo);
     device = sim_->device_name();
   }
   if (options_.trace) TraceFrames(Zarvo_DefaultLine(), stderr);

@@ -26,6 +26,7 @@ struct Options {
   bool yes = false;  // skip confirmation questions
   std::vector<uint8_t> sim_addresses = {1, 2};
   std::string sim_fault;
+  bool sim_echo = false;
 };
 
 class Tool {
