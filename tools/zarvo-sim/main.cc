@@ -16,13 +16,16 @@ namespace {
 
 void PrintUsage() {
   std::printf(
-      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT]\n\n"
+      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--baud N] [--noise]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. Runs until\n"
       "interrupted.\n\n"
       "  --address A   serve a controller at bus address A (1-255; repeatable; default 1)\n"
       "  --link PATH   also make PATH a symbolic link to the device\n"
-      "  --fault F     make the first reply faulty: %s\n",
+      "  --fault F     make the first reply faulty: %s\n"
+      "  --baud N      answer only while the host's port is at N bit/s; at other\n"
+      "                speeds send garbage, as a controller set to N would seem to\n"
+      "  --noise       send a few stray bytes ahead of every reply\n",
       zarvo::sim::FaultNames());
 }
 
@@ -32,6 +35,8 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> addresses;
   std::string link;
   std::string fault_text;
+  long baud = 0;
+  bool noise = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -46,6 +51,14 @@ int main(int argc, char** argv) {
       link = argv[++i];
     } else if (arg == "--fault" && has_value) {
       fault_text = argv[++i];
+    } else if (arg == "--baud" && has_value) {
+      baud = std::strtol(argv[++i], nullptr, 10);
+      if (baud <= 0) {
+        std::fprintf(stderr, "zarvo-sim: --baud needs a speed in bit/s\n");
+        return 2;
+      }
+    } else if (arg == "--noise") {
+      noise = true;
     } else {
       PrintUsage();
       return arg == "--help" ? 0 : 2;
@@ -63,6 +76,8 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
   zarvo::sim::VirtualBus bus(addresses);
+  bus.set_baud(static_cast<uint32_t>(baud));
+  bus.set_noise(noise);
   if (!bus.Start()) {
     std::perror("zarvo-sim: cannot create a pseudo-terminal");
     return 1;
