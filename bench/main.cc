@@ -190,6 +190,25 @@ void PacedFigures(Responder& responder, const Config& config) {
   responder.set_paced_baud(0);
 }
 
+// The same paced exchanges and the probe's allocations with every frame
+// going to a capture file.
+void CaptureFigures(Responder& responder, const Config& config) {
+  char path[] = "/tmp/zarvo-bench-XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0) return;
+  ::close(fd);
+  if (Zarvo_LineCapture(Zarvo_DefaultLine(), path) != ZARVO_OK) return;
+  std::printf("\nWith a capture file running:\n");
+  PacedFigures(responder, config);
+  Zarvo_SearchAR(1);
+  StartCountingAllocations();
+  for (int i = 0; i < 10; ++i) Zarvo_SearchAR(1);
+  std::printf("\n| call, capture running | heap allocations per call (target 0) |\n|---|---|\n");
+  std::printf("| Zarvo_SearchAR | %.1f |\n", static_cast<double>(StopCountingAllocations()) / 10.0);
+  Zarvo_LineCapture(Zarvo_DefaultLine(), nullptr);
+  ::unlink(path);
+}
+
 void CacheFigures(Responder& responder) {
   int32_t day[33] = {0};
   int32_t holiday[2] = {0};
@@ -245,6 +264,7 @@ int Run(const Config& config) {
   SilenceFigures(config);
   AllocationFigures();
   PacedFigures(responder, config);
+  CaptureFigures(responder, config);
   CacheFigures(responder);
   Zarvo_CloseCom();
   failures += TcpLatencyFigures(config.round_trips);

@@ -457,6 +457,46 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationHolidayTimeTable(
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationAlwaysOpenOfWeek(
     ZarvoLine* line, int32_t address, int32_t door, int32_t linkValue);
 
+/* ---- Diagnostics ------------------------------------------------------- */
+
+/* Writes every frame of the line, as its trace hook would see it, to a
+ * capture file at `path` (created or replaced): classic pcap, link type
+ * USER0 (147), one record per frame, each written out at once so that the
+ * file stays readable if the process dies. A record holds 1 byte direction
+ * (ZARVO_TRACE_REQUEST or ZARVO_TRACE_REPLY), 1 byte name length N, the N
+ * bytes of the line's port name, then the frame's bytes. A NULL `path` stops
+ * the capture. A new capture replaces a running one once its file is
+ * created; when the file cannot be created the running one goes on. Works
+ * alongside a trace hook. Returns 0, -1 when the file cannot be created, or
+ * -18 for a NULL line. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineCapture(ZarvoLine* line,
+                                               const char* path);
+
+/* The line's health counters since it was made or last reset. Each counts
+ * up to 4294967295 and stays there. */
+typedef struct ZarvoLineStats {
+  uint32_t exchanges;      /* requests attempted (arguments valid) */
+  uint32_t successes;      /* exchanges that returned 0 */
+  uint32_t refusals;       /* -1: the controller refused (status not 0) */
+  uint32_t noReply;        /* -10 */
+  uint32_t noStartByte;    /* -11 */
+  uint32_t mismatches;     /* -12 */
+  uint32_t notOpen;        /* -16 */
+  uint32_t tooLong;        /* -17 */
+  uint32_t silences;       /* nothing but an echo, if that, came back */
+  uint32_t linksLost;      /* the device reported an error or hang-up */
+  uint32_t noiseBytes;     /* bytes received before a reply's start mark */
+  uint32_t badByteFrames;  /* replies with bytes outside 0x00-0x0F inside */
+  uint32_t echoesStripped; /* adapter echoes of the request dropped */
+  uint32_t reconnects;     /* network links connected again */
+} ZarvoLineStats;
+
+/* Copies the line's counters into `out`, then sets them to 0 when `reset`
+ * is not 0. Returns 0, or -18 for a NULL argument. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineStats(ZarvoLine* line,
+                                             ZarvoLineStats* out,
+                                             int32_t reset);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
@@ -470,12 +510,14 @@ static_assert(sizeof(HolidayRecord) == 2 * 4, "HolidayRecord layout");
 static_assert(sizeof(ChainRecord) == 5 * 4, "ChainRecord layout");
 static_assert(sizeof(AccessLevelRecord) == 9 * 4, "AccessLevelRecord layout");
 static_assert(sizeof(WarnLevelRecord) == 11 * 4, "WarnLevelRecord layout");
+static_assert(sizeof(ZarvoLineStats) == 14 * 4, "ZarvoLineStats layout");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 _Static_assert(sizeof(EventRecord) == 72, "EventRecord layout");
 _Static_assert(sizeof(CardRecord) == 124, "CardRecord layout");
 _Static_assert(sizeof(DoubleCardRecord) == 124, "DoubleCardRecord layout");
 _Static_assert(sizeof(AccessLevelRecord) == 9 * 4, "AccessLevelRecord layout");
 _Static_assert(sizeof(WarnLevelRecord) == 11 * 4, "WarnLevelRecord layout");
+_Static_assert(sizeof(ZarvoLineStats) == 14 * 4, "ZarvoLineStats layout");
 #endif
 
 #endif /* ZARVOAC_H_ */

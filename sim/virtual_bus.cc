@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "codec/frame_codec.h"
+#include "line_conditions.h"
 
 namespace zarvo::sim {
 namespace {
@@ -83,6 +84,13 @@ ControllerState* VirtualBus::Find(uint8_t address) {
 }
 
 void VirtualBus::OnRequest(const Request& request) {
+  // A controller at another speed than the host's cannot read the request;
+  // what it sends back reaches the host as garbage.
+  if (baud_ != 0 && HostLineSpeed(pty_.master_fd()) != baud_) {
+    ++requests_;
+    SendReply(AtOtherSpeed(request), Fault{});
+    return;
+  }
   std::vector<uint8_t> wire;
   Fault fault;
   {
@@ -102,6 +110,7 @@ void VirtualBus::OnRequest(const Request& request) {
     }
     Readdress(*state, reply);
     wire = BuildReply(*state, request, reply, fault);
+    if (noise_) AddStrayBytes(wire);
   }
   SendReply(wire, fault);
 }

@@ -38,6 +38,11 @@ class VirtualBus {
   // The next replies carry this fault (fault.count of them).
   void InjectFault(const Fault& fault);
   void ClearFaults();
+  // Answers only while the host's port is at `baud` bit/s (0: any speed);
+  // at another speed the host receives bytes that decode to nothing.
+  void set_baud(uint32_t baud) { baud_ = baud; }
+  // Sends stray bytes ahead of every reply.
+  void set_noise(bool noise) { noise_ = noise; }
 
   // Echo mode, as an RS-485 adapter that reads back its own transmission:
   // every byte the host sends comes back to the host at once, ahead of any
@@ -83,6 +88,8 @@ class VirtualBus {
   std::atomic<uint64_t> replies_{0};
   mutable std::condition_variable replied_;
   uint64_t bad_frames_ = 0;
+  std::atomic<uint32_t> baud_{0};
+  std::atomic<bool> noise_{false};
 };
 
 }  // namespace zarvo::sim

@@ -10,6 +10,13 @@ namespace zarvo {
 
 int32_t Line::Exchange(uint8_t* buffer, int32_t capacity, int32_t& length,
                        uint32_t timeout_ms) {
+  const int32_t result = RunExchange(buffer, capacity, length, timeout_ms);
+  if (result != kInvalidArgument) CountResult(stats_, result);
+  return result;
+}
+
+int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length,
+                          uint32_t timeout_ms) {
   if (!transport_->IsOpen()) {
     last_exchange_ticks_ = 0;
     return kNotOpen;
@@ -29,7 +36,11 @@ int32_t Line::Exchange(uint8_t* buffer, int32_t capacity, int32_t& length,
 
   // A late reply to an earlier request must not pass for this one's reply;
   // a network link lost since the last call is connected again here.
-  if (transport_->StartExchange() != 0) {
+  const uint32_t reconnects = transport_->Reconnects();
+  const int32_t started = transport_->StartExchange();
+  Bump(stats_.reconnects, transport_->Reconnects() - reconnects);
+  if (started != 0) {
+    Bump(stats_.linksLost);
     last_exchange_ticks_ = clock_->NowMs() - start;
     return kNoReply;
   }
@@ -90,6 +101,7 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
     if (in_echo) room = std::min(room, request_size - echoed);
     const int32_t got = transport_->Read(reply + count, room, limit - silent);
     if (got == Transport::kDeviceGone) {
+      Bump(stats_.linksLost);
       Trace(ZARVO_TRACE_REPLY, reply, count);
       return kNoReply;
     }
@@ -103,6 +115,7 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
         if (echoed == request_size) {
           count = 0;  // the whole echo: drop it, the reply follows
           in_echo = false;
+          Bump(stats_.echoesStripped);
         }
         continue;
       }
@@ -129,7 +142,11 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
     Trace(ZARVO_TRACE_REPLY, reply, count);
     return kMismatch;  // the echo stopped short of the request
   }
-  if (count == 0) return kNoReply;
+  if (count == 0) {
+    Bump(stats_.silences);
+    return kNoReply;
+  }
+  CountReplyBytes(stats_, reply, count);
   reply[count] = ended ? kReplyEnd : 0;
   Trace(ZARVO_TRACE_REPLY, reply, count + (ended ? 1 : 0));
   return kOk;
@@ -140,9 +157,7 @@ int32_t Line::MatchReply(const uint8_t* reply, int32_t length, uint8_t address,
   if (length < 0 || reply[0] != kReplyStart) return kNoStartByte;
   // Short replies are compared against the zero bytes behind them, as the
   // work buffer would hold them.
-  auto at = [&](size_t i) -> uint8_t {
-    return static_cast<int32_t>(i) < length ? reply[i] : 0;
-  };
+  auto at = [&](size_t i) -> uint8_t { return static_cast<int32_t>(i) < length ? reply[i] : 0; };
   if (address != 0 && at(kReplyAddressAt) != address) return kMismatch;
   if (at(kReplyCommandAt) != command) return kMismatch;
   if (at(kReplyStatusAt) != 0) return kRefused;

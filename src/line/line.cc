@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "capture/pcap_writer.h"
 #include "line/line_transports.h"
 #include "result_codes.h"
 
@@ -27,6 +28,7 @@ Line::Line(std::unique_ptr<Transport> transport, std::unique_ptr<Clock> clock)
       clock_(owned_clock_.get()) {}
 
 Line::~Line() {
+  PcapWriter::Destroy(capture_);
   if (transports_ != nullptr) transport_->Close();
 }
 
@@ -81,6 +83,29 @@ bool Line::OpenChannel(const ZarvoChannel& channel) {
 }
 
 void Line::Close() { transport_->Close(); }
+
+bool Line::Capture(const char* path) {
+  if (path == nullptr) {
+    PcapWriter::Destroy(capture_);
+    capture_ = nullptr;
+    return true;
+  }
+  PcapWriter* writer = PcapWriter::Create(path, clock_->NowUs());
+  if (writer == nullptr) return false;
+  PcapWriter::Destroy(capture_);
+  capture_ = writer;
+  return true;
+}
+
+void Line::TraceFrame(int32_t direction, const uint8_t* bytes, size_t count) {
+  const uint64_t now_us = clock_->NowUs();
+  if (trace_hook_ != nullptr) {
+    trace_hook_(trace_context_, direction, now_us, bytes, static_cast<int32_t>(count));
+  }
+  if (capture_ != nullptr) {
+    capture_->Write(static_cast<uint8_t>(direction), now_us, name_, bytes, count);
+  }
+}
 
 bool Line::SetOption(const char* key, const char* value) {
   OpenFailure why;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "line/line_options.h"
+#include "line/line_stats.h"
 #include "mutex.h"
 #include "transport/clock.h"
 #include "transport/open_failure.h"
@@ -33,6 +34,7 @@ struct ChainCache {
 };
 
 struct LineTransports;
+class PcapWriter;
 
 class Line {
  public:
@@ -86,6 +88,13 @@ class Line {
     trace_hook_ = hook;
     trace_context_ = context;
   }
+  // Writes every frame to a capture file at `path` from now on, replacing
+  // a capture running once the new file is created; nullptr stops. False
+  // when the file cannot be created (a capture running goes on).
+  bool Capture(const char* path);
+
+  const ZarvoLineStats& stats() const { return stats_; }
+  void ResetStats() { stats_ = {}; }
 
   // Sends `length` body bytes from `buffer` and collects the one reply; on
   // success the payload is in `buffer` (at most `capacity` bytes) and
@@ -107,11 +116,14 @@ class Line {
                        size_t& count, uint32_t silence_ms);
   int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address,
                      uint8_t command) const;
+  int32_t RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms);
+  // Hands a frame to the trace hook and the capture, when there are any.
   void Trace(int32_t direction, const uint8_t* bytes, size_t count) {
-    if (trace_hook_ != nullptr && count > 0) {
-      trace_hook_(trace_context_, direction, clock_->NowUs(), bytes, static_cast<int32_t>(count));
+    if ((trace_hook_ != nullptr || capture_ != nullptr) && count > 0) {
+      TraceFrame(direction, bytes, count);
     }
   }
+  void TraceFrame(int32_t direction, const uint8_t* bytes, size_t count);
 
   Mutex mutex_;
   std::unique_ptr<Transport> owned_transport_;
@@ -129,6 +141,8 @@ class Line {
   char name_[kMaxName] = {};
   ZarvoTraceHook trace_hook_ = nullptr;
   void* trace_context_ = nullptr;
+  PcapWriter* capture_ = nullptr;
+  ZarvoLineStats stats_{};
 };
 
 }  // namespace zarvo

@@ -31,6 +31,10 @@ class Transport {
   // when the link reported an error, a hang-up or a closed connection.
   virtual int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) = 0;
 
+  // How many times StartExchange has connected a lost link again, over the
+  // transport's life; links that cannot be lost stay at 0.
+  virtual uint32_t Reconnects() const { return 0; }
+
   static constexpr int32_t kDeviceGone = -1;
 };
 

@@ -44,8 +44,13 @@ class ScriptedTransport final : public Transport {
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
   int32_t StartExchange() override {
     stale_.clear();
+    if (reconnect_at_start_) ++reconnects_;
+    reconnect_at_start_ = false;
     return 0;
   }
+  uint32_t Reconnects() const override { return reconnects_; }
+  // The next StartExchange finds the link lost and connects it again.
+  void ReconnectAtNextStart() { reconnect_at_start_ = true; }
 
   void set_write_result(int32_t result) { write_result_ = result; }
   const std::vector<std::vector<uint8_t>>& writes() const { return writes_; }
@@ -70,6 +75,8 @@ class ScriptedTransport final : public Transport {
   uint32_t step_due_ = 0;  // when the front step arrives
   bool step_armed_ = false;
   uint64_t waited_ms_ = 0;
+  uint32_t reconnects_ = 0;
+  bool reconnect_at_start_ = false;
 };
 
 }  // namespace zarvo::testing

@@ -17,7 +17,8 @@ namespace {
 
 void PrintUsage() {
   std::printf(
-      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT] [--echo]\n\n"
+      "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n"
+      "                 [--echo] [--baud N] [--noise]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
@@ -27,7 +28,10 @@ void PrintUsage() {
       "  --fault F     make the first reply faulty: %s\n"
       "  --tcp H:P     serve over TCP on host H, port P (0: any free port)\n"
       "  --echo        send every byte received back at once, as an echoing RS-485\n"
-      "                adapter does, ahead of the reply\n",
+      "                adapter does, ahead of the reply\n"
+      "  --baud N      answer only while the host's port is at N bit/s; at other\n"
+      "                speeds send garbage, as a controller set to N would seem to\n"
+      "  --noise       send a few stray bytes ahead of every reply\n",
       zarvo::sim::FaultNames());
 }
 
@@ -54,6 +58,8 @@ int main(int argc, char** argv) {
   std::string fault_text;
   std::string tcp;
   bool echo = false;
+  long baud = 0;
+  bool noise = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -72,6 +78,14 @@ int main(int argc, char** argv) {
       tcp = argv[++i];
     } else if (arg == "--echo") {
       echo = true;
+    } else if (arg == "--baud" && has_value) {
+      baud = std::strtol(argv[++i], nullptr, 10);
+      if (baud <= 0) {
+        std::fprintf(stderr, "zarvo-sim: --baud needs a speed in bit/s\n");
+        return 2;
+      }
+    } else if (arg == "--noise") {
+      noise = true;
     } else {
       PrintUsage();
       return arg == "--help" ? 0 : 2;
@@ -90,6 +104,8 @@ int main(int argc, char** argv) {
 
   zarvo::sim::VirtualBus bus(addresses);
   bus.set_echo(echo);
+  bus.set_baud(static_cast<uint32_t>(baud));
+  bus.set_noise(noise);
   if (!bus.Start()) {
     std::perror("zarvo-sim: cannot create a pseudo-terminal");
     return 1;

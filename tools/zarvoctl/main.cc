@@ -19,8 +19,12 @@ void PrintHelp() {
                "  --sim-address A,B  addresses the virtual controller serves (default 1,2)\n"
                "  --sim-fault FAULT  make the virtual controller's next reply faulty\n"
                "  --sim-echo         the virtual controller echoes every request back\n"
+               "  --sim-baud N       the virtual controller answers only at N bit/s\n"
+               "  --sim-noise        the virtual controller sends stray bytes before replies\n"
                "  --json             print results as JSON\n"
                "  --trace            print every frame on the wire to standard error\n"
+               "  --pcap FILE        write every frame to a capture file (Wireshark)\n"
+               "  --stats            print the line's counters after the command\n"
                "  --yes              answer yes to confirmation questions\n"
                "  --help             this help\n\n"
                "Commands:\n";
@@ -56,6 +60,7 @@ int ParseOptions(int argc, char** argv, Options& options, int& status) {
       return true;
     };
     std::string v;
+    int32_t baud = 0;
     if (opt == "--help") {
       PrintHelp();
       status = 0;
@@ -76,6 +81,14 @@ int ParseOptions(int argc, char** argv, Options& options, int& status) {
       options.sim_fault = v;
     } else if (opt == "--sim-echo") {
       options.sim_echo = true;
+    } else if (opt == "--sim-baud" && value(v) && ParseInt(v, baud) && baud > 0) {
+      options.sim_baud = static_cast<uint32_t>(baud);
+    } else if (opt == "--sim-noise") {
+      options.sim_noise = true;
+    } else if (opt == "--pcap" && value(v)) {
+      options.pcap = v;
+    } else if (opt == "--stats") {
+      options.stats = true;
     } else {
       std::cerr << "zarvoctl: bad option " << opt << " (see --help)\n";
       status = 2;
@@ -113,11 +126,14 @@ int main(int argc, char** argv) {
   if (first < 0) return status;
   Args words(argv + first, argv + argc);
   size_t consumed = 0;
-  if (Commands().Find(words, consumed) == nullptr) {
+  const Command* command = Commands().Find(words, consumed);
+  if (command == nullptr) {
     std::cerr << "zarvoctl: unknown command '" << words[0] << "' (see --help)\n";
     return 2;
   }
   Tool tool(options);
-  if (!tool.Connect()) return 1;
-  return RunCommand(tool, words);
+  if (!command->opens_port && !tool.Connect()) return 1;
+  const int result = RunCommand(tool, words);
+  if (options.stats) tool.PrintStats();
+  return result;
 }

@@ -37,6 +37,7 @@ const Registry& Commands() {
     RegisterCardCommands(r);
     RegisterTableCommands(r);
     RegisterDoorCommands(r);
+    RegisterDoctorCommand(r);
     return r;
   }();
   return registry;

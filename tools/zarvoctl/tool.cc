@@ -19,30 +19,47 @@ Tool::Tool(Options options) : options_(std::move(options)) {}
 Tool::~Tool() {
   Zarvo_CloseCom();
   Zarvo_LineSetTrace(Zarvo_DefaultLine(), nullptr, nullptr);
+  Zarvo_LineCapture(Zarvo_DefaultLine(), nullptr);
   if (sim_) sim_->Stop();
 }
 
-bool Tool::Connect() {
-  std::string device = options_.port;
-  if (device.empty()) {
-    sim_ = std::make_unique<zarvo::sim::VirtualBus>(options_.sim_addresses);
-    if (!sim_->Start()) {
-      std::perror("zarvoctl: cannot create a pseudo-terminal for the virtual controller");
-      return false;
-    }
-    if (!options_.sim_fault.empty()) {
-      zarvo::sim::Fault fault;
-      if (!zarvo::sim::ParseFault(options_.sim_fault, fault)) {
-        std::cerr << "zarvoctl: unknown fault '" << options_.sim_fault
-                  << "'; known: " << zarvo::sim::FaultNames() << "\n";
-        return false;
-      }
-      sim_->InjectFault(fault);
-    }
-    sim_->set_echo(options_.sim_echo);
-    device = sim_->device_name();
+std::string Tool::Device() {
+  if (!options_.port.empty()) return options_.port;
+  if (sim_) return sim_->device_name();
+  sim_ = std::make_unique<zarvo::sim::VirtualBus>(options_.sim_addresses);
+  if (!sim_->Start()) {
+    std::perror("zarvoctl: cannot create a pseudo-terminal for the virtual controller");
+    return "";
   }
+  if (!options_.sim_fault.empty()) {
+    zarvo::sim::Fault fault;
+    if (!zarvo::sim::ParseFault(options_.sim_fault, fault)) {
+      std::cerr << "zarvoctl: unknown fault '" << options_.sim_fault
+                << "'; known: " << zarvo::sim::FaultNames() << "\n";
+      sim_.reset();
+      return "";
+    }
+    sim_->InjectFault(fault);
+  }
+  sim_->set_baud(options_.sim_baud);
+  sim_->set_noise(options_.sim_noise);
+  sim_->set_echo(options_.sim_echo);
+  return sim_->device_name();
+}
+
+bool Tool::WatchLine() {
   if (options_.trace) TraceFrames(Zarvo_DefaultLine(), stderr);
+  if (!options_.pcap.empty() &&
+      Zarvo_LineCapture(Zarvo_DefaultLine(), options_.pcap.c_str()) != 0) {
+    std::cerr << "zarvoctl: cannot create the capture file " << options_.pcap << "\n";
+    return false;
+  }
+  return true;
+}
+
+bool Tool::Connect() {
+  const std::string device = Device();
+  if (device.empty() || !WatchLine()) return false;
   const int32_t result = Zarvo_OpenCom(device.c_str(), options_.baud);
   char reason[256] = {};
   Zarvo_LineOpenError(Zarvo_DefaultLine(), reason, sizeof reason);

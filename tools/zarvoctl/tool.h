@@ -27,6 +27,10 @@ struct Options {
   std::vector<uint8_t> sim_addresses = {1, 2};
   std::string sim_fault;
   bool sim_echo = false;
+  uint32_t sim_baud = 0;  // 0: the virtual controller answers at any speed
+  bool sim_noise = false;
+  std::string pcap;    // capture file for every frame, when not empty
+  bool stats = false;  // print the line's counters after the command
 };
 
 class Tool {
@@ -42,6 +46,14 @@ class Tool {
   // Opens the port (or starts the virtual controller and opens its
   // pseudo-terminal); prints why and returns false on failure.
   bool Connect();
+  // The device to open: --port, or the virtual controller's pseudo-terminal
+  // (started on first use); empty when the virtual controller cannot start.
+  std::string Device();
+  // Sets up --trace and --pcap on the default line; false when the
+  // capture file cannot be created.
+  bool WatchLine();
+  // Prints the default line's counters (--stats).
+  void PrintStats() const;
 
   // Prints `text` (text mode) or `json` (JSON mode) to standard output.
   void Emit(const Json& json, const std::string& text) const;
@@ -68,6 +80,9 @@ struct Command {
   std::string usage;    // arguments after the name
   std::string summary;  // one line for --help
   RunFn run;
+  // Opens the port itself (and reports open failures its own way) instead
+  // of finding it opened.
+  bool opens_port = false;
 };
 
 class Registry {
@@ -94,6 +109,7 @@ void RegisterEventCommands(Registry& registry);
 void RegisterCardCommands(Registry& registry);
 void RegisterTableCommands(Registry& registry);
 void RegisterDoorCommands(Registry& registry);
+void RegisterDoctorCommand(Registry& registry);
 
 const Registry& Commands();
 

@@ -1,0 +1,26 @@
+// Ways the line between the host and the virtual controllers can misbehave
+// as real lines do: controllers set to another speed than the host's port,
+// and stray bytes between frames.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "request_parser.h"
+
+namespace zarvo::sim {
+
+// The speed in bit/s the host set its end of the pseudo-terminal to (on
+// Linux the master reports the slave's settings); 0 when not known.
+uint32_t HostLineSpeed(int master_fd);
+
+// What the host receives when a controller at another speed than the
+// host's port answers `request`: bytes with their high nibbles set and no
+// frame mark or 0x00 among them, so nothing in them decodes.
+std::vector<uint8_t> AtOtherSpeed(const Request& request);
+
+// Puts a few stray bytes (outside 0x00-0x0F, no frame marks) ahead of a
+// reply, as a noisy line or a second master would.
+void AddStrayBytes(std::vector<uint8_t>& wire);
+
+}  // namespace zarvo::sim
