@@ -1,9 +1,10 @@
 """Seeing what happens on a Port's line: capture files and health counters.
 
-A mixin for Port: it works on the line handle the Port owns (`self._line`)
-through the library the Port loaded (`self._library`), and declares the two
-functions it calls on private function objects, so it changes nothing the
-rest of the binding declared.
+A mixin for Port: it works on the line the Port owns (`self._line`, whose
+use() yields the handle while holding the Port's lock) through the library
+the Port loaded (`self._library`), and declares the two functions it calls
+on private function objects, so it changes nothing the rest of the binding
+declared.
 """
 
 import ctypes
@@ -90,7 +91,8 @@ class DiagnosticCommands:
         capture then goes on).
         """
         encoded = None if path is None else os.fsencode(path)
-        result = _capture_function(self._library)(_handle(self._line), encoded)
+        with self._line.use("starting a capture") as line:
+            result = _capture_function(self._library)(_handle(line), encoded)
         if result == -1:
             raise CannotOpen(-1, None, f"cannot create the capture file {path}")
         if result != 0:
@@ -103,8 +105,9 @@ class DiagnosticCommands:
     def stats(self, reset=False):
         """The line's health counters as a dict (see STAT_NAMES); `reset` sets them to 0."""
         counters = LineStats()
-        result = _stats_function(self._library)(_handle(self._line), ctypes.byref(counters),
-                                                1 if reset else 0)
+        with self._line.use("reading the line counters") as line:
+            result = _stats_function(self._library)(_handle(line), ctypes.byref(counters),
+                                                    1 if reset else 0)
         if result != 0:
             raise error_for(result, "reading the line counters")
         return {name: getattr(counters, name) for name in STAT_NAMES}

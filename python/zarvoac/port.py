@@ -5,6 +5,7 @@ import os
 from . import _checks
 from ._cards import CardCommands
 from ._channel import ChannelAdapter
+from ._diagnostics import DiagnosticCommands
 from ._doors import DoorCommands
 from ._events import EventCommands
 from ._line import NativeLine
@@ -31,6 +32,7 @@ class Port(
     TableCommands,
     ListCommands,
     DoorCommands,
+    DiagnosticCommands,
 ):
     """An open line to the door controllers on it.
 
