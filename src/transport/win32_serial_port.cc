@@ -1,5 +1,6 @@
 #include "transport/win32_serial_port.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -93,8 +94,8 @@ bool Win32SerialPort::SetReadWait(uint32_t wait_ms) {
   // Within a millisecond of the wait already set, keep it: after each byte
   // the wait is the whole silence limit again, so the time-outs are set
   // once per exchange rather than once per read.
-  const bool close = read_wait_ms_ != UINT32_MAX && wait_ms + 1 >= read_wait_ms_ &&
-                     read_wait_ms_ + 1 >= wait_ms;
+  const bool close =
+      read_wait_ms_ != UINT32_MAX && wait_ms + 1 >= read_wait_ms_ && read_wait_ms_ + 1 >= wait_ms;
   if (close && wait_ms != 0) return true;
   COMMTIMEOUTS wait{};
   wait.ReadIntervalTimeout = MAXDWORD;
@@ -105,11 +106,23 @@ bool Win32SerialPort::SetReadWait(uint32_t wait_ms) {
   return true;
 }
 
+// The first byte is waited for alone, then whatever else has arrived is
+// taken, which is there at once: wine returns a read only when it is full or
+// its time is up, so a larger first read would wait out the whole wait there
+// even after the reply has ended.
 int32_t Win32SerialPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  if (capacity == 0) return 0;
   if (!SetReadWait(wait_ms)) return kDeviceGone;
   DWORD got = 0;
-  if (!ReadFile(handle_, dest, static_cast<DWORD>(capacity), &got, nullptr)) return kDeviceGone;
-  return static_cast<int32_t>(got);
+  if (!ReadFile(handle_, dest, 1, &got, nullptr)) return kDeviceGone;
+  if (got == 0 || capacity == 1) return static_cast<int32_t>(got);
+  COMSTAT status{};
+  DWORD errors = 0;
+  if (!ClearCommError(handle_, &errors, &status) || status.cbInQue == 0) return 1;
+  const DWORD more = std::min(status.cbInQue, static_cast<DWORD>(capacity - 1));
+  DWORD rest = 0;
+  if (!ReadFile(handle_, dest + 1, more, &rest, nullptr)) return kDeviceGone;
+  return static_cast<int32_t>(1 + rest);
 }
 
 int32_t Win32SerialPort::StartExchange() {

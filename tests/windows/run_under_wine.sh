@@ -1,33 +1,51 @@
 #!/usr/bin/env bash
-# Runs the Windows probe program under wine against the virtual controller:
-# zarvo-sim serves a pseudo-terminal, and wine's COM5 is linked to it.
+# Runs the Windows probe program under 64-bit or 32-bit wine against the
+# virtual controllers: zarvo-sim serves a pseudo-terminal, and wine's COM5 is
+# linked to it. The wine prefix is made once and kept for later runs.
+#
+#   run_under_wine.sh 64|32 WINDOWS_BUILD_DIR ZARVO_SIM PREFIX_DIR [TCP_PORT]
+#
+# With TCP_PORT the probe also drives the controllers over
+# tcp://127.0.0.1:TCP_PORT, which something else must serve.
 set -uo pipefail
-windows_build=$1
-zarvo_sim=$2
-prefix=$3
+bits=$1
+windows_build=$2
+zarvo_sim=$3
+prefix=$(realpath -m "$4")
+tcp_port=${5:-}
 
-wine=$(command -v wine64 || command -v wine || ls /usr/lib/wine/wine64 2>/dev/null || true)
-if [ -z "$wine" ]; then
-  echo "SKIPPED: wine is not installed (Debian package wine64)"
+case "$bits" in
+  64) loader=$(command -v wine64 || ls /usr/lib/wine/wine64 2>/dev/null)
+      winearch=win64 package="wine64" ;;
+  32) loader=$(ls /usr/lib/wine/wine 2>/dev/null)
+      winearch=win32 package="wine32:i386 (after dpkg --add-architecture i386)" ;;
+  *) echo "usage: $0 64|32 WINDOWS_BUILD_DIR ZARVO_SIM PREFIX_DIR [TCP_PORT]"; exit 2 ;;
+esac
+if [ -z "$loader" ]; then
+  echo "SKIPPED: $bits-bit wine is not installed (Debian package $package)"
   exit 77
 fi
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 exe="$windows_build/tests/windows/zarvo_wine_probe.exe"
 [ -f "$exe" ] || { echo "missing $exe"; exit 1; }
 cp "$windows_build/src/ZarvoAC.dll" "$(dirname "$exe")/"
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$prefix"
-if [ ! -d "$prefix/dosdevices" ]; then
-  "$wine" wineboot --init >/dev/null 2>&1
+export WINEPREFIX="$prefix" WINEARCH="$winearch" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$prefix/.made" ]; then
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+  "$loader" wineboot --init >/dev/null 2>&1 || { echo "wineboot failed for $prefix"; exit 1; }
+  "$wineserver" -w
+  touch "$prefix/.made"
 fi
 
 log=$(mktemp)
-"$zarvo_sim" --address 1 >"$log" 2>/dev/null &
+"$zarvo_sim" --address 1 --address 2 >"$log" 2>/dev/null &
 sim=$!
 cleanup() {
   kill "$sim" 2>/dev/null
   wait "$sim" 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+  "$wineserver" -k >/dev/null 2>&1
   rm -f "$log"
 }
 trap cleanup EXIT
@@ -38,4 +56,4 @@ done
 device=$(head -n 1 "$log")
 [ -n "$device" ] || { echo "zarvo-sim did not start"; exit 1; }
 ln -sfn "$device" "$prefix/dosdevices/com5"
-"$wine" "$exe" COM5 2>/dev/null
+"$loader" "$exe" COM5 $tcp_port 2>/dev/null
