@@ -3,23 +3,22 @@
 # virtual controllers: zarvo-sim serves a pseudo-terminal, and wine's COM5 is
 # linked to it. The wine prefix is made once and kept for later runs.
 #
-#   run_under_wine.sh 64|32 WINDOWS_BUILD_DIR ZARVO_SIM PREFIX_DIR [TCP_PORT]
+#   run_under_wine.sh 64|32 WINDOWS_BUILD_DIR ZARVO_SIM PREFIX_DIR
 #
-# With TCP_PORT the probe also drives the controllers over
-# tcp://127.0.0.1:TCP_PORT, which something else must serve.
+# A second zarvo-sim serves as a TCP device server on loopback, and the probe
+# also drives its controllers over tcp://127.0.0.1:PORT (Winsock).
 set -uo pipefail
 bits=$1
 windows_build=$2
 zarvo_sim=$3
 prefix=$(realpath -m "$4")
-tcp_port=${5:-}
 
 case "$bits" in
   64) loader=$(command -v wine64 || ls /usr/lib/wine/wine64 2>/dev/null)
       winearch=win64 package="wine64" ;;
   32) loader=$(ls /usr/lib/wine/wine 2>/dev/null)
       winearch=win32 package="wine32:i386 (after dpkg --add-architecture i386)" ;;
-  *) echo "usage: $0 64|32 WINDOWS_BUILD_DIR ZARVO_SIM PREFIX_DIR [TCP_PORT]"; exit 2 ;;
+  *) echo "usage: $0 64|32 WINDOWS_BUILD_DIR ZARVO_SIM PREFIX_DIR"; exit 2 ;;
 esac
 if [ -z "$loader" ]; then
   echo "SKIPPED: $bits-bit wine is not installed (Debian package $package)"
@@ -40,20 +39,26 @@ if [ ! -f "$prefix/.made" ]; then
 fi
 
 log=$(mktemp)
+tcp_log=$(mktemp)
 "$zarvo_sim" --address 1 --address 2 >"$log" 2>/dev/null &
 sim=$!
+"$zarvo_sim" --address 1 --address 2 --tcp 127.0.0.1:0 >"$tcp_log" 2>/dev/null &
+tcp_sim=$!
 cleanup() {
-  kill "$sim" 2>/dev/null
-  wait "$sim" 2>/dev/null
+  kill "$sim" "$tcp_sim" 2>/dev/null
+  wait "$sim" "$tcp_sim" 2>/dev/null
   "$wineserver" -k >/dev/null 2>&1
-  rm -f "$log"
+  rm -f "$log" "$tcp_log"
 }
 trap cleanup EXIT
+# Each server prints where it serves once it is ready.
 for _ in $(seq 50); do
-  [ -s "$log" ] && break
+  [ -s "$log" ] && [ -s "$tcp_log" ] && break
   sleep 0.1
 done
 device=$(head -n 1 "$log")
+tcp_port=$(head -n 1 "$tcp_log" | sed -n 's#^tcp://127\.0\.0\.1:\([0-9]*\)$#\1#p')
 [ -n "$device" ] || { echo "zarvo-sim did not start"; exit 1; }
+[ -n "$tcp_port" ] || { echo "zarvo-sim --tcp did not start"; exit 1; }
 ln -sfn "$device" "$prefix/dosdevices/com5"
-"$loader" "$exe" COM5 $tcp_port 2>/dev/null
+"$loader" "$exe" COM5 "$tcp_port" 2>/dev/null
