@@ -149,6 +149,10 @@ TEST_F(SimOverTcpTest, ServerClosingMidReplyEndsTheCallAtOnceAndTheNextReconnect
   EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
   EXPECT_EQ(Zarvo_LineSearchAR(line_, 2), ZARVO_OK);
   EXPECT_EQ(server_.connections_accepted(), 2u);
+  ZarvoLineStats stats{};
+  ASSERT_EQ(Zarvo_LineStats(line_, &stats, 0), ZARVO_OK);
+  EXPECT_EQ(stats.reconnects, 1u);
+  EXPECT_EQ(stats.linksLost, 1u);
 }
 
 TEST_F(SimOverTcpTest, ServerGoneFailsFastAndComesBackWhenItDoes) {

@@ -108,7 +108,9 @@ void SocketConnection::MarkLost() {
 bool SocketConnection::EnsureConnected() {
   if (!open_) return false;
   if (connected()) return true;
-  return ConnectTo(address_, kConnectDeadlineMs) == 0;
+  if (ConnectTo(address_, kConnectDeadlineMs) != 0) return false;
+  ++reconnects_;
+  return true;
 }
 
 bool SocketConnection::Send(const uint8_t* bytes, size_t count) {

@@ -33,6 +33,8 @@ class SocketConnection {
 
   // Connects again when the connection was lost; false when that fails.
   bool EnsureConnected();
+  // Connections made again since the open, for the line's counters.
+  uint32_t reconnects() const { return reconnects_; }
   // Forgets the connection; the next EnsureConnected makes a new one.
   void MarkLost();
 
@@ -51,6 +53,7 @@ class SocketConnection {
   SocketAddress address_;
   SocketHandle socket_ = kNoSocket;
   bool open_ = false;
+  uint32_t reconnects_ = 0;
   MonotonicClock clock_;
 };
 

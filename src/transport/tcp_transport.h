@@ -24,6 +24,7 @@ class TcpTransport final : public Transport {
   int32_t StartExchange() override;
   int32_t Write(const uint8_t* bytes, size_t count) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
+  uint32_t Reconnects() const override { return connection_.reconnects(); }
 
  private:
   // Drops input waiting from before this exchange; false when the server
