@@ -6,8 +6,8 @@
 
 #include "console.h"
 #include "faults.h"
-#include "result_codes.h"
 #include "frame_trace.h"
+#include "result_codes.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
