@@ -1,5 +1,6 @@
-# Cross-compiles ZarvoAC.dll (64-bit and 32-bit) with mingw-w64 as part of the
-# normal build, where Debian's mingw-w64 compilers are installed.
+# Cross-compiles ZarvoAC.dll and zarvoctl.exe (64-bit and 32-bit) with
+# mingw-w64 as part of the normal build, where Debian's mingw-w64 compilers
+# are installed, and packs them into the Windows zip.
 include(ExternalProject)
 set(ZARVO_WINDOWS_ARCHES "")
 foreach(arch x86_64 i686)
@@ -14,9 +15,16 @@ foreach(arch x86_64 i686)
                -DCMAKE_BUILD_TYPE=Release
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/windows-${arch}/src/ZarvoAC.dll
+                     ${CMAKE_BINARY_DIR}/windows-${arch}/src/libZarvoAC.dll.a
+                     ${CMAKE_BINARY_DIR}/windows-${arch}/tools/zarvoctl.exe
     USES_TERMINAL_BUILD ON)
   list(APPEND ZARVO_WINDOWS_ARCHES ${arch})
 endforeach()
 if(NOT ZARVO_WINDOWS_ARCHES)
   message(STATUS "mingw-w64 not found: ZarvoAC.dll is not built")
+endif()
+if(ZARVO_WINDOWS_ARCHES STREQUAL "x86_64;i686")
+  set(ZARVO_WINDOWS_ARCH_DIRS x64 x86)  # the zip's folder for each
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsZip.cmake)
 endif()

@@ -1,7 +1,5 @@
 #include "line_conditions.h"
 
-#include <termios.h>
-
 #include <iterator>
 
 #include "codec/frame_codec.h"
@@ -9,28 +7,9 @@
 namespace zarvo::sim {
 namespace {
 
-struct Speed {
-  speed_t code;
-  uint32_t baud;
-};
-
-constexpr Speed kSpeeds[] = {{B1200, 1200},   {B2400, 2400},     {B4800, 4800},
-                             {B9600, 9600},   {B19200, 19200},   {B38400, 38400},
-                             {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
-
 constexpr uint8_t kStray[] = {0x7F, 0xF3, 0x3C};
 
 }  // namespace
-
-uint32_t HostLineSpeed(int master_fd) {
-  termios tio{};
-  if (tcgetattr(master_fd, &tio) != 0) return 0;
-  const speed_t code = cfgetospeed(&tio);
-  for (const Speed& s : kSpeeds) {
-    if (s.code == code) return s.baud;
-  }
-  return 0;
-}
 
 std::vector<uint8_t> AtOtherSpeed(const Request& request) {
   // About a probe reply's worth of bytes, different for each address.

@@ -10,10 +10,6 @@
 
 namespace zarvo::sim {
 
-// The speed in bit/s the host set its end of the pseudo-terminal to (on
-// Linux the master reports the slave's settings); 0 when not known.
-uint32_t HostLineSpeed(int master_fd);
-
 // What the host receives when a controller at another speed than the
 // host's port answers `request`: bytes with their high nibbles set and no
 // frame mark or 0x00 among them, so nothing in them decodes.

@@ -1,10 +1,5 @@
 #include "virtual_bus.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
 
 #include "codec/frame_codec.h"
@@ -20,15 +15,15 @@ constexpr uint8_t kNoise[] = {0x55, 0x0A, 0xFF, 0x13};
 
 }  // namespace
 
-VirtualBus::VirtualBus(std::vector<uint8_t> addresses) {
+VirtualBus::VirtualBus(std::vector<uint8_t> addresses, std::unique_ptr<BusWire> wire)
+    : wire_(wire ? std::move(wire) : MakeNativeWire()) {
   for (uint8_t a : addresses) controllers_[a] = std::make_unique<ControllerState>(a);
 }
 
 VirtualBus::~VirtualBus() { Stop(); }
 
 bool VirtualBus::Start() {
-  if (!pty_.Open()) return false;
-  if (::pipe2(wake_pipe_, O_CLOEXEC) != 0) return false;
+  if (!wire_->Open()) return false;
   stopping_ = false;
   thread_ = std::thread([this] { Serve(); });
   return true;
@@ -36,16 +31,9 @@ bool VirtualBus::Start() {
 
 void VirtualBus::Stop() {
   stopping_ = true;
-  if (wake_pipe_[1] >= 0) {
-    const uint8_t wake = 1;
-    (void)!::write(wake_pipe_[1], &wake, 1);
-  }
+  wire_->Wake();
   if (thread_.joinable()) thread_.join();
-  for (int& fd : wake_pipe_) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
-  pty_.Close();
+  wire_->Close();
 }
 
 void VirtualBus::Serve() {
@@ -61,14 +49,11 @@ void VirtualBus::Serve() {
   });
   self = &parser;
   uint8_t chunk[4096];
-  while (!stopping_ && pty_.master_fd() >= 0) {
-    pollfd fds[2] = {{pty_.master_fd(), POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) continue;
-    if (fds[1].revents != 0) break;
-    if (!(fds[0].revents & POLLIN)) continue;
-    const ssize_t n = ::read(pty_.master_fd(), chunk, sizeof chunk);
-    if (n <= 0) continue;
-    if (echo_) WriteAll(pty_.master_fd(), chunk, static_cast<size_t>(n));
+  while (!stopping_) {
+    const long n = wire_->Receive(chunk, sizeof chunk);
+    if (n < 0) break;
+    if (n == 0) continue;
+    if (echo_) wire_->Send(chunk, static_cast<size_t>(n));
     parser.Feed(chunk, static_cast<size_t>(n));
     std::lock_guard lock(mutex_);
     bad_frames_ = parser.bad_frames();
@@ -86,7 +71,7 @@ ControllerState* VirtualBus::Find(uint8_t address) {
 void VirtualBus::OnRequest(const Request& request) {
   // A controller at another speed than the host's cannot read the request;
   // what it sends back reaches the host as garbage.
-  if (baud_ != 0 && HostLineSpeed(pty_.master_fd()) != baud_) {
+  if (baud_ != 0 && wire_->HostSpeed() != baud_) {
     ++requests_;
     SendReply(AtOtherSpeed(request), Fault{});
     return;
@@ -158,25 +143,23 @@ std::vector<uint8_t> VirtualBus::BuildReply(const ControllerState& state, const 
 }
 
 void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault) {
-  const int fd = pty_.master_fd();
   switch (fault.kind) {
     case FaultKind::kTrickle:
       for (size_t i = 0; i < wire.size() && !stopping_; ++i) {
-        if (i > 0) Pause(fault.delay_ms);
-        WriteAll(fd, &wire[i], 1);
+        if (i > 0) wire_->Pause(fault.delay_ms);
+        wire_->Send(&wire[i], 1);
       }
       break;
     case FaultKind::kLate:
-      Pause(fault.delay_ms);
-      WriteAll(fd, wire.data(), wire.size());
+      wire_->Pause(fault.delay_ms);
+      wire_->Send(wire.data(), wire.size());
       break;
     case FaultKind::kCloseLine:
-      WriteAll(fd, wire.data(), wire.size() / 2);
-      tcdrain(fd);
-      pty_.Close();
+      wire_->Send(wire.data(), wire.size() / 2);
+      wire_->HangUp();
       break;
     default:
-      WriteAll(fd, wire.data(), wire.size());
+      wire_->Send(wire.data(), wire.size());
       break;
   }
   {
@@ -184,12 +167,6 @@ void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault)
     ++replies_;
   }
   replied_.notify_all();
-}
-
-// Waits on the wake pipe, so Stop() cuts a deliberate delay short.
-void VirtualBus::Pause(uint32_t ms) {
-  pollfd wake{wake_pipe_[0], POLLIN, 0};
-  ::poll(&wake, 1, static_cast<int>(ms));
 }
 
 Fault VirtualBus::TakeFault() {

@@ -1,6 +1,7 @@
 // The virtual controller: one or more controllers, each with its own bus
-// address and state, answering on the master side of a pseudo-terminal from
-// a thread of their own. A host opens device_name() as its serial port.
+// address and state, answering on a line of their own (the master side of
+// a pseudo-terminal, or loopback TCP where there are none) from a thread
+// of their own. A host opens device_name() as its serial port.
 #pragma once
 
 #include <atomic>
@@ -14,26 +15,27 @@
 #include <thread>
 #include <vector>
 
+#include "bus_wire.h"
 #include "controller_state.h"
 #include "faults.h"
 #include "handlers.h"
-#include "pseudo_terminal.h"
 
 namespace zarvo::sim {
 
 class VirtualBus {
  public:
-  explicit VirtualBus(std::vector<uint8_t> addresses = {1});
+  // Serves on `wire`, or on this system's native line when none is given.
+  explicit VirtualBus(std::vector<uint8_t> addresses = {1},
+                      std::unique_ptr<BusWire> wire = nullptr);
   ~VirtualBus();
   VirtualBus(const VirtualBus&) = delete;
   VirtualBus& operator=(const VirtualBus&) = delete;
 
-  // Creates the pseudo-terminal and starts serving; false when no
-  // pseudo-terminal could be had.
+  // Brings the line up and starts serving; false when it cannot.
   bool Start();
   void Stop();
 
-  const std::string& device_name() const { return pty_.device_name(); }
+  const std::string& device_name() const { return wire_->name(); }
 
   // The next replies carry this fault (fault.count of them).
   void InjectFault(const Fault& fault);
@@ -73,10 +75,8 @@ class VirtualBus {
   void SendReply(const std::vector<uint8_t>& wire, const Fault& fault);
   void Readdress(ControllerState& state, Reply& reply);
   Fault TakeFault();
-  void Pause(uint32_t ms);
 
-  PseudoTerminal pty_;
-  int wake_pipe_[2] = {-1, -1};
+  std::unique_ptr<BusWire> wire_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> echo_{false};

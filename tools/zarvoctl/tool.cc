@@ -1,14 +1,13 @@
 #include "tool.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "console.h"
 #include "faults.h"
-#include "result_codes.h"
 #include "frame_trace.h"
+#include "result_codes.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
@@ -28,7 +27,7 @@ std::string Tool::Device() {
   if (sim_) return sim_->device_name();
   sim_ = std::make_unique<zarvo::sim::VirtualBus>(options_.sim_addresses);
   if (!sim_->Start()) {
-    std::perror("zarvoctl: cannot create a pseudo-terminal for the virtual controller");
+    std::perror("zarvoctl: cannot bring up the virtual controller's line");
     return "";
   }
   if (!options_.sim_fault.empty()) {
@@ -102,7 +101,7 @@ int Tool::Usage(const std::string& usage) const {
 }
 
 void Tool::Progress(const std::string& label, long done, long total) const {
-  if (!isatty(STDERR_FILENO) || total <= 0) return;
+  if (!StderrIsTerminal() || total <= 0) return;
   const int width = 30;
   const int filled = static_cast<int>(width * done / total);
   std::fprintf(stderr, "\r%s [%.*s%*s] %ld/%ld", label.c_str(), filled,
@@ -113,14 +112,14 @@ void Tool::Progress(const std::string& label, long done, long total) const {
 
 void Tool::EndProgress() const {
   if (!progress_shown_) return;
-  std::fprintf(stderr, "\r\033[K");
+  ClearLine(stderr);
   std::fflush(stderr);
   progress_shown_ = false;
 }
 
 bool Tool::Confirm(const std::string& question) const {
   if (options_.yes) return true;
-  if (!isatty(STDIN_FILENO)) {
+  if (!StdinIsTerminal()) {
     std::cerr << "zarvoctl: " << question << " Refused: not a terminal (use --yes).\n";
     return false;
   }
