@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <stdio.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -114,6 +115,45 @@ TEST_F(SerialDeviceTest, Rs485DirectionOnADeviceWithoutItIsRefusedWithAReason) {
             ZARVO_E_PORT_SETTINGS);
   ASSERT_EQ(Zarvo_LineSetOption(line_.get(), "rs485", "none"), ZARVO_OK);
   EXPECT_EQ(Zarvo_LineOpenCom(line_.get(), bus_.device_name().c_str(), 9600), ZARVO_OK);
+}
+
+// The device's open file flags, read from /proc: the descriptor the line
+// holds on `device`, if any.
+bool DeviceIsNonBlocking(const std::string& device, bool& non_blocking) {
+  char target[512];
+  for (int fd = 3; fd < 1024; ++fd) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0 || std::string(target, static_cast<size_t>(n)) != device) continue;
+    FILE* info = std::fopen(("/proc/self/fdinfo/" + std::to_string(fd)).c_str(), "r");
+    if (info == nullptr) return false;
+    unsigned flags = 0;
+    char key[32];
+    while (std::fscanf(info, "%31s %o", key, &flags) == 2 && std::string(key) != "flags:") {
+    }
+    std::fclose(info);
+    non_blocking = (flags & O_NONBLOCK) != 0;
+    return true;
+  }
+  return false;
+}
+
+// The device stays open on settings failures, so it must block on writes
+// like any open port: a full output queue then waits instead of failing.
+TEST_F(SerialDeviceTest, DeviceKeptAfterRefusedSettingsBlocksOnWrites) {
+  const struct {
+    const char* options;
+    int32_t baud;
+    int32_t result;
+  } rows[] = {{"", -1, ZARVO_E_LINE_DEFINITION}, {"?rs485=rts", 9600, ZARVO_E_PORT_SETTINGS}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.options);
+    const std::string name = bus_.device_name() + row.options;
+    ASSERT_EQ(Zarvo_LineOpenCom(line_.get(), name.c_str(), row.baud), row.result);
+    bool non_blocking = true;
+    ASSERT_TRUE(DeviceIsNonBlocking(bus_.device_name(), non_blocking));
+    EXPECT_FALSE(non_blocking);
+  }
 }
 
 }  // namespace
