@@ -117,25 +117,27 @@ TEST_F(SerialDeviceTest, Rs485DirectionOnADeviceWithoutItIsRefusedWithAReason) {
   EXPECT_EQ(Zarvo_LineOpenCom(line_.get(), bus_.device_name().c_str(), 9600), ZARVO_OK);
 }
 
-// The device's open file flags, read from /proc: the descriptor the line
-// holds on `device`, if any.
+// The open file flags of the descriptor opened last on `device` (the
+// line's; the virtual controller holds one of its own from before), read
+// from /proc.
 bool DeviceIsNonBlocking(const std::string& device, bool& non_blocking) {
   char target[512];
+  int found = -1;
   for (int fd = 3; fd < 1024; ++fd) {
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
     const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-    if (n <= 0 || std::string(target, static_cast<size_t>(n)) != device) continue;
-    FILE* info = std::fopen(("/proc/self/fdinfo/" + std::to_string(fd)).c_str(), "r");
-    if (info == nullptr) return false;
-    unsigned flags = 0;
-    char key[32];
-    while (std::fscanf(info, "%31s %o", key, &flags) == 2 && std::string(key) != "flags:") {
-    }
-    std::fclose(info);
-    non_blocking = (flags & O_NONBLOCK) != 0;
-    return true;
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == device) found = fd;
   }
-  return false;
+  if (found < 0) return false;
+  FILE* info = std::fopen(("/proc/self/fdinfo/" + std::to_string(found)).c_str(), "r");
+  if (info == nullptr) return false;
+  unsigned flags = 0;
+  char key[32];
+  while (std::fscanf(info, "%31s %o", key, &flags) == 2 && std::string(key) != "flags:") {
+  }
+  std::fclose(info);
+  non_blocking = (flags & O_NONBLOCK) != 0;
+  return true;
 }
 
 // The device stays open on settings failures, so it must block on writes
