@@ -267,7 +267,8 @@ int Interlock(Tool& tool, const Args& args) {
   for (int i = 0; i < 32; ++i) {
     if (flags[i] == 0) continue;
     bits.Push(i);
-    text += (text.empty() ? "" : ",") + std::to_string(i);
+    if (!text.empty()) text += ',';
+    text += std::to_string(i);
   }
   Json json = DoorJson(address, door);
   json.Set("interlockBits", bits);
