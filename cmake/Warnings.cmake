@@ -1,4 +1,5 @@
-# Strict warnings for every target of the project; errors unless ZARVO_WERROR is off.
+# Strict warnings for every target of the project; errors only with ZARVO_WERROR
+# (CI and the dev preset), so a newer compiler never breaks a user's build.
 set(ZARVO_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
     -Wformat=2 -Wimplicit-fallthrough -Wnull-dereference)
 if(ZARVO_WERROR)

@@ -13,6 +13,7 @@ foreach(arch x86_64 i686)
     BINARY_DIR ${CMAKE_BINARY_DIR}/windows-${arch}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-${arch}.cmake
                -DCMAKE_BUILD_TYPE=Release
+               -DZARVO_WERROR=${ZARVO_WERROR}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${CMAKE_BINARY_DIR}/windows-${arch}/src/ZarvoAC.dll

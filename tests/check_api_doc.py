@@ -8,9 +8,16 @@ Fails, naming each difference, when
     or the reference documents a function the header does not declare;
   - the first ```c block of a function's section is not that function's
     prototype exactly as the header declares it (white space aside);
-  - a result code constant is missing from the reference's tables, or shown
-    with another value, or the reference names a constant or a function that
-    the header does not have;
+  - a line mirror of an operation (Zarvo_Line<Op> beside Zarvo_<Op>) has
+    neither its own section nor its exact prototype in the ```c blocks of the
+    one `### Zarvo_Line<Operation>` section, or that section lists a function
+    that is not a mirror, or lists one twice;
+  - a handle, callback structure or function pointer type (ZarvoLine,
+    ZarvoChannel, ZarvoTraceHook) has no '### `Name`' section whose first
+    ```c block is its declaration exactly as the header has it;
+  - a numeric constant (result codes, trace directions) is missing from the
+    reference's tables, or shown with another value, or the reference names
+    a constant or a function that the header does not have;
   - a caller record's size, or a structure's field offsets, names and types,
     differ from what the reference's record tables say.
 
@@ -23,10 +30,19 @@ import re
 import sys
 
 PROTOTYPE = re.compile(
-    r"ZARVO_API\s+int32_t\s+ZARVO_CALL\s+(Zarvo_\w+)\s*\(([^;]*?)\)\s*;")
+    r"ZARVO_API\s+(?:int32_t|void|ZarvoLine\s*\*)\s*ZARVO_CALL\s+(Zarvo_\w+)\s*\(([^;]*?)\)\s*;")
 DECLARED_NAME = re.compile(r"ZARVO_CALL\s+(Zarvo_\w+)")
-RESULT_DEFINE = re.compile(r"^#define\s+(ZARVO_(?:OK|E_\w+))\s+\(?\s*(-?\d+)\s*\)?",
-                           re.MULTILINE)
+CONSTANT_DEFINE = re.compile(r"^#define\s+(ZARVO_\w+)\s+\(?\s*(-?\d+)\s*\)?",
+                             re.MULTILINE)
+ANY_DEFINE = re.compile(r"^#define\s+(ZARVO_\w+)", re.MULTILINE)
+# Types the reference shows by their declaration: opaque handles, structures
+# holding pointers, and function pointer types.
+OPAQUE_TYPEDEF = re.compile(r"typedef\s+struct\s+\w+\s+(\w+)\s*;")
+FUNCTION_POINTER_TYPEDEF = re.compile(
+    r"typedef\s+[\w\s*]+\(\s*ZARVO_CALL\s*\*\s*(\w+)\s*\)\s*\([^;]*\)\s*;")
+TYPE_HEADING = re.compile(r"^`(\w+)`$")
+MIRRORS_HEADING = "Zarvo_Line<Operation>"
+MIRROR_PREFIX = "Zarvo_Line"
 STRUCT = re.compile(r"typedef\s+struct\s+(\w+)\s*\{(.*?)\}\s*(\w+)\s*;", re.DOTALL)
 ARRAY_TYPEDEF = re.compile(r"typedef\s+int32_t\s+(\w+)\s*\[\s*(\d+)\s*\]\s*;")
 FIELD = re.compile(r"^\s*(char|int32_t)\s+(\w+)\s*(?:\[\s*(\d+)\s*\])?\s*;", re.MULTILINE)
@@ -41,9 +57,10 @@ def strip_comments(text):
 
 
 def normalise(prototype):
-    """One line, single spaces, no spaces around punctuation or pointers."""
-    flat = " ".join(prototype.split())
-    return re.sub(r"\s*([(),;*])\s*", r"\1", flat)
+    """One line, single spaces, no comments, no spaces around punctuation or
+    pointers."""
+    flat = " ".join(strip_comments(prototype).split())
+    return re.sub(r"\s*([(){},;*])\s*", r"\1", flat)
 
 
 def header_prototypes(header):
@@ -63,11 +80,35 @@ def header_prototypes(header):
     return found, errors
 
 
+def mirror_names(prototypes):
+    """The Zarvo_Line<Op> functions that mirror a Zarvo_<Op> of the header."""
+    return {name for name in prototypes
+            if name.startswith(MIRROR_PREFIX) and
+            "Zarvo_" + name[len(MIRROR_PREFIX):] in prototypes}
+
+
+def header_types(header):
+    """Maps each handle, pointer structure and function pointer type to its
+    declaration."""
+    code = strip_comments(header)
+    types = {}
+    for match in OPAQUE_TYPEDEF.finditer(code):
+        types[match.group(1)] = match.group(0)
+    for match in FUNCTION_POINTER_TYPEDEF.finditer(code):
+        types[match.group(1)] = match.group(0)
+    for match in STRUCT.finditer(code):
+        if "*" in match.group(2):
+            types[match.group(3)] = match.group(0)
+    return types
+
+
 def header_records(header):
     """Maps each caller record to (size, fields or None, element count)."""
     code = strip_comments(header)
     records = {}
     for match in STRUCT.finditer(code):
+        if "*" in match.group(2):
+            continue  # a structure of pointers: a type, shown by its declaration
         offset, fields = 0, []
         for kind, name, count in FIELD.findall(match.group(2)):
             if kind == "int32_t":
@@ -98,6 +139,22 @@ def doc_sections(doc):
             current[2].append(line)
     sections.append(current)
     return sections
+
+
+def c_blocks(lines):
+    """Every ```c block of the section."""
+    blocks, block, kind = [], None, ""
+    for line in lines:
+        fence = FENCE.match(line)
+        if fence and block is None:
+            block, kind = [], fence.group(1)
+        elif fence:
+            if kind == "c":
+                blocks.append("\n".join(block))
+            block = None
+        elif block is not None:
+            block.append(line)
+    return blocks
 
 
 def first_c_block(lines):
@@ -136,18 +193,45 @@ def all_table_rows(doc):
             for line in doc.splitlines() if line.startswith("|")]
 
 
+def listed_mirrors(prototypes, mirrors, lines, errors):
+    """The mirrors whose prototypes the mirror section lists, each checked."""
+    listed = set()
+    for block in c_blocks(lines):
+        for match in PROTOTYPE.finditer(strip_comments(block)):
+            name = match.group(1)
+            if name not in mirrors:
+                errors.append(f"doc: the {MIRRORS_HEADING} section lists {name}, "
+                              "which is not a line mirror of the header")
+                continue
+            if name in listed:
+                errors.append(f"doc: the {MIRRORS_HEADING} section lists {name} twice")
+            listed.add(name)
+            if normalise(match.group(0)) != normalise(prototypes[name]):
+                errors.append(f"doc: prototype of {name} differs from the header\n"
+                              f"    header: {prototypes[name]}\n"
+                              f"    doc:    {' '.join(match.group(0).split())}")
+    return listed
+
+
 def check_functions(header, sections):
     prototypes, errors = header_prototypes(header)
-    documented = {}
+    mirrors = mirror_names(prototypes)
+    documented, listed = {}, set()
     for level, title, lines in sections:
         name = title.strip("`")
+        if level == 3 and name == MIRRORS_HEADING:
+            listed |= listed_mirrors(prototypes, mirrors, lines, errors)
+            continue
         if level != 3 or not name.startswith("Zarvo_"):
             continue
         if name in documented:
             errors.append(f"doc: {name} has more than one section")
         documented[name] = lines
-    for name in sorted(set(prototypes) - set(documented)):
-        errors.append(f"doc: no '### {name}' section for a function of the header")
+    for name in sorted(set(prototypes) - set(documented) - listed):
+        where = f"'### {name}' section"
+        if name in mirrors:
+            where += f" or prototype in the {MIRRORS_HEADING} section"
+        errors.append(f"doc: no {where} for a function of the header")
     for name in sorted(set(documented) - set(prototypes)):
         errors.append(f"doc: '### {name}' documents a function the header does not declare")
     for name in sorted(set(prototypes) & set(documented)):
@@ -161,27 +245,50 @@ def check_functions(header, sections):
     return errors
 
 
+def check_types(header, sections):
+    errors = []
+    types = header_types(header)
+    documented = {}
+    for _, title, lines in sections:
+        match = TYPE_HEADING.match(title)
+        if match:
+            documented[match.group(1)] = lines
+    for name, declaration in sorted(types.items()):
+        if name not in documented:
+            errors.append(f"doc: no section headed '`{name}`' for a type of the header")
+            continue
+        block = first_c_block(documented[name])
+        if block is None:
+            errors.append(f"doc: the section of {name} does not open with a ```c declaration")
+        elif normalise(block) != normalise(declaration):
+            errors.append(f"doc: declaration of {name} differs from the header\n"
+                          f"    header: {' '.join(declaration.split())}\n"
+                          f"    doc:    {' '.join(strip_comments(block).split())}")
+    return errors
+
+
 def check_result_codes(header, doc):
     errors = []
-    defined = dict(RESULT_DEFINE.findall(header))
+    defined = dict(CONSTANT_DEFINE.findall(strip_comments(header)))
     shown = {}
     for cells in all_table_rows(doc):
         if len(cells) >= 2 and re.fullmatch(r"`ZARVO_\w+`", cells[0]):
             shown[cells[0].strip("`")] = cells[1].replace("\u2212", "-")
     for name, value in sorted(defined.items()):
         if name not in shown:
-            errors.append(f"doc: result code {name} ({value}) is not in a table")
+            errors.append(f"doc: constant {name} ({value}) is not in a table")
         elif shown[name] != value:
-            errors.append(f"doc: result code {name} is shown as {shown[name]}, header has {value}")
-    for name in sorted(set(re.findall(r"\bZARVO_(?:OK|E_\w+)\b", doc)) - set(defined)):
-        errors.append(f"doc: names result code {name}, which the header does not define")
+            errors.append(f"doc: constant {name} is shown as {shown[name]}, header has {value}")
+    all_defined = set(ANY_DEFINE.findall(header))
+    for name in sorted(set(re.findall(r"\bZARVO_\w+\b", doc)) - all_defined):
+        errors.append(f"doc: names constant {name}, which the header does not define")
     return errors
 
 
 def check_names(header, doc):
     declared = set(DECLARED_NAME.findall(strip_comments(header)))
     return [f"doc: names {name}, which the header does not declare"
-            for name in sorted(set(re.findall(r"\bZarvo_\w+", doc)) - declared)]
+            for name in sorted(set(re.findall(r"\bZarvo_\w+(?![\w<])", doc)) - declared)]
 
 
 def check_records(header, sections):
@@ -213,8 +320,9 @@ def check_records(header, sections):
 
 def check(header, doc):
     sections = doc_sections(doc)
-    return (check_functions(header, sections) + check_result_codes(header, doc) +
-            check_names(header, doc) + check_records(header, sections))
+    return (check_functions(header, sections) + check_types(header, sections) +
+            check_result_codes(header, doc) + check_names(header, doc) +
+            check_records(header, sections))
 
 
 def drifted_copies(header, doc):
@@ -231,6 +339,17 @@ def drifted_copies(header, doc):
                                                   "ZARVO_E_NO_REPLY (-9)", 1), doc
     yield "a changed record field", header.replace("int32_t value1;", "int32_t valueOne;", 1), doc
     yield "a resized record", header.replace("char date[16];", "char date[20];", 1), doc
+    mirror = sorted(mirror_names(prototypes))[0]
+    yield "a drifted line mirror", header.replace(f"{mirror}(", f"{mirror}(int64_t drift, ", 1), doc
+    yield "a line mirror left out of the list", header, doc.replace(f"{mirror}(", f"{mirror}Gone(")
+    yield "a changed return type", header.replace("ZARVO_API void ZARVO_CALL",
+                                                  "ZARVO_API int32_t ZARVO_CALL", 1), doc
+    yield "a changed callback in a structure", header.replace("uint32_t waitMs", "int32_t waitMs",
+                                                              1), doc
+    yield "a changed function pointer type", header.replace(
+        "uint64_t timestampUs", "uint32_t timestampUs", 1), doc
+    yield "a changed trace direction", header.replace("ZARVO_TRACE_REPLY 1",
+                                                      "ZARVO_TRACE_REPLY 2", 1), doc
 
 
 def read_text(path):

@@ -170,9 +170,8 @@ class TableHandlersTest : public ::testing::Test {
     return reply.status;
   }
   static Bytes Body(uint8_t code, Bytes params) {
-    Bytes body = {0x80, 0x01, code};
-    body.insert(body.end(), params.begin(), params.end());
-    return body;
+    params.insert(params.begin(), {0x80, 0x01, code});
+    return params;
   }
   static Bytes WeekWrite(uint8_t code, uint8_t table, size_t bytes = 224) {
     Bytes params(1 + bytes, 0);

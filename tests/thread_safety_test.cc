@@ -35,7 +35,7 @@ int MixedCalls(int32_t address, int calls) {
         CardRecord card{};
         const std::string number = std::to_string(address * 100000 + i);
         std::snprintf(card.cardNumber, sizeof card.cardNumber, "%s", number.c_str());
-        std::snprintf(card.pin, sizeof card.pin, "%06d", i);
+        std::snprintf(card.pin, sizeof card.pin, "%06d", i % 1000000);
         std::memset(card.flags, '0', sizeof card.flags);
         card.value1 = address;
         card.value2 = i & 0xFF;

@@ -1,7 +1,6 @@
 #include "commands/management.h"
 
 #include <cstring>
-#include <ctime>
 
 #include "commands/command_buffer.h"
 #include "commands/command_codes.h"
@@ -61,20 +60,16 @@ int32_t Ver(Line& line, int32_t address, char* version) {
   return kOk;
 }
 
-LocalTime HostLocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#if defined(_WIN32)
-  localtime_s(&tm, &now);
-#else
-  localtime_r(&now, &tm);
-#endif
-  return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                   tm.tm_min,         tm.tm_sec,     tm.tm_wday};
+int32_t Time(Line& line, int32_t address) {
+  return SetClockFromHost(line, address, ReadHostLocalTime);
 }
 
-int32_t Time(Line& line, int32_t address) {
-  return SetClock(line, address, HostLocalTime());
+// A clock the host cannot read would be sent as a made-up date, so nothing is
+// sent at all; kNotOpen is the result for "nothing was written".
+int32_t SetClockFromHost(Line& line, int32_t address, HostClockReader read_host_clock) {
+  LocalTime now{};
+  if (!read_host_clock(now)) return kNotOpen;
+  return SetClock(line, address, now);
 }
 
 int32_t SetClock(Line& line, int32_t address, const LocalTime& now) {
