@@ -45,7 +45,7 @@ MIRRORS_HEADING = "Zarvo_Line<Operation>"
 MIRROR_PREFIX = "Zarvo_Line"
 STRUCT = re.compile(r"typedef\s+struct\s+(\w+)\s*\{(.*?)\}\s*(\w+)\s*;", re.DOTALL)
 ARRAY_TYPEDEF = re.compile(r"typedef\s+int32_t\s+(\w+)\s*\[\s*(\d+)\s*\]\s*;")
-FIELD = re.compile(r"^\s*(char|int32_t)\s+(\w+)\s*(?:\[\s*(\d+)\s*\])?\s*;", re.MULTILINE)
+FIELD = re.compile(r"^\s*(char|u?int32_t)\s+(\w+)\s*(?:\[\s*(\d+)\s*\])?\s*;", re.MULTILINE)
 HEADING = re.compile(r"^(#{1,6})\s+(.*?)\s*$")
 RECORD_HEADING = re.compile(r"^`(\w+)`\s*\((\d+) bytes\)")
 FENCE = re.compile(r"^```\s*(\w*)\s*$")
@@ -111,9 +111,9 @@ def header_records(header):
             continue  # a structure of pointers: a type, shown by its declaration
         offset, fields = 0, []
         for kind, name, count in FIELD.findall(match.group(2)):
-            if kind == "int32_t":
+            if kind != "char":
                 offset = (offset + 3) // 4 * 4
-                fields.append((offset, name, "int32_t"))
+                fields.append((offset, name, kind))
                 offset += 4
             else:
                 fields.append((offset, name, f"char[{count}]"))
@@ -338,6 +338,8 @@ def drifted_copies(header, doc):
     yield "a changed result code", header.replace("ZARVO_E_NO_REPLY (-10)",
                                                   "ZARVO_E_NO_REPLY (-9)", 1), doc
     yield "a changed record field", header.replace("int32_t value1;", "int32_t valueOne;", 1), doc
+    yield "a counter of another type", header.replace("uint32_t reconnects;", "int32_t reconnects;",
+                                                      1), doc
     yield "a resized record", header.replace("char date[16];", "char date[20];", 1), doc
     mirror = sorted(mirror_names(prototypes))[0]
     yield "a drifted line mirror", header.replace(f"{mirror}(", f"{mirror}(int64_t drift, ", 1), doc
