@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "alloc_counter.h"
-#include "responder.h"
 #include "line/line.h"
 #include "parallel_lines.h"
+#include "responder.h"
 #include "stats.h"
 #include "tcp_latency.h"
 #include "zarvoac.h"
@@ -83,8 +83,7 @@ struct Pair {
 
 // The raw round trip and a library call, alternating on the same line, so
 // that both see the same machine load.
-Pair Interleaved(RawLine& raw_line, int runs, const std::function<int32_t()>& call,
-                 int* failures) {
+Pair Interleaved(RawLine& raw_line, int runs, const std::function<int32_t()>& call, int* failures) {
   Samples raw, library;
   double raw_cpu = 0, library_cpu = 0;
   for (int i = 0; i < runs; ++i) {
@@ -104,8 +103,9 @@ Summary Measure(int runs, const std::function<int32_t()>& call, int* failures) {
 }
 
 void PrintRow(const char* name, const Summary& s, const Summary& raw) {
-  std::printf("| %-26s | %8.1f | %8.1f | %8.1f | %9.0f | %7.1f | %5.2fx | %5.2fx |\n", name, s.min_us,
-              s.p50_us, s.p99_us, s.per_second, s.cpu_us, s.min_us / raw.min_us, s.cpu_us / raw.cpu_us);
+  std::printf("| %-26s | %8.1f | %8.1f | %8.1f | %9.0f | %7.1f | %5.2fx | %5.2fx |\n", name,
+              s.min_us, s.p50_us, s.p99_us, s.per_second, s.cpu_us, s.min_us / raw.min_us,
+              s.cpu_us / raw.cpu_us);
 }
 
 int32_t ExchangeSilent(uint32_t timeout_ms) {
@@ -166,7 +166,8 @@ void PacedFigures(Responder& responder, const Config& config) {
   // At 9600 bit/s a byte takes 10/9600 s; the probe is 12 bytes out and 14
   // back; a week table read 14 out and 526 back.
   responder.set_paced_baud(9600);
-  std::printf("\n| paced at 9600 bit/s | wire time (ms) | exchange p50 (ms) | ratio (target <= 1.02) |\n");
+  std::printf(
+      "\n| paced at 9600 bit/s | wire time (ms) | exchange p50 (ms) | ratio (target <= 1.02) |\n");
   std::printf("|---|---|---|---|\n");
   struct Case {
     const char* name;
@@ -223,7 +224,8 @@ void CacheFigures(Responder& responder) {
   for (int i = 0; i < 128; ++i) Zarvo_HolidayTable(2, i, holiday, 0);
   const uint64_t holidays = responder.requests() - before;
   std::printf("\n| cached walk | exchanges (target) |\n|---|---|\n");
-  std::printf("| seven days of one week table | %llu (1) |\n", static_cast<unsigned long long>(week));
+  std::printf("| seven days of one week table | %llu (1) |\n",
+              static_cast<unsigned long long>(week));
   std::printf("| 128 holidays | %llu (1) |\n", static_cast<unsigned long long>(holidays));
 }
 
@@ -243,17 +245,19 @@ int Run(const Config& config) {
   int32_t holiday[2] = {12, 25};
   int table = 0;
   int index = 0;
-  const Pair probe =
-      Interleaved(raw_line, config.round_trips, [] { return Zarvo_SearchAR(1); }, &failures);
+  const Pair probe = Interleaved(
+      raw_line, config.round_trips, [] { return Zarvo_SearchAR(1); }, &failures);
   // Alternating tables, so every read goes to the line.
   const Pair week = Interleaved(
       raw_line, config.table_ops, [&] { return Zarvo_TimeTable(1, (table++) % 2, day, 0); },
       &failures);
   const Pair holidays = Interleaved(
-      raw_line, config.table_ops, [&] { return Zarvo_HolidayTable(1, (index++) % 128, holiday, 1); },
-      &failures);
+      raw_line, config.table_ops,
+      [&] { return Zarvo_HolidayTable(1, (index++) % 128, holiday, 1); }, &failures);
 
-  std::printf("| operation | min (us) | p50 (us) | p99 (us) | per second | CPU (us) | min/raw | CPU/raw |\n");
+  std::printf(
+      "| operation | min (us) | p50 (us) | p99 (us) | per second | CPU (us) | min/raw | CPU/raw "
+      "|\n");
   std::printf("|---|---|---|---|---|---|---|---|\n");
   PrintRow("raw round trip (12 + 14 B)", probe.raw, probe.raw);
   PrintRow("Zarvo_SearchAR", probe.library, probe.raw);

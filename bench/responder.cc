@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "request_parser.h"
 #include "codec/frame_codec.h"
+#include "request_parser.h"
 
 namespace zarvo::bench {
 namespace {
@@ -29,7 +29,10 @@ timespec After(timespec t, uint64_t ns) {
 
 size_t ReplyPayloadSize(uint8_t command) {
   switch (command) {
-    case 29: case 31: case 33: case 35: return 256;
+    case 29:
+    case 31:
+    case 33:
+    case 35: return 256;
     default: return 0;
   }
 }

@@ -28,12 +28,12 @@ struct Guarded {
   T value;
   uint8_t after[32];
 
-  Guarded() {
-    std::memset(this, 0x5A, sizeof *this);
-  }
+  Guarded() { std::memset(this, 0x5A, sizeof *this); }
   void Check() const {
-    for (uint8_t b : before) if (b != 0x5A) std::abort();
-    for (uint8_t b : after) if (b != 0x5A) std::abort();
+    for (uint8_t b : before)
+      if (b != 0x5A) std::abort();
+    for (uint8_t b : after)
+      if (b != 0x5A) std::abort();
   }
 };
 

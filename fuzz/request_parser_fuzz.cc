@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec/frame_codec.h"
 #include "handlers.h"
 #include "request_parser.h"
-#include "codec/frame_codec.h"
 
 namespace {
 

@@ -64,11 +64,11 @@ extern "C" {
 #define ZARVO_E_PORT_TIMEOUTS (-5)   /* the port time-outs were refused */
 #define ZARVO_E_NO_REPLY (-10)       /* silence, or the device went away */
 #define ZARVO_E_NO_START_BYTE (-11)  /* a reply arrived without a start byte */
-#define ZARVO_E_MISMATCH (-12)  /* reply from another address or command */
-#define ZARVO_E_SHORT_REPLY (-13) /* reply too short for the data read */
-#define ZARVO_E_NOT_OPEN (-16)    /* no port open, or nothing was written */
-#define ZARVO_E_TOO_LONG (-17)    /* reply longer than the receive buffer */
-#define ZARVO_E_INVALID_ARG (-18) /* invalid argument; nothing was sent */
+#define ZARVO_E_MISMATCH (-12)       /* reply from another address or command */
+#define ZARVO_E_SHORT_REPLY (-13)    /* reply too short for the data read */
+#define ZARVO_E_NOT_OPEN (-16)       /* no port open, or nothing was written */
+#define ZARVO_E_TOO_LONG (-17)       /* reply longer than the receive buffer */
+#define ZARVO_E_INVALID_ARG (-18)    /* invalid argument; nothing was sent */
 
 /* ---- Caller records ---------------------------------------------------- */
 
@@ -162,27 +162,22 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_CloseCom(void);
 /* ---- Controller management --------------------------------------------- */
 
 ZARVO_API int32_t ZARVO_CALL Zarvo_SearchAR(int32_t address);
-ZARVO_API int32_t ZARVO_CALL Zarvo_ChangeAR(int32_t address,
-                                            int32_t newAddress);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ChangeAR(int32_t address, int32_t newAddress);
 /* `version` receives up to 32 bytes, with no terminator added. */
 ZARVO_API int32_t ZARVO_CALL Zarvo_Ver(int32_t address, char* version);
 ZARVO_API int32_t ZARVO_CALL Zarvo_Time(int32_t address);
 ZARVO_API int32_t ZARVO_CALL Zarvo_ChangeBaud(int32_t address, int32_t baud);
 ZARVO_API int32_t ZARVO_CALL Zarvo_Init(int32_t address);
 /* `values` receives six 16-bit device values. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_DeviceInformation(int32_t address,
-                                                     int32_t* values);
+ZARVO_API int32_t ZARVO_CALL Zarvo_DeviceInformation(int32_t address, int32_t* values);
 
 /* ---- Event log --------------------------------------------------------- */
 
 /* `records` must have room for 192 entries; returns the count written. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_ReadRecordOfBlock(int32_t address,
-                                                     int32_t block,
+ZARVO_API int32_t ZARVO_CALL Zarvo_ReadRecordOfBlock(int32_t address, int32_t block,
                                                      EventRecord* records);
-ZARVO_API int32_t ZARVO_CALL Zarvo_ReadOne(int32_t address,
-                                           EventRecord* record);
-ZARVO_API int32_t ZARVO_CALL Zarvo_MoveNext(int32_t address,
-                                            EventRecord* record);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ReadOne(int32_t address, EventRecord* record);
+ZARVO_API int32_t ZARVO_CALL Zarvo_MoveNext(int32_t address, EventRecord* record);
 ZARVO_API int32_t ZARVO_CALL Zarvo_ClearRecord(int32_t address);
 ZARVO_API int32_t ZARVO_CALL Zarvo_RestoreRecord(int32_t address);
 ZARVO_API int32_t ZARVO_CALL Zarvo_RestoreMaxRecord(int32_t unused);
@@ -190,76 +185,53 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_RestoreMaxRecord(int32_t unused);
 /* ---- Card registry (mode 0 read, 1 write, 2 delete) -------------------- */
 
 /* `ticks` receives the duration of the exchange in milliseconds. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_Registry(int32_t address,
-                                            CardRecord* record,
-                                            uint32_t* ticks, int32_t mode,
-                                            int32_t flag);
-ZARVO_API int32_t ZARVO_CALL Zarvo_RegistryDouble(int32_t address,
-                                                  DoubleCardRecord* record,
-                                                  uint32_t* ticks,
-                                                  int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_Registry(int32_t address, CardRecord* record, uint32_t* ticks,
+                                            int32_t mode, int32_t flag);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RegistryDouble(int32_t address, DoubleCardRecord* record,
+                                                  uint32_t* ticks, int32_t mode);
 
 /* ---- Tables (mode 0 read, 1 write) ------------------------------------- */
 
-ZARVO_API int32_t ZARVO_CALL Zarvo_TimeTable(int32_t address, int32_t tableNo,
-                                             int32_t* record, int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_HolidayTimeTable(int32_t address,
-                                                    int32_t tableNo,
-                                                    int32_t* record,
-                                                    int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_AlwaysOpenOfWeek(int32_t address,
-                                                    int32_t tableNo,
-                                                    int32_t* record,
-                                                    int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_HolidayTable(int32_t address, int32_t index,
-                                                int32_t* record, int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_ChianTable(int32_t address, int32_t* record,
-                                              int32_t group, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_TimeTable(int32_t address, int32_t tableNo, int32_t* record,
+                                             int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_HolidayTimeTable(int32_t address, int32_t tableNo,
+                                                    int32_t* record, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_AlwaysOpenOfWeek(int32_t address, int32_t tableNo,
+                                                    int32_t* record, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_HolidayTable(int32_t address, int32_t index, int32_t* record,
+                                                int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_ChianTable(int32_t address, int32_t* record, int32_t group,
+                                              int32_t mode);
 
 /* ---- Door settings ----------------------------------------------------- */
 
 /* `password` (8 hex digits) is upper-cased in place. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_PassWordOpenDoor(int32_t address,
-                                                    int32_t door,
-                                                    char* password);
+ZARVO_API int32_t ZARVO_CALL Zarvo_PassWordOpenDoor(int32_t address, int32_t door, char* password);
 ZARVO_API int32_t ZARVO_CALL Zarvo_AccessLevel(int32_t address, int32_t door,
-                                               AccessLevelRecord* settings,
-                                               int32_t mode);
+                                               AccessLevelRecord* settings, int32_t mode);
 ZARVO_API int32_t ZARVO_CALL Zarvo_WarnLevel(int32_t address, int32_t door,
-                                             WarnLevelRecord* settings,
-                                             int32_t mode);
+                                             WarnLevelRecord* settings, int32_t mode);
 /* `delayValues`: four values, the low 8 bits of each are sent. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_Delay(int32_t address,
-                                         const int32_t* delayValues,
+ZARVO_API int32_t ZARVO_CALL Zarvo_Delay(int32_t address, const int32_t* delayValues,
                                          int32_t reserved);
 /* `menaceCode` (8 hex digits) is upper-cased in place. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_MenaceCode(int32_t address,
-                                              char* menaceCode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_MenaceCode(int32_t address, char* menaceCode);
 /* `lockFlags`: 32 bytes; byte i not 0 sets bit i of the interlock mask. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_MutualLock(int32_t address, int32_t door,
-                                              const char* lockFlags);
+ZARVO_API int32_t ZARVO_CALL Zarvo_MutualLock(int32_t address, int32_t door, const char* lockFlags);
 
 /* ---- Remote door control ----------------------------------------------- */
 
-ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteOpenDoor(int32_t address,
-                                                  int32_t door,
-                                                  int32_t openParam);
-ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteCloseDoor(int32_t address,
-                                                   int32_t door);
-ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteClearWarn(int32_t address,
-                                                   int32_t door);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteOpenDoor(int32_t address, int32_t door, int32_t openParam);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteCloseDoor(int32_t address, int32_t door);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RemoteClearWarn(int32_t address, int32_t door);
 
 /* ---- Door-to-table relations ------------------------------------------- */
 
-ZARVO_API int32_t ZARVO_CALL Zarvo_RelationTimeTable(int32_t address,
-                                                     int32_t door, int32_t slot,
+ZARVO_API int32_t ZARVO_CALL Zarvo_RelationTimeTable(int32_t address, int32_t door, int32_t slot,
                                                      int32_t linkValue);
-ZARVO_API int32_t ZARVO_CALL Zarvo_RelationHolidayTimeTable(int32_t address,
-                                                            int32_t door,
-                                                            int32_t slot,
-                                                            int32_t linkValue);
-ZARVO_API int32_t ZARVO_CALL Zarvo_RelationAlwaysOpenOfWeek(int32_t address,
-                                                            int32_t door,
+ZARVO_API int32_t ZARVO_CALL Zarvo_RelationHolidayTimeTable(int32_t address, int32_t door,
+                                                            int32_t slot, int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_RelationAlwaysOpenOfWeek(int32_t address, int32_t door,
                                                             int32_t linkValue);
 
 /* ---- Lines ------------------------------------------------------------- */
@@ -277,10 +249,8 @@ typedef struct ZarvoLine ZarvoLine;
  * both may be NULL. `context` is passed to each of them. */
 typedef struct ZarvoChannel {
   void* context;
-  int32_t(ZARVO_CALL* write)(void* context, const uint8_t* bytes,
-                             int32_t count);
-  int32_t(ZARVO_CALL* read)(void* context, uint8_t* dest, int32_t capacity,
-                            uint32_t waitMs);
+  int32_t(ZARVO_CALL* write)(void* context, const uint8_t* bytes, int32_t count);
+  int32_t(ZARVO_CALL* read)(void* context, uint8_t* dest, int32_t capacity, uint32_t waitMs);
   void(ZARVO_CALL* discardInput)(void* context);
   void(ZARVO_CALL* close)(void* context);
 } ZarvoChannel;
@@ -293,8 +263,7 @@ typedef struct ZarvoChannel {
  * the reply as received (with any noise before it, whole or cut short).
  * `timestampUs` is a monotonic clock in microseconds. The bytes are valid
  * only during the call. */
-typedef void(ZARVO_CALL* ZarvoTraceHook)(void* context, int32_t direction,
-                                         uint64_t timestampUs,
+typedef void(ZARVO_CALL* ZarvoTraceHook)(void* context, int32_t direction, uint64_t timestampUs,
                                          const uint8_t* bytes, int32_t count);
 
 /* A new, closed line; NULL when out of memory. */
@@ -309,15 +278,13 @@ ZARVO_API ZarvoLine* ZARVO_CALL Zarvo_DefaultLine(void);
 /* Opens the line over the application's channel (the structure is copied),
  * closing any port already open; 0, or -18 when `channel` lacks `write` or
  * `read`. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* line,
-                                                   const ZarvoChannel* channel);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* line, const ZarvoChannel* channel);
 /* Copies the reason the line's last open failed (for example "no such
  * device", "connection refused") into `text`, cut to `size` bytes with a
  * terminator; an empty text when it succeeded. For an open that succeeded
  * with a reservation (a device server without COM-port control) the text
  * says so. Returns 0, or -18 for a NULL argument or a size below 1. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenError(ZarvoLine* line, char* text,
-                                                 int32_t size);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenError(ZarvoLine* line, char* text, int32_t size);
 /* Sets a line option, as "NAME?key=value" would:
  *   echo  auto (default): drop the echo of the request that adapters which
  *         read back their own transmission return before the reply, when
@@ -333,129 +300,79 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenError(ZarvoLine* line, char* text,
  * Options set here hold for the line until changed; options in a port name
  * hold for that open only. Returns 0, or -18 for an unknown key or a
  * malformed value. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineSetOption(ZarvoLine* line,
-                                                 const char* key,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineSetOption(ZarvoLine* line, const char* key,
                                                  const char* value);
 /* Sets the line's trace hook, NULL to remove it. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineSetTrace(ZarvoLine* line,
-                                                ZarvoTraceHook hook,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineSetTrace(ZarvoLine* line, ZarvoTraceHook hook,
                                                 void* context);
 
 /* The controller operations on a given line: each behaves exactly as the
  * Zarvo_<Operation> of the same name does on the default line, and returns
  * -18 for a NULL line. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenCom(ZarvoLine* line,
-                                               const char* portName,
-                                               int32_t baud);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenCom(ZarvoLine* line, const char* portName, int32_t baud);
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineCloseCom(ZarvoLine* line);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineSearchAR(ZarvoLine* line,
-                                                int32_t address);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineChangeAR(ZarvoLine* line,
-                                                int32_t address,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineSearchAR(ZarvoLine* line, int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineChangeAR(ZarvoLine* line, int32_t address,
                                                 int32_t newAddress);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineVer(ZarvoLine* line, int32_t address,
-                                           char* version);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineVer(ZarvoLine* line, int32_t address, char* version);
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineTime(ZarvoLine* line, int32_t address);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineChangeBaud(ZarvoLine* line,
-                                                  int32_t address,
-                                                  int32_t baud);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineChangeBaud(ZarvoLine* line, int32_t address, int32_t baud);
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineInit(ZarvoLine* line, int32_t address);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineDeviceInformation(ZarvoLine* line,
-                                                         int32_t address,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineDeviceInformation(ZarvoLine* line, int32_t address,
                                                          int32_t* values);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineReadRecordOfBlock(ZarvoLine* line,
-                                                         int32_t address,
-                                                         int32_t block,
-                                                         EventRecord* records);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineReadOne(ZarvoLine* line,
-                                               int32_t address,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineReadRecordOfBlock(ZarvoLine* line, int32_t address,
+                                                         int32_t block, EventRecord* records);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineReadOne(ZarvoLine* line, int32_t address,
                                                EventRecord* record);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineMoveNext(ZarvoLine* line,
-                                                int32_t address,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineMoveNext(ZarvoLine* line, int32_t address,
                                                 EventRecord* record);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineClearRecord(ZarvoLine* line,
-                                                   int32_t address);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRestoreRecord(ZarvoLine* line,
-                                                     int32_t address);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRestoreMaxRecord(ZarvoLine* line,
-                                                        int32_t unused);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRegistry(ZarvoLine* line,
-                                                int32_t address,
-                                                CardRecord* record,
-                                                uint32_t* ticks, int32_t mode,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineClearRecord(ZarvoLine* line, int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRestoreRecord(ZarvoLine* line, int32_t address);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRestoreMaxRecord(ZarvoLine* line, int32_t unused);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRegistry(ZarvoLine* line, int32_t address,
+                                                CardRecord* record, uint32_t* ticks, int32_t mode,
                                                 int32_t flag);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRegistryDouble(ZarvoLine* line,
-                                                      int32_t address,
-                                                      DoubleCardRecord* record,
-                                                      uint32_t* ticks,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRegistryDouble(ZarvoLine* line, int32_t address,
+                                                      DoubleCardRecord* record, uint32_t* ticks,
                                                       int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineTimeTable(ZarvoLine* line,
-                                                 int32_t address,
-                                                 int32_t tableNo,
-                                                 int32_t* record,
-                                                 int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineHolidayTimeTable(ZarvoLine* line,
-                                                        int32_t address,
-                                                        int32_t tableNo,
-                                                        int32_t* record,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineTimeTable(ZarvoLine* line, int32_t address, int32_t tableNo,
+                                                 int32_t* record, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineHolidayTimeTable(ZarvoLine* line, int32_t address,
+                                                        int32_t tableNo, int32_t* record,
                                                         int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineAlwaysOpenOfWeek(ZarvoLine* line,
-                                                        int32_t address,
-                                                        int32_t tableNo,
-                                                        int32_t* record,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineAlwaysOpenOfWeek(ZarvoLine* line, int32_t address,
+                                                        int32_t tableNo, int32_t* record,
                                                         int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineHolidayTable(ZarvoLine* line,
-                                                    int32_t address,
-                                                    int32_t index,
-                                                    int32_t* record,
-                                                    int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineChianTable(ZarvoLine* line,
-                                                  int32_t address,
-                                                  int32_t* record,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineHolidayTable(ZarvoLine* line, int32_t address, int32_t index,
+                                                    int32_t* record, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineChianTable(ZarvoLine* line, int32_t address, int32_t* record,
                                                   int32_t group, int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LinePassWordOpenDoor(ZarvoLine* line,
-                                                        int32_t address,
-                                                        int32_t door,
-                                                        char* password);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineAccessLevel(ZarvoLine* line,
-                                                   int32_t address,
-                                                   int32_t door,
-                                                   AccessLevelRecord* settings,
-                                                   int32_t mode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineWarnLevel(ZarvoLine* line,
-                                                 int32_t address, int32_t door,
-                                                 WarnLevelRecord* settings,
-                                                 int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LinePassWordOpenDoor(ZarvoLine* line, int32_t address,
+                                                        int32_t door, char* password);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineAccessLevel(ZarvoLine* line, int32_t address, int32_t door,
+                                                   AccessLevelRecord* settings, int32_t mode);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineWarnLevel(ZarvoLine* line, int32_t address, int32_t door,
+                                                 WarnLevelRecord* settings, int32_t mode);
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineDelay(ZarvoLine* line, int32_t address,
-                                             const int32_t* delayValues,
-                                             int32_t reserved);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineMenaceCode(ZarvoLine* line,
-                                                  int32_t address,
+                                             const int32_t* delayValues, int32_t reserved);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineMenaceCode(ZarvoLine* line, int32_t address,
                                                   char* menaceCode);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineMutualLock(ZarvoLine* line,
-                                                  int32_t address,
-                                                  int32_t door,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineMutualLock(ZarvoLine* line, int32_t address, int32_t door,
                                                   const char* lockFlags);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteOpenDoor(ZarvoLine* line,
-                                                      int32_t address,
-                                                      int32_t door,
-                                                      int32_t openParam);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteCloseDoor(ZarvoLine* line,
-                                                       int32_t address,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteOpenDoor(ZarvoLine* line, int32_t address,
+                                                      int32_t door, int32_t openParam);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteCloseDoor(ZarvoLine* line, int32_t address,
                                                        int32_t door);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteClearWarn(ZarvoLine* line,
-                                                       int32_t address,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRemoteClearWarn(ZarvoLine* line, int32_t address,
                                                        int32_t door);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationTimeTable(ZarvoLine* line,
-                                                         int32_t address,
-                                                         int32_t door,
-                                                         int32_t slot,
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationTimeTable(ZarvoLine* line, int32_t address,
+                                                         int32_t door, int32_t slot,
                                                          int32_t linkValue);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationHolidayTimeTable(
-    ZarvoLine* line, int32_t address, int32_t door, int32_t slot,
-    int32_t linkValue);
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationAlwaysOpenOfWeek(
-    ZarvoLine* line, int32_t address, int32_t door, int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationHolidayTimeTable(ZarvoLine* line, int32_t address,
+                                                                int32_t door, int32_t slot,
+                                                                int32_t linkValue);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationAlwaysOpenOfWeek(ZarvoLine* line, int32_t address,
+                                                                int32_t door, int32_t linkValue);
 
 /* ---- Diagnostics ------------------------------------------------------- */
 
@@ -469,8 +386,7 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_LineRelationAlwaysOpenOfWeek(
  * created; when the file cannot be created the running one goes on. Works
  * alongside a trace hook. Returns 0, -1 when the file cannot be created, or
  * -18 for a NULL line. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineCapture(ZarvoLine* line,
-                                               const char* path);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineCapture(ZarvoLine* line, const char* path);
 
 /* The line's health counters since it was made or last reset. Each counts
  * up to 4294967295 and stays there. */
@@ -493,9 +409,7 @@ typedef struct ZarvoLineStats {
 
 /* Copies the line's counters into `out`, then sets them to 0 when `reset`
  * is not 0. Returns 0, or -18 for a NULL argument. */
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineStats(ZarvoLine* line,
-                                             ZarvoLineStats* out,
-                                             int32_t reset);
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineStats(ZarvoLine* line, ZarvoLineStats* out, int32_t reset);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -135,7 +135,8 @@ std::vector<uint8_t> VirtualBus::BuildReply(const ControllerState& state, const 
 
   std::vector<uint8_t> wire(2 * frame.size() - 2);
   EncodeFrame(frame.data(), frame.size(), wire.data());
-  if (fault.kind == FaultKind::kNoise) wire.insert(wire.begin(), std::begin(kNoise), std::end(kNoise));
+  if (fault.kind == FaultKind::kNoise)
+    wire.insert(wire.begin(), std::begin(kNoise), std::end(kNoise));
   if (fault.kind == FaultKind::kTruncate) {
     wire.resize(wire.size() > fault.bytes ? wire.size() - fault.bytes : 1);
   }
@@ -158,9 +159,7 @@ void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault)
       wire_->Send(wire.data(), wire.size() / 2);
       wire_->HangUp();
       break;
-    default:
-      wire_->Send(wire.data(), wire.size());
-      break;
+    default: wire_->Send(wire.data(), wire.size()); break;
   }
   {
     std::lock_guard lock(mutex_);

@@ -16,8 +16,8 @@ namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::ScriptedTransport;
 using testing::ScriptedLine;
+using testing::ScriptedTransport;
 
 constexpr uint32_t kUntouchedTicks = 0xDEADBEEF;
 

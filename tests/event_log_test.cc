@@ -131,7 +131,8 @@ TEST_F(EventLogTest, BlockCountsWholeNonEmptyRecordsUpTo192) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ReadBlock(c.payload, c.block), c.count);
-    EXPECT_EQ(t_.transport().LastBody(), (Bytes{0x80, 0x01, 0x09, 0x80, static_cast<uint8_t>(c.block)}));
+    EXPECT_EQ(t_.transport().LastBody(),
+              (Bytes{0x80, 0x01, 0x09, 0x80, static_cast<uint8_t>(c.block)}));
     EXPECT_TRUE(Untouched(records_[static_cast<size_t>(c.count)]));
   }
 }

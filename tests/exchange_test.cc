@@ -12,8 +12,8 @@ namespace zarvo {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::ScriptedTransport;
 using testing::ScriptedLine;
+using testing::ScriptedTransport;
 
 class ExchangeTest : public ::testing::Test {
  protected:

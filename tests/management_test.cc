@@ -32,9 +32,7 @@ TEST_F(ManagementTest, CommandsWithoutPayloadSendTheirBodies) {
     Bytes body;
   } cases[] = {
       {"probe", [](Line& s) { return SearchAR(s, 0x103); }, {0x80, 0x03, 0x01}},
-      {"change address",
-       [](Line& s) { return ChangeAR(s, 3, 0x1FE); },
-       {0x80, 0x03, 0x02, 0xFE}},
+      {"change address", [](Line& s) { return ChangeAR(s, 3, 0x1FE); }, {0x80, 0x03, 0x02, 0xFE}},
       {"initialise",
        [](Line& s) { return Init(s, 3); },
        {0x80, 0x03, 0x07, 0x3C, 0xC3, 0x94, 0x6B}},

@@ -1,7 +1,7 @@
 // The serial port and the exchange end to end, through a real
 // pseudo-terminal against the virtual controller.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -14,8 +14,8 @@
 #include "commands/holiday_table.h"
 #include "commands/week_tables.h"
 #include "handlers.h"
-#include "line/line_transports.h"
 #include "line/line.h"
+#include "line/line_transports.h"
 #include "sim_fixture.h"
 
 namespace zarvo {

@@ -28,9 +28,7 @@ int MixedCalls(int32_t address, int calls) {
   auto check = [&](bool ok) { wrong += ok ? 0 : 1; };
   for (int i = 0; i < calls; ++i) {
     switch (i % 5) {
-      case 0:
-        check(Zarvo_SearchAR(address) == ZARVO_OK);
-        break;
+      case 0: check(Zarvo_SearchAR(address) == ZARVO_OK); break;
       case 1: {
         CardRecord card{};
         const std::string number = std::to_string(address * 100000 + i);

@@ -64,7 +64,8 @@ class WeekTableTest : public ::testing::Test {
   size_t Sent() { return t_.transport().writes().size(); }
   Bytes BodyOf(size_t i) {
     Bytes body;
-    sim::DecodeRequestFrame(t_.transport().writes()[i].data(), t_.transport().writes()[i].size(), body);
+    sim::DecodeRequestFrame(t_.transport().writes()[i].data(), t_.transport().writes()[i].size(),
+                            body);
     return body;
   }
 

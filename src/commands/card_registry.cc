@@ -89,8 +89,8 @@ int32_t RunMode(Line& line, int32_t address, Record& record, uint32_t& ticks, in
 
 }  // namespace
 
-int32_t Registry(Line& line, int32_t address, CardRecord& record, uint32_t& ticks,
-                 int32_t mode, int32_t flag) {
+int32_t Registry(Line& line, int32_t address, CardRecord& record, uint32_t& ticks, int32_t mode,
+                 int32_t flag) {
   const CardCodes codes{flag == 0 ? kCmdWriteCard : kCmdWriteCardFlagged, kCmdReadCard,
                         kCmdDeleteCard};
   return RunMode(line, address, record, ticks, mode, codes);

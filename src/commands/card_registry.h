@@ -10,9 +10,9 @@ namespace zarvo {
 
 inline constexpr uint32_t kCardSilenceMs = 10000;
 
-int32_t Registry(Line& line, int32_t address, CardRecord& record, uint32_t& ticks,
-                 int32_t mode, int32_t flag);
-int32_t RegistryDouble(Line& line, int32_t address, DoubleCardRecord& record,
-                       uint32_t& ticks, int32_t mode);
+int32_t Registry(Line& line, int32_t address, CardRecord& record, uint32_t& ticks, int32_t mode,
+                 int32_t flag);
+int32_t RegistryDouble(Line& line, int32_t address, DoubleCardRecord& record, uint32_t& ticks,
+                       int32_t mode);
 
 }  // namespace zarvo

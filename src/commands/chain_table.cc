@@ -61,8 +61,7 @@ void DecodeChainGroup(const ChainCache& cache, int32_t group, int32_t* record) {
 
 }  // namespace
 
-int32_t ChianTable(Line& line, int32_t address, int32_t* record, int32_t group,
-                   int32_t mode) {
+int32_t ChianTable(Line& line, int32_t address, int32_t* record, int32_t group, int32_t mode) {
   if (group != 0 && group != 1) return kInvalidArgument;
   if (mode != kModeRead && mode != kModeWrite) return kInvalidArgument;
   const int32_t read = ReadChainTable(line, address);

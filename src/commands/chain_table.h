@@ -8,7 +8,6 @@
 namespace zarvo {
 
 // `record` is a ChainRecord (5 integers).
-int32_t ChianTable(Line& line, int32_t address, int32_t* record, int32_t group,
-                   int32_t mode);
+int32_t ChianTable(Line& line, int32_t address, int32_t* record, int32_t group, int32_t mode);
 
 }  // namespace zarvo

@@ -19,8 +19,8 @@ bool IsValidLinkNumber(int32_t n) { return n >= 0 && n < kLinkCount; }
 
 // Every call sends the door's whole link area: the named slot holds the
 // value, the other fifteen go as 0.
-int32_t SendDoorRelation(Line& line, int32_t address, uint8_t code, int32_t door,
-                         int32_t slot, int32_t link_value) {
+int32_t SendDoorRelation(Line& line, int32_t address, uint8_t code, int32_t door, int32_t slot,
+                         int32_t link_value) {
   if (!IsValidDoor(door) || !IsValidLinkNumber(slot) || !IsValidLinkNumber(link_value)) {
     return kInvalidArgument;
   }
@@ -40,8 +40,7 @@ int32_t RelationHolidayTimeTable(Line& line, int32_t address, int32_t door, int3
   return SendDoorRelation(line, address, kCmdLinkHolidayTimeTable, door, slot, link_value);
 }
 
-int32_t RelationAlwaysOpenOfWeek(Line& line, int32_t address, int32_t door,
-                                 int32_t link_value) {
+int32_t RelationAlwaysOpenOfWeek(Line& line, int32_t address, int32_t door, int32_t link_value) {
   if (!IsValidDoor(door) || !IsValidLinkNumber(link_value)) return kInvalidArgument;
   DoorCommandBuffer body(address, kCmdLinkAlwaysOpen);
   body[3] = static_cast<uint8_t>(door);

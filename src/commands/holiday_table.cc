@@ -54,8 +54,7 @@ void DecodeHolidayEntry(const TableCache& cache, int32_t index, int32_t* record)
 
 }  // namespace
 
-int32_t HolidayTable(Line& line, int32_t address, int32_t index, int32_t* record,
-                     int32_t mode) {
+int32_t HolidayTable(Line& line, int32_t address, int32_t index, int32_t* record, int32_t mode) {
   index = std::clamp(index, 0, kEntryCount - 1);
   if (mode != kModeRead && mode != kModeWrite) return kInvalidArgument;
   const int32_t read = ReadHolidayTable(line, address);

@@ -9,8 +9,8 @@ namespace {
 
 // Sends `code` for one door, followed by `param` when `length` reaches it.
 // The reply payload, if any, is not looked at.
-int32_t SendDoorAction(Line& line, int32_t address, uint8_t code, int32_t door,
-                       int32_t length, uint8_t param = 0) {
+int32_t SendDoorAction(Line& line, int32_t address, uint8_t code, int32_t door, int32_t length,
+                       uint8_t param = 0) {
   if (!IsValidDoor(door)) return kInvalidArgument;
   DoorCommandBuffer body(address, code);
   body[3] = static_cast<uint8_t>(door);

@@ -42,8 +42,8 @@ int32_t ClampDay(int32_t* record) {
 int32_t ReadWeekTable(Line& line, int32_t address, int32_t table_no, uint8_t read_code) {
   CommandBuffer<256> body(address, read_code);
   body[3] = static_cast<uint8_t>(table_no);
-  return ReadCachedTable(line, line.WeekTableCache(), body.data(), body.capacity(),
-                         kHeaderLength, kBlockBytes);
+  return ReadCachedTable(line, line.WeekTableCache(), body.data(), body.capacity(), kHeaderLength,
+                         kBlockBytes);
 }
 
 // Sends the cached block with the caller's day replaced; the values are sent
@@ -83,16 +83,14 @@ int32_t RunWeekTable(Line& line, const TableKind& kind, int32_t address, int32_t
   if (mode != kModeRead && mode != kModeWrite) return kInvalidArgument;
   const int32_t read = ReadWeekTable(line, address, table_no, kind.read_code);
   if (read != kOk) return read;
-  if (mode == kModeWrite)
-    return WriteWeekTable(line, address, table_no, record, kind.write_code);
+  if (mode == kModeWrite) return WriteWeekTable(line, address, table_no, record, kind.write_code);
   DecodeWeekDay(line.WeekTableCache(), record);
   return kOk;
 }
 
 }  // namespace
 
-int32_t TimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record,
-                  int32_t mode) {
+int32_t TimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record, int32_t mode) {
   return RunWeekTable(line, kWeekly, address, table_no, record, mode);
 }
 

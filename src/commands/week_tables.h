@@ -9,8 +9,7 @@
 namespace zarvo {
 
 // `record` is a TimeTableRecord (33 integers).
-int32_t TimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record,
-                  int32_t mode);
+int32_t TimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record, int32_t mode);
 int32_t HolidayTimeTable(Line& line, int32_t address, int32_t table_no, int32_t* record,
                          int32_t mode);
 int32_t AlwaysOpenOfWeek(Line& line, int32_t address, int32_t table_no, int32_t* record,

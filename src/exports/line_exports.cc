@@ -69,8 +69,7 @@ ZARVO_API void ZARVO_CALL Zarvo_LineDestroy(ZarvoLine* handle) {
 
 ZARVO_API ZarvoLine* ZARVO_CALL Zarvo_DefaultLine(void) { return &zarvo::DefaultHandle(); }
 
-ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* handle,
-                                                   const ZarvoChannel* channel) {
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* handle, const ZarvoChannel* channel) {
   if (handle == nullptr || channel == nullptr) return zarvo::kInvalidArgument;
   auto lock = handle->line.Lock();
   return handle->line.OpenChannel(*channel) ? zarvo::kOk : zarvo::kInvalidArgument;

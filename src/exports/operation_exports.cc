@@ -17,21 +17,21 @@
 // argument list.
 #define ZARVO_AFTER_LINE(...) __VA_OPT__(, ) __VA_ARGS__
 
-#define ZARVO_DEFINE_OPERATION(Name, Params, Args, Required, Call)                            \
-  namespace zarvo {                                                                           \
-  static int32_t Name##OnLocked(Line& line ZARVO_AFTER_LINE Params) {                         \
-    if (!AllPresent Required) return kInvalidArgument;                                        \
-    auto lock = line.Lock();                                                                  \
-    return Call;                                                                              \
-  }                                                                                           \
-  }                                                                                           \
-  extern "C" ZARVO_API int32_t ZARVO_CALL Zarvo_##Name Params {                               \
-    return zarvo::Name##OnLocked(zarvo::Line::Default() ZARVO_AFTER_LINE Args);               \
-  }                                                                                           \
-  extern "C" ZARVO_API int32_t ZARVO_CALL Zarvo_Line##Name(ZarvoLine* handle ZARVO_AFTER_LINE \
-                                                               Params) {                      \
-    if (handle == nullptr) return zarvo::kInvalidArgument;                                    \
-    return zarvo::Name##OnLocked(zarvo::LineOf(*handle) ZARVO_AFTER_LINE Args);               \
+#define ZARVO_DEFINE_OPERATION(Name, Params, Args, Required, Call)              \
+  namespace zarvo {                                                             \
+  static int32_t Name##OnLocked(Line& line ZARVO_AFTER_LINE Params) {           \
+    if (!AllPresent Required) return kInvalidArgument;                          \
+    auto lock = line.Lock();                                                    \
+    return Call;                                                                \
+  }                                                                             \
+  }                                                                             \
+  extern "C" ZARVO_API int32_t ZARVO_CALL Zarvo_##Name Params {                 \
+    return zarvo::Name##OnLocked(zarvo::Line::Default() ZARVO_AFTER_LINE Args); \
+  }                                                                             \
+  extern "C" ZARVO_API int32_t ZARVO_CALL Zarvo_Line##Name(                     \
+      ZarvoLine* handle ZARVO_AFTER_LINE Params) {                              \
+    if (handle == nullptr) return zarvo::kInvalidArgument;                      \
+    return zarvo::Name##OnLocked(zarvo::LineOf(*handle) ZARVO_AFTER_LINE Args); \
   }
 
 ZARVO_OPERATIONS(ZARVO_DEFINE_OPERATION)

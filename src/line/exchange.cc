@@ -8,15 +8,13 @@
 
 namespace zarvo {
 
-int32_t Line::Exchange(uint8_t* buffer, int32_t capacity, int32_t& length,
-                       uint32_t timeout_ms) {
+int32_t Line::Exchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms) {
   const int32_t result = RunExchange(buffer, capacity, length, timeout_ms);
   if (result != kInvalidArgument) CountResult(stats_, result);
   return result;
 }
 
-int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length,
-                          uint32_t timeout_ms) {
+int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms) {
   if (!transport_->IsOpen()) {
     last_exchange_ticks_ = 0;
     return kNotOpen;
@@ -59,10 +57,9 @@ int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length,
     const int32_t decoded = DecodeFrame(reply, count, reply);
     result = MatchReply(reply, decoded, address, command);
     if (result == kOk) {
-      const int32_t payload =
-          decoded < static_cast<int32_t>(kReplyOverhead)
-              ? 0
-              : decoded - static_cast<int32_t>(kReplyOverhead);
+      const int32_t payload = decoded < static_cast<int32_t>(kReplyOverhead)
+                                  ? 0
+                                  : decoded - static_cast<int32_t>(kReplyOverhead);
       length = payload;
       if (payload > 0) {
         std::memset(buffer, 0, static_cast<size_t>(capacity));
@@ -91,8 +88,7 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
   uint32_t last_activity = clock_->NowMs();
   bool ended = false;
   while (!ended) {
-    const uint32_t limit =
-        silence_ms + (count == 0 || in_echo ? options_.first_byte_wait_ms : 0);
+    const uint32_t limit = silence_ms + (count == 0 || in_echo ? options_.first_byte_wait_ms : 0);
     const uint32_t silent = clock_->NowMs() - last_activity;
     if (silent >= limit) break;
     size_t room = kMaxReply + 1 - count;

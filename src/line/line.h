@@ -112,10 +112,9 @@ class Line {
 
  private:
   int32_t OpenByName(const char* name, int32_t baud);
-  int32_t ReceiveReply(const uint8_t* request, size_t request_size, uint8_t* reply,
-                       size_t& count, uint32_t silence_ms);
-  int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address,
-                     uint8_t command) const;
+  int32_t ReceiveReply(const uint8_t* request, size_t request_size, uint8_t* reply, size_t& count,
+                       uint32_t silence_ms);
+  int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address, uint8_t command) const;
   int32_t RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms);
   // Hands a frame to the trace hook and the capture, when there are any.
   void Trace(int32_t direction, const uint8_t* bytes, size_t count) {

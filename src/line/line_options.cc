@@ -80,7 +80,8 @@ bool ApplyLineOption(LineOptions& options, std::string_view key, std::string_vie
 bool ParsePortName(const char* port_name, char* name, size_t capacity, LineOptions& options,
                    OpenFailure& why) {
   const char* query = std::strchr(port_name, '?');
-  const size_t name_length = query ? static_cast<size_t>(query - port_name) : std::strlen(port_name);
+  const size_t name_length =
+      query ? static_cast<size_t>(query - port_name) : std::strlen(port_name);
   if (name_length >= capacity) {
     why.Set("port name longer than %lu characters", static_cast<unsigned long>(capacity - 1));
     return false;

@@ -60,9 +60,10 @@ int32_t PosixSerialPort::Configure(int32_t baud, const SerialDirection& directio
     return ClearNonBlocking() ? kLineDefinition : kPortTimeouts;
   }
   if (direction.rts_while_sending && !SetRs485Direction(fd_, direction)) {
-    why.Set("rs485=rts: %s (this device has no RS-485 direction control; "
-            "USB adapters switch direction themselves)",
-            errno == ENOTTY ? "refused by the driver" : "cannot be set");
+    why.Set(
+        "rs485=rts: %s (this device has no RS-485 direction control; "
+        "USB adapters switch direction themselves)",
+        errno == ENOTTY ? "refused by the driver" : "cannot be set");
     return ClearNonBlocking() ? kPortSettings : kPortTimeouts;
   }
 

@@ -17,8 +17,7 @@ class PosixSerialPort final : public Transport {
 
   // Opens and configures the device; returns 0 or a ZARVO_E_* code, with the
   // reason in `why`. On codes -2 to -5 the device stays open.
-  int32_t Open(const char* name, int32_t baud, const SerialDirection& direction,
-               OpenFailure& why);
+  int32_t Open(const char* name, int32_t baud, const SerialDirection& direction, OpenFailure& why);
   void Close() override;
   bool IsOpen() const override { return fd_ >= 0; }
   int32_t StartExchange() override;

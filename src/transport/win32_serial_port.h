@@ -21,8 +21,7 @@ class Win32SerialPort final : public Transport {
 
   // Opens and configures the port; returns 0 or a ZARVO_E_* code, with the
   // reason in `why`. On codes -2 to -5 the port stays open.
-  int32_t Open(const char* name, int32_t baud, const SerialDirection& direction,
-               OpenFailure& why);
+  int32_t Open(const char* name, int32_t baud, const SerialDirection& direction, OpenFailure& why);
   void Close() override;
   bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
   int32_t StartExchange() override;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "request_parser.h"
 #include "codec/frame_codec.h"
+#include "request_parser.h"
 
 namespace zarvo::testing {
 
@@ -15,7 +15,7 @@ void ScriptedTransport::Arrive(uint32_t after_ms, std::vector<uint8_t> bytes) {
 void ScriptedTransport::HangUp(uint32_t after_ms) { steps_.push_back({after_ms, {}, true}); }
 
 std::vector<uint8_t> ScriptedTransport::Reply(uint8_t address, uint8_t command, uint8_t status,
-                                         const std::vector<uint8_t>& payload) {
+                                              const std::vector<uint8_t>& payload) {
   std::vector<uint8_t> frame = {kReplyStart, 0x01, address, command, status};
   frame.insert(frame.end(), payload.begin(), payload.end());
   const uint16_t crc = Crc16(frame.data() + 1, frame.size() - 1);

@@ -1,12 +1,11 @@
 #include "frame_trace.h"
 
+#include <string>
 #include <vector>
 
-#include <string>
-
+#include "codec/frame_codec.h"
 #include "commands/command_codes.h"
 #include "request_parser.h"
-#include "codec/frame_codec.h"
 #include "tool.h"
 
 namespace zarvoctl {
@@ -44,7 +43,8 @@ std::string DescribeReply(const uint8_t* wire, size_t count) {
   text += " payload=" + std::to_string(payload) + " bytes";
   if (payload > 0) {
     const size_t shown = payload < 48 ? payload : 48;
-    text += ": " + Hex(work.data() + zarvo::kReplyPayloadAt, shown) + (shown < payload ? " ..." : "");
+    text +=
+        ": " + Hex(work.data() + zarvo::kReplyPayloadAt, shown) + (shown < payload ? " ..." : "");
   }
   return text;
 }
@@ -60,8 +60,8 @@ void ZARVO_CALL PrintFrame(void* context, int32_t direction, uint64_t /*timestam
                  DescribeRequest(bytes, size).c_str());
   } else {
     const bool ended = bytes[size - 1] == zarvo::kReplyEnd;
-    std::fprintf(out, "<< %s%s\n   %s\n", Hex(bytes, size).c_str(),
-                 ended ? "" : " (no end byte)", DescribeReply(bytes, ended ? size - 1 : size).c_str());
+    std::fprintf(out, "<< %s%s\n   %s\n", Hex(bytes, size).c_str(), ended ? "" : " (no end byte)",
+                 DescribeReply(bytes, ended ? size - 1 : size).c_str());
   }
 }
 
