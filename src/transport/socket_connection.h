@@ -46,6 +46,22 @@ class SocketConnection {
   // (the connection is then lost).
   int32_t Receive(uint8_t* dest, size_t capacity, uint32_t wait_ms);
 
+  // Reads what is already waiting, without blocking, and hands each chunk to
+  // `take(bytes, count)`; false when the connection was lost or `take`
+  // returned false. Bounded, so a server streaming without pause cannot
+  // hold the caller.
+  template <typename Take>
+  bool DrainWaiting(Take&& take) {
+    constexpr int kMaxReads = 64;
+    uint8_t scratch[1024];
+    for (int i = 0; i < kMaxReads; ++i) {
+      const int32_t got = Receive(scratch, sizeof scratch, 0);
+      if (got == 0) return true;
+      if (got < 0 || !take(scratch, static_cast<size_t>(got))) return false;
+    }
+    return true;
+  }
+
  private:
   // Connects to `address` within `wait_ms`; 0 or the system error.
   int ConnectTo(const SocketAddress& address, uint32_t wait_ms);

@@ -23,15 +23,7 @@ int32_t TcpTransport::StartExchange() {
 }
 
 bool TcpTransport::DiscardStaleInput() {
-  // Bounded, so a server streaming without pause cannot hold the call.
-  constexpr int kMaxReads = 64;
-  uint8_t scratch[1024];
-  for (int i = 0; i < kMaxReads; ++i) {
-    const int32_t got = connection_.Receive(scratch, sizeof scratch, 0);
-    if (got == 0) return true;
-    if (got < 0) return false;
-  }
-  return true;
+  return connection_.DrainWaiting([](uint8_t*, size_t) { return true; });
 }
 
 int32_t TcpTransport::Write(const uint8_t* bytes, size_t count) {

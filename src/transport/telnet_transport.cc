@@ -123,16 +123,11 @@ int32_t TelnetTransport::StartExchange() {
 }
 
 bool TelnetTransport::DiscardStaleInput() {
-  constexpr int kMaxReads = 64;
-  uint8_t scratch[1024];
-  for (int i = 0; i < kMaxReads; ++i) {
-    const int32_t got = connection_.Receive(scratch, sizeof scratch, 0);
-    if (got == 0) return true;
-    if (got < 0) return false;
-    codec_.Decode(scratch, static_cast<size_t>(got));
-    if (!SendPending()) return false;
-  }
-  return true;
+  // Telnet commands among the stale bytes are still answered.
+  return connection_.DrainWaiting([this](uint8_t* bytes, size_t count) {
+    codec_.Decode(bytes, count);
+    return SendPending();
+  });
 }
 
 int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count) {
