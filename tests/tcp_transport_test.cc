@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 
+#include "line/line.h"
 #include "local_tcp.h"
 #include "tcp_device_server.h"
+#include "transport/tcp_transport.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
@@ -89,6 +92,27 @@ TEST_F(NetworkLineTest, TelnetPeerThatNeverNegotiatesStillCarriesTheLine) {
   EXPECT_EQ(Zarvo_LineOpenCom(line_, peer.url("rfc2217").c_str(), 9600), ZARVO_OK);
   EXPECT_LT(MsSince(start), 3000);
   EXPECT_NE(OpenError(line_).find("refused COM-port control"), std::string::npos);
+}
+
+TEST(DeviceServerWriteTest, ServerThatStopsReadingEndsTheCallAndTheNextReconnects) {
+  testing::SilentTcpPeer peer(false, 2048);  // never reads: its window closes
+  auto tcp = std::make_unique<TcpTransport>();
+  OpenFailure why;
+  ASSERT_EQ(tcp->Open(("127.0.0.1:" + std::to_string(peer.port())).c_str(), why), ZARVO_OK);
+  Line line(std::move(tcp), std::make_unique<MonotonicClock>());
+  // Requests of the largest size, with a silence limit of 1 ms, fill the
+  // system's buffers (a few megabytes) in a few hundred calls.
+  uint8_t body[Line::kMaxBody] = {0x80, 1, 1};
+  const auto start = Clock::now();
+  for (int call = 0; call < 5000 && line.stats().linksLost == 0; ++call) {
+    int32_t length = Line::kMaxBody;
+    ASSERT_EQ(line.Exchange(body, sizeof body, length, 1), ZARVO_E_NO_REPLY);
+  }
+  EXPECT_EQ(line.stats().linksLost, 1u);
+  EXPECT_LT(MsSince(start), 20000);
+  int32_t length = 3;
+  EXPECT_EQ(line.Exchange(body, sizeof body, length, 1), ZARVO_E_NO_REPLY);
+  EXPECT_EQ(line.stats().reconnects, 1u);
 }
 
 class SimOverTcpTest : public NetworkLineTest {

@@ -43,16 +43,19 @@ int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, ui
     return kNoReply;
   }
   Trace(ZARVO_TRACE_REQUEST, request, encoded);
-  if (transport_->Write(request, encoded) <= 0) {
+  const uint32_t silence_ms = timeout_ms == 0 ? kDefaultSilenceMs : timeout_ms;
+  const int32_t written = transport_->Write(request, encoded, silence_ms);
+  if (written <= 0) {
     last_exchange_ticks_ = clock_->NowMs() - start;
-    return kNotOpen;
+    if (written != Transport::kDeviceGone) return kNotOpen;
+    Bump(stats_.linksLost);
+    return kNoReply;
   }
 
   // One byte past the largest reply, for the end byte the decoder looks at.
   uint8_t reply[kMaxReply + 1];
   size_t count = 0;
-  int32_t result = ReceiveReply(request, encoded, reply, count,
-                                timeout_ms == 0 ? kDefaultSilenceMs : timeout_ms);
+  int32_t result = ReceiveReply(request, encoded, reply, count, silence_ms);
   if (result == kOk) {
     const int32_t decoded = DecodeFrame(reply, count, reply);
     result = MatchReply(reply, decoded, address, command);

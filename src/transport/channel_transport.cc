@@ -24,9 +24,13 @@ int32_t ChannelTransport::StartExchange() {
   return 0;
 }
 
-int32_t ChannelTransport::Write(const uint8_t* bytes, size_t count) {
+// The application's write function has no deadline; keeping to one is its
+// own affair.
+int32_t ChannelTransport::Write(const uint8_t* bytes, size_t count, uint32_t /*wait_ms*/) {
   const int32_t written = channel_.write(channel_.context, bytes, static_cast<int32_t>(count));
-  // A channel cannot have written more than it was given.
+  // A channel cannot have written more than it was given; less than nothing
+  // is nothing, not a lost link.
+  if (written < 0) return 0;
   return written > static_cast<int32_t>(count) ? static_cast<int32_t>(count) : written;
 }
 

@@ -95,7 +95,9 @@ int32_t PosixSerialPort::StartExchange() {
   return 0;
 }
 
-int32_t PosixSerialPort::Write(const uint8_t* bytes, size_t count) {
+// Flow control is off, so the port drains at the line speed and a write
+// cannot stall: it needs no deadline of its own.
+int32_t PosixSerialPort::Write(const uint8_t* bytes, size_t count, uint32_t /*wait_ms*/) {
   ssize_t written;
   do {
     written = ::write(fd_, bytes, count);

@@ -84,7 +84,6 @@ int SocketConnection::ConnectTo(const SocketAddress& address, uint32_t wait_ms) 
       }
     }
   }
-  if (error == 0 && !SetBlocking(socket)) error = LastSocketError();
   if (error != 0) {
     CloseSocket(socket);
     return error;
@@ -113,17 +112,25 @@ bool SocketConnection::EnsureConnected() {
   return true;
 }
 
-bool SocketConnection::Send(const uint8_t* bytes, size_t count) {
+// The socket stays non-blocking: a server that stops reading (its own
+// serial port held up, its TCP window closed) would otherwise hold the
+// caller, and the line's lock, for ever.
+bool SocketConnection::Send(const uint8_t* bytes, size_t count, uint32_t wait_ms) {
   if (!connected()) return false;
+  const uint32_t start = clock_.NowMs();
   while (count > 0) {
     const long sent = SendBytes(socket_, bytes, count);
-    if (sent < 0 && IsInterrupted(LastSocketError())) continue;
-    if (sent <= 0) {
+    if (sent > 0) {
+      bytes += sent;
+      count -= static_cast<size_t>(sent);
+      continue;
+    }
+    const uint32_t spent = clock_.NowMs() - start;
+    if (sent == 0 || !IsInterrupted(LastSocketError()) || spent >= wait_ms ||
+        WaitSocket(socket_, true, wait_ms - spent) == Readiness::kFailed) {
       MarkLost();
       return false;
     }
-    bytes += sent;
-    count -= static_cast<size_t>(sent);
   }
   return true;
 }

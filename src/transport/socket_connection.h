@@ -38,9 +38,10 @@ class SocketConnection {
   // Forgets the connection; the next EnsureConnected makes a new one.
   void MarkLost();
 
-  // Sends the whole block (one send call unless the system takes less);
-  // false when the connection failed, which is then lost.
-  bool Send(const uint8_t* bytes, size_t count);
+  // Sends the whole block within `wait_ms` (one send call unless the system
+  // takes less); false when the connection failed or the server took too
+  // long to read, the connection being then lost.
+  bool Send(const uint8_t* bytes, size_t count, uint32_t wait_ms);
   // Waits up to `wait_ms` and receives what is there: the count, 0 when the
   // wait ran out, or -1 when the server closed or the connection failed
   // (the connection is then lost).

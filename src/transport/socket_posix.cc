@@ -1,5 +1,4 @@
 #include <errno.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -73,11 +72,6 @@ int ConnectOutcome(SocketHandle socket) {
   socklen_t size = sizeof error;
   if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
   return error;
-}
-
-bool SetBlocking(SocketHandle socket) {
-  const int flags = ::fcntl(socket, F_GETFL);
-  return flags >= 0 && ::fcntl(socket, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 void TuneForRequests(SocketHandle socket) {

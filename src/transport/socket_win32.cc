@@ -99,11 +99,6 @@ int ConnectOutcome(SocketHandle socket) {
   return error;
 }
 
-bool SetBlocking(SocketHandle socket) {
-  u_long non_blocking = 0;
-  return ioctlsocket(Native(socket), FIONBIO, &non_blocking) == 0;
-}
-
 void TuneForRequests(SocketHandle socket) {
   const BOOL on = TRUE;
   setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
@@ -125,7 +120,8 @@ Readiness WaitSocket(SocketHandle socket, bool for_write, uint32_t wait_ms) {
   int ready;
   if (for_write) {
     // A refused connect shows in the exception set; WSAPoll does not report
-    // it on every Windows version.
+    // it on every Windows version. A failed connection shows there too
+    // when waiting for room to send, and the send then reports it.
     fd_set writable, failed;
     FD_ZERO(&writable);
     FD_ZERO(&failed);

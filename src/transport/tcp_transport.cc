@@ -26,8 +26,8 @@ bool TcpTransport::DiscardStaleInput() {
   return connection_.DrainWaiting([](uint8_t*, size_t) { return true; });
 }
 
-int32_t TcpTransport::Write(const uint8_t* bytes, size_t count) {
-  return connection_.Send(bytes, count) ? static_cast<int32_t>(count) : 0;
+int32_t TcpTransport::Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) {
+  return connection_.Send(bytes, count, wait_ms) ? static_cast<int32_t>(count) : kDeviceGone;
 }
 
 int32_t TcpTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {

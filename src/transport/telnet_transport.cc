@@ -99,7 +99,7 @@ bool TelnetTransport::ReceiveUntil(Done done, uint32_t deadline_ms) {
 
 bool TelnetTransport::SendPending() {
   if (codec_.pending_size() == 0) return true;
-  const bool sent = connection_.Send(codec_.pending(), codec_.pending_size());
+  const bool sent = connection_.Send(codec_.pending(), codec_.pending_size(), kAnswerWaitMs);
   codec_.ClearPending();
   return sent;
 }
@@ -130,17 +130,22 @@ bool TelnetTransport::DiscardStaleInput() {
   });
 }
 
-int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count) {
+int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) {
   // Most requests hold no 0xFF and go out as they are, in one send.
   if (std::memchr(bytes, kIac, count) == nullptr) {
-    return connection_.Send(bytes, count) ? static_cast<int32_t>(count) : 0;
+    return connection_.Send(bytes, count, wait_ms) ? static_cast<int32_t>(count) : kDeviceGone;
   }
+  const uint32_t start = clock_.NowMs();
   size_t done = 0;
   while (done < count) {
     size_t consumed = 0;
     const size_t length =
         TelnetCodec::Escape(bytes + done, count - done, escaped_, sizeof escaped_, consumed);
-    if (!connection_.Send(escaped_, length)) return 0;
+    const uint32_t spent = clock_.NowMs() - start;
+    if (spent >= wait_ms || !connection_.Send(escaped_, length, wait_ms - spent)) {
+      connection_.MarkLost();
+      return kDeviceGone;
+    }
     done += consumed;
   }
   return static_cast<int32_t>(count);

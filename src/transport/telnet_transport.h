@@ -25,11 +25,13 @@ class TelnetTransport final : public Transport {
   void Close() override;
   bool IsOpen() const override;
   int32_t StartExchange() override;
-  int32_t Write(const uint8_t* bytes, size_t count) override;
+  int32_t Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
   uint32_t Reconnects() const override { return connection_.reconnects(); }
 
   static constexpr uint32_t kNegotiationDeadlineMs = 2000;
+  // The longest a few bytes of negotiation may wait for the server to read.
+  static constexpr uint32_t kAnswerWaitMs = 500;
 
  private:
   // Agrees the options and sets the remote port on a fresh connection;

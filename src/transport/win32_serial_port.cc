@@ -81,7 +81,9 @@ void Win32SerialPort::Close() {
   handle_ = INVALID_HANDLE_VALUE;
 }
 
-int32_t Win32SerialPort::Write(const uint8_t* bytes, size_t count) {
+// Flow control is off, so the port drains at the line speed and a write
+// cannot stall: it needs no deadline of its own.
+int32_t Win32SerialPort::Write(const uint8_t* bytes, size_t count, uint32_t /*wait_ms*/) {
   DWORD written = 0;
   if (!WriteFile(handle_, bytes, static_cast<DWORD>(count), &written, nullptr)) return 0;
   return static_cast<int32_t>(written);

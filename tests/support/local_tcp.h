@@ -59,8 +59,13 @@ class SilentTcpPeer {
  public:
   // With `full` the queue of waiting connections is filled up first, so
   // that a further connect is never answered and runs into its deadline.
-  explicit SilentTcpPeer(bool full = false) {
+  // A `receive_buffer` size makes its connections' windows close soon,
+  // as a server's does when it stops reading.
+  explicit SilentTcpPeer(bool full = false, int receive_buffer = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receive_buffer > 0) {
+      ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
