@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "line/line.h"
 #include "local_tcp.h"
@@ -45,6 +46,7 @@ TEST_F(NetworkLineTest, OpenFailsAtOnceWithTheReason) {
   struct Row {
     std::string port;
     const char* reason;
+    int32_t baud = 9600;
   };
   const Row rows[] = {
       {"tcp://127.0.0.1", "malformed address, expected tcp://HOST:PORT"},
@@ -56,11 +58,13 @@ TEST_F(NetworkLineTest, OpenFailsAtOnceWithTheReason) {
       {"tcp://127.0.0.1:" + std::to_string(closed), "connection refused"},
       {"rfc2217://127.0.0.1:" + std::to_string(closed), "connection refused"},
       {"tcp://no-such-host.invalid:4001", "cannot resolve host 'no-such-host.invalid'"},
+      {peer.url("rfc2217"), "0 bit/s is not a line speed", 0},
+      {peer.url("rfc2217"), "-9600 bit/s is not a line speed", -9600},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.port);
     const auto start = Clock::now();
-    EXPECT_EQ(Zarvo_LineOpenCom(line_, row.port.c_str(), 9600), ZARVO_E_REFUSED);
+    EXPECT_EQ(Zarvo_LineOpenCom(line_, row.port.c_str(), row.baud), ZARVO_E_REFUSED);
     EXPECT_LT(MsSince(start), 1000);
     EXPECT_NE(OpenError(line_).find(row.reason), std::string::npos) << OpenError(line_);
     EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_E_NOT_OPEN);
@@ -92,6 +96,50 @@ TEST_F(NetworkLineTest, TelnetPeerThatNeverNegotiatesStillCarriesTheLine) {
   EXPECT_EQ(Zarvo_LineOpenCom(line_, peer.url("rfc2217").c_str(), 9600), ZARVO_OK);
   EXPECT_LT(MsSince(start), 3000);
   EXPECT_NE(OpenError(line_).find("refused COM-port control"), std::string::npos);
+}
+
+TEST_F(NetworkLineTest, TelnetServerMustCarryBinaryBothWays) {
+  constexpr uint8_t kIac = 255, kDo = 253, kDont = 254, kWill = 251, kWont = 252, kSb = 250,
+                    kSe = 240, kBinary = 0, kComPort = 44;
+  const std::vector<uint8_t> com_port_agreed = {
+      kIac, kDo,  kComPort, kIac, kSb,  kComPort, 101, 0, 0, 0x25, 0x80, kIac, kSe, kIac, kSb,
+      kComPort, 102, 8, kIac, kSe, kIac, kSb, kComPort, 103, 1, kIac, kSe, kIac, kSb, kComPort,
+      104, 1, kIac, kSe, kIac, kSb, kComPort, 105, 1, kIac, kSe, kIac, kSb, kComPort, 112, 1,
+      kIac, kSe};
+  const char* const kNotBinary = "refuses Telnet binary mode";
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> binary_answers;
+    bool com_port;
+    int32_t result;
+    const char* reason;  // nullptr: none
+  };
+  const Row rows[] = {
+      {"refused both ways", {kIac, kDont, kBinary, kIac, kWont, kBinary}, true, -1, kNotBinary},
+      {"refused to us only", {kIac, kDo, kBinary, kIac, kWont, kBinary}, true, -1, kNotBinary},
+      {"refused from us only", {kIac, kWill, kBinary, kIac, kDont, kBinary}, true, -1, kNotBinary},
+      {"agreed", {kIac, kDo, kBinary, kIac, kWill, kBinary}, true, 0, nullptr},
+      {"agreed, COM-port control refused",
+       {kIac, kDont, kComPort, kIac, kDo, kBinary, kIac, kWill, kBinary},
+       false,
+       0,
+       "refused COM-port control"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<uint8_t> says = row.binary_answers;
+    if (row.com_port) says.insert(says.end(), com_port_agreed.begin(), com_port_agreed.end());
+    testing::ScriptedTcpPeer server(says);
+    const auto start = Clock::now();
+    EXPECT_EQ(Zarvo_LineOpenCom(line_, server.url("rfc2217").c_str(), 9600), row.result);
+    EXPECT_LT(MsSince(start), 1000);
+    if (row.reason == nullptr) {
+      EXPECT_EQ(OpenError(line_), "");
+    } else {
+      EXPECT_NE(OpenError(line_).find(row.reason), std::string::npos) << OpenError(line_);
+    }
+    Zarvo_LineCloseCom(line_);
+  }
 }
 
 TEST(DeviceServerWriteTest, ServerThatStopsReadingEndsTheCallAndTheNextReconnects) {

@@ -17,10 +17,12 @@ class TelnetTransport final : public Transport {
   TelnetTransport(const TelnetTransport&) = delete;
   TelnetTransport& operator=(const TelnetTransport&) = delete;
 
-  // Connects to `endpoint`, negotiates COM-port control and sets the remote
-  // port to `baud` 8N1 without flow control; returns 0 or -1 with the reason
-  // in `why`. A server that refuses the option still carries data; `why`
-  // then says so while the result is 0.
+  // Connects to `endpoint`, negotiates binary transmission and COM-port
+  // control and sets the remote port to `baud` 8N1 without flow control;
+  // returns 0 or -1 with the reason in `why`. A server that refuses binary
+  // transmission would alter data and fails the open. A server that refuses
+  // COM-port control still carries data; `why` then says so while the
+  // result is 0.
   int32_t Open(const char* endpoint, int32_t baud, OpenFailure& why);
   void Close() override;
   bool IsOpen() const override;
@@ -35,8 +37,12 @@ class TelnetTransport final : public Transport {
 
  private:
   // Agrees the options and sets the remote port on a fresh connection;
-  // false when the connection was lost meanwhile.
-  bool Negotiate(OpenFailure& why);
+  // 0, or -1 with the reason when the connection was lost meanwhile or the
+  // server refused binary transmission (the connection is then dropped).
+  int32_t Negotiate(OpenFailure& why);
+  // Offers the options and sets the remote port, noting in `why` what the
+  // server refused; stops early when the connection is lost.
+  void SetUpConnection(OpenFailure& why);
   // Receives and decodes until `done` holds or the deadline passes; data
   // bytes are dropped. False when the connection was lost.
   template <typename Done>
