@@ -2,17 +2,21 @@
 // TCP and against peers that refuse, vanish or never answer: every failure
 // ends at once with a reason or a result code, and a lost connection comes
 // back on the next call.
+#include "transport/tcp_transport.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "line/line.h"
 #include "local_tcp.h"
 #include "tcp_device_server.h"
-#include "transport/tcp_transport.h"
+#include "transport/socket_connection.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
@@ -102,10 +106,10 @@ TEST_F(NetworkLineTest, TelnetServerMustCarryBinaryBothWays) {
   constexpr uint8_t kIac = 255, kDo = 253, kDont = 254, kWill = 251, kWont = 252, kSb = 250,
                     kSe = 240, kBinary = 0, kComPort = 44;
   const std::vector<uint8_t> com_port_agreed = {
-      kIac, kDo,  kComPort, kIac, kSb,  kComPort, 101, 0, 0, 0x25, 0x80, kIac, kSe, kIac, kSb,
-      kComPort, 102, 8, kIac, kSe, kIac, kSb, kComPort, 103, 1, kIac, kSe, kIac, kSb, kComPort,
-      104, 1, kIac, kSe, kIac, kSb, kComPort, 105, 1, kIac, kSe, kIac, kSb, kComPort, 112, 1,
-      kIac, kSe};
+      kIac,     kDo,  kComPort, kIac,     kSb, kComPort, 101,  0,        0,    0x25, 0x80,     kIac,
+      kSe,      kIac, kSb,      kComPort, 102, 8,        kIac, kSe,      kIac, kSb,  kComPort, 103,
+      1,        kIac, kSe,      kIac,     kSb, kComPort, 104,  1,        kIac, kSe,  kIac,     kSb,
+      kComPort, 105,  1,        kIac,     kSe, kIac,     kSb,  kComPort, 112,  1,    kIac,     kSe};
   const char* const kNotBinary = "refuses Telnet binary mode";
   struct Row {
     const char* name;
@@ -140,6 +144,39 @@ TEST_F(NetworkLineTest, TelnetServerMustCarryBinaryBothWays) {
     }
     Zarvo_LineCloseCom(line_);
   }
+}
+
+// A name server that never answers, until the test lets its lookup go.
+struct UnansweredLookup {
+  static int Run(const char*, const char*, net::SocketAddress*, int) {
+    std::unique_lock<std::mutex> lock(mutex);
+    released.wait(lock, [] { return done; });
+    return -1;
+  }
+  static void Release() {
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    released.notify_all();
+  }
+  static inline std::mutex mutex;
+  static inline std::condition_variable released;
+  static inline bool done = false;
+};
+
+TEST(NameLookupTest, NameServerThatNeverAnswersEndsTheOpenWithinItsDeadline) {
+  net::SocketConnection connection;
+  connection.set_name_lookup(UnansweredLookup::Run);
+  OpenFailure why;
+  const auto start = Clock::now();
+  EXPECT_FALSE(connection.Open("door-gw.example:4001", "tcp", why));
+  EXPECT_GE(MsSince(start), 2900);
+  EXPECT_LT(MsSince(start), 3500);
+  EXPECT_STREQ(why.text(),
+               "cannot resolve host 'door-gw.example': no answer from the name server within 3 s");
+  // A numeric address needs no name server.
+  EXPECT_FALSE(connection.Open("127.0.0.1:1", "tcp", why));
+  EXPECT_STREQ(why.text(), "connection refused");
+  UnansweredLookup::Release();
 }
 
 TEST(DeviceServerWriteTest, ServerThatStopsReadingEndsTheCallAndTheNextReconnects) {

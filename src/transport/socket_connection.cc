@@ -1,11 +1,11 @@
 #include "transport/socket_connection.h"
 
+#include "transport/name_lookup.h"
 #include "transport/socket_endpoint.h"
 
 namespace zarvo::net {
 namespace {
 
-constexpr int kMaxAddresses = 8;
 // Marks a connect that ran out of time, as distinct from the system's errors.
 constexpr int kDeadlinePassed = -1;
 
@@ -37,16 +37,23 @@ bool SocketConnection::Open(const char* endpoint, const char* scheme, OpenFailur
     why.Set("the network subsystem cannot start: system error %d", start_error);
     return false;
   }
-  SocketAddress candidates[kMaxAddresses];
-  const int count = ResolveAddresses(parsed.host, parsed.port, candidates, kMaxAddresses);
+  // The deadline covers the name lookup and the connect together.
+  const uint32_t start = clock_.NowMs();
+  SocketAddress candidates[kMaxLookupAddresses];
+  const int count = LookUpWithin(parsed.host, parsed.port, candidates, kMaxLookupAddresses,
+                                 kConnectDeadlineMs, lookup_);
   if (count <= 0) {
     StopSockets();
-    why.Set("cannot resolve host '%s'", parsed.host);
+    if (count == kLookupTimedOut) {
+      why.Set("cannot resolve host '%s': no answer from the name server within %u s", parsed.host,
+              static_cast<unsigned>(kConnectDeadlineMs / 1000));
+    } else {
+      why.Set("cannot resolve host '%s'", parsed.host);
+    }
     return false;
   }
   // A name may stand for several addresses (IPv6 and IPv4 for "localhost");
   // the first that accepts within the deadline is kept.
-  const uint32_t start = clock_.NowMs();
   int error = kDeadlinePassed;
   for (int i = 0; i < count; ++i) {
     const uint32_t spent = clock_.NowMs() - start;
