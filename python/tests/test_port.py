@@ -9,6 +9,13 @@ import zarvoac
 from .sim_support import VirtualLine, needs_sim
 
 
+class PortNameTest(unittest.TestCase):
+    def test_port_name_with_a_nul_inside_is_refused(self):
+        for name in ["/dev/null\0/dev/ttyUSB0", b"tcp://127.0.0.1:1\0", "\0"]:
+            with self.subTest(name=name), self.assertRaises(ValueError):
+                zarvoac.Port(name)
+
+
 @needs_sim
 class PortLifecycleTest(unittest.TestCase):
     def setUp(self):
