@@ -52,4 +52,12 @@ else()
   set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
 endif()
 
+# Every package carries the copyright file in its documentation folder.
+foreach(component runtime development tools)
+  string(TOUPPER ${component} upper)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
+    COMPONENT ${component})
+endforeach()
+
 include(CPack)
