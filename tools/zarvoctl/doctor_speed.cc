@@ -153,14 +153,59 @@ void NoteServerSpeed(Report& report) {
   }
 }
 
+// What the search saw at the speeds it tried.
+struct Search {
+  std::vector<int32_t> refused, garbled;
+  std::string refusal;  // why the last refused speed was refused
+  bool bytes = false;   // anything at all came back
+  SpeedTry found;
+};
+
+// Probes at one speed the port took; sets report.speed when controllers
+// answered there.
+void TrySpeed(const Tool& tool, Report& report, int32_t last, int32_t speed, Search& search) {
+  const SpeedTry t = ProbeAt(speed);
+  search.bytes = search.bytes || t.bytes;
+  if (t.answered > 0 || EchoHidesReplies(report, speed)) {
+    search.found = t;
+    report.speed = speed;
+  } else if (t.garbled) {
+    search.garbled.push_back(speed);
+    tool.EndProgress();
+    if (FoundByAddress(tool, report, last)) report.speed = speed;
+  }
+}
+
+void ReportSearch(const Tool& tool, Report& report, const Search& search) {
+  report.Add(Level::kOk, "opens", "the port opens");
+  if (report.server_speed) NoteServerSpeed(report);
+  if (!search.refused.empty()) {
+    report.Add(Level::kNote, "speeds-refused",
+               "the port refused " + SpeedList(search.refused) + " bit/s (" + search.refusal + ")");
+  }
+  if (report.probe_device != report.device) {
+    report.Add(Level::kProblem, "echo-off",
+               "the adapter echoes every request back, but the port name says echo=off, so the "
+               "echo is taken for the reply and every command fails. Fix: drop echo=off from "
+               "the port name (the default, echo=auto, recognises the echo and drops it).");
+  }
+  if (report.speed != 0) {
+    ReportSpeed(tool, report, search.found);
+  } else {
+    ReportNoAnswer(report, search.garbled, search.bytes);
+  }
+  if (report.probe_address != 0) {
+    report.Add(Level::kNote, "collisions",
+               "several controllers answer address 0 at once and their replies collide (normal "
+               "on a bus of several); they were found by their own addresses instead.");
+  }
+}
+
 }  // namespace
 
 bool FindSpeed(const Tool& tool, Report& report, int32_t last) {
-  std::vector<int32_t> refused, garbled;
-  std::string refusal;
-  bool bytes = false;
-  SpeedTry found;
-  const size_t scanned_from = report.findings.size();  // what a scan finds goes last
+  Search search;
+  const size_t scanned_from = report.findings.size();
   std::vector<int32_t> speeds = SpeedsToTry(tool.options().baud);
   for (size_t i = 0; i < speeds.size() && report.speed == 0; ++i) {
     tool.Progress("trying speeds", static_cast<long>(i), static_cast<long>(speeds.size()));
@@ -171,57 +216,27 @@ bool FindSpeed(const Tool& tool, Report& report, int32_t last) {
       return false;
     }
     if (opened != ZARVO_OK) {
-      refused.push_back(speeds[i]);
-      refusal = OpenError();
+      search.refused.push_back(speeds[i]);
+      search.refusal = OpenError();
       continue;
     }
     if (i == 0 && ServerDecidesSpeed(report)) {
       report.server_speed = true;
       speeds.resize(1);
     }
-    const SpeedTry t = ProbeAt(speeds[i]);
-    bytes = bytes || t.bytes;
-    if (t.answered > 0 || EchoHidesReplies(report, speeds[i])) {
-      found = t;
-      report.speed = speeds[i];
-    } else if (t.garbled) {
-      garbled.push_back(speeds[i]);
-      tool.EndProgress();
-      if (FoundByAddress(tool, report, last)) report.speed = speeds[i];
-    }
+    TrySpeed(tool, report, last, speeds[i], search);
   }
   tool.EndProgress();
-  const size_t scan_findings = report.findings.size() - scanned_from;
-  if (refused.size() == speeds.size()) {
-    ExplainOpenFailure(report, refusal);
+  if (search.refused.size() == speeds.size()) {
+    ExplainOpenFailure(report, search.refusal);
     return false;
   }
   report.opened = true;
-  report.Add(Level::kOk, "opens", "the port opens");
-  if (report.server_speed) NoteServerSpeed(report);
-  if (!refused.empty()) {
-    report.Add(Level::kNote, "speeds-refused",
-               "the port refused " + SpeedList(refused) + " bit/s (" + refusal + ")");
-  }
-  if (report.probe_device != report.device) {
-    report.Add(Level::kProblem, "echo-off",
-               "the adapter echoes every request back, but the port name says echo=off, so the "
-               "echo is taken for the reply and every command fails. Fix: drop echo=off from "
-               "the port name (the default, echo=auto, recognises the echo and drops it).");
-  }
-  if (report.speed != 0) {
-    ReportSpeed(tool, report, found);
-  } else {
-    ReportNoAnswer(report, garbled, bytes);
-  }
-  if (report.probe_address != 0) {
-    report.Add(Level::kNote, "collisions",
-               "several controllers answer address 0 at once and their replies collide (normal "
-               "on a bus of several); they were found by their own addresses instead.");
-  }
-  std::rotate(report.findings.begin() + static_cast<long>(scanned_from),
-              report.findings.begin() + static_cast<long>(scanned_from + scan_findings),
-              report.findings.end());
+  // What a scan by address found goes after what the search says.
+  const long scanned = static_cast<long>(report.findings.size() - scanned_from);
+  ReportSearch(tool, report, search);
+  const auto from = report.findings.begin() + static_cast<long>(scanned_from);
+  std::rotate(from, from + scanned, report.findings.end());
   return true;
 }
 
