@@ -3,7 +3,8 @@
 # files and control fields, unpacks them together into a scratch root and
 # runs what they hold from there: the tools' demo against the built-in
 # virtual controller, and a program built with the -dev package's pkg-config
-# file against the packaged library and zarvo-sim.
+# file against the packaged library and zarvo-sim. Where lintian is
+# installed, none of the packages may have an error.
 # Usage: deb_test.sh BUILD_DIR  (exit 77 where dpkg-deb is missing)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -50,9 +51,11 @@ expect_field() {  # PACKAGE FIELD EXTENDED-REGEX
 }
 
 expect_contents libzarvoac0 \
+  usr/share/doc/libzarvoac0/copyright usr/share/doc/libzarvoac0/changelog.gz \
   "$libdir/libzarvoac.so.$version" \
   "$libdir/libzarvoac.so.0 -> libzarvoac.so.$version"
 expect_contents libzarvoac-dev \
+  usr/share/doc/libzarvoac-dev/copyright usr/share/doc/libzarvoac-dev/changelog.gz \
   usr/include/zarvoac.h \
   "$libdir/libzarvoac.so -> libzarvoac.so.0" \
   "$libdir/pkgconfig/zarvoac.pc" \
@@ -60,7 +63,9 @@ expect_contents libzarvoac-dev \
   "$libdir/cmake/ZarvoAC/ZarvoACConfigVersion.cmake" \
   "$libdir/cmake/ZarvoAC/ZarvoACTargets.cmake" \
   "$libdir/cmake/ZarvoAC/ZarvoACTargets-${config:-noconfig}.cmake"
-tools=(usr/bin/zarvoctl usr/bin/zarvo-sim)
+tools=(usr/bin/zarvoctl usr/bin/zarvo-sim usr/share/man/man1/zarvoctl.1.gz
+       usr/share/man/man1/zarvo-sim.1.gz usr/share/doc/zarvoac-tools/copyright
+       usr/share/doc/zarvoac-tools/changelog.gz)
 if [ -e "$source_dir/tools/wireshark/zarvoac.lua" ]; then
   tools+=("$libdir/wireshark/plugins/zarvoac.lua")
 fi
@@ -73,6 +78,15 @@ expect_field zarvoac-tools Depends '(^|, )libc6( |,|$)'
 expect_field zarvoac-tools Depends '(^|, )libstdc\+\+6( |,|$)'
 dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep -q "^libzarvoac 0 libzarvoac0 " ||
   fail "libzarvoac0 has no shlibs entry for libzarvoac.so.0"
+
+if command -v lintian >/dev/null; then
+  for package in libzarvoac0 libzarvoac-dev zarvoac-tools; do
+    lintian --fail-on error --tag-display-limit 0 "$(deb "$package")" >"$scratch/lintian.log" 2>&1 ||
+      { cat "$scratch/lintian.log"; fail "lintian found errors in $package"; }
+  done
+else
+  echo "lintian not found: the packages' policy check is skipped"
+fi
 
 root="$scratch/root"
 for package in libzarvoac0 libzarvoac-dev zarvoac-tools; do
