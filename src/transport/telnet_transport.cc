@@ -119,6 +119,7 @@ int32_t TelnetTransport::StartExchange() {
     }
     if (DiscardStaleInput()) return 0;
   }
+  SetFailure("the device server cannot be reached again");
   return kDeviceGone;
 }
 
@@ -148,7 +149,10 @@ int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count) {
 
 int32_t TelnetTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   const int32_t got = connection_.Receive(dest, capacity, wait_ms);
-  if (got < 0) return kDeviceGone;
+  if (got < 0) {
+    SetFailure("the device server closed the connection");
+    return kDeviceGone;
+  }
   // Only commands may have come; then there is no data to return yet.
   const size_t data = codec_.Decode(dest, static_cast<size_t>(got));
   SendPending();
