@@ -150,8 +150,9 @@ class FaultyLineTest(unittest.TestCase):
         line = VirtualLine("--fault", "silence")
         self.addCleanup(line.stop)
         with zarvoac.Port(line.device) as port:
-            with self.assertRaises(zarvoac.NoReply):
+            with self.assertRaises(zarvoac.NoReply) as caught:
                 port.version(1)
+            self.assertIn("no byte within 500 ms", str(caught.exception))
             card = zarvoac.Card(42, datetime.date(2030, 1, 1))
             port.put_card(1, card)
             self.assertEqual(port.get_card(1, 42), card)

@@ -7,6 +7,9 @@
 namespace zarvo {
 namespace {
 
+constexpr const char* kSendFailed =
+    "the device server took no data in time, or the connection failed while sending";
+
 using namespace telnet;
 
 // Acknowledgements that tell the remote port is set.
@@ -145,6 +148,7 @@ int32_t TelnetTransport::StartExchange() {
     }
     if (DiscardStaleInput()) return 0;
   }
+  SetFailure("the device server cannot be reached again");
   return kDeviceGone;
 }
 
@@ -159,7 +163,9 @@ bool TelnetTransport::DiscardStaleInput() {
 int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) {
   // Most requests hold no 0xFF and go out as they are, in one send.
   if (std::memchr(bytes, kIac, count) == nullptr) {
-    return connection_.Send(bytes, count, wait_ms) ? static_cast<int32_t>(count) : kDeviceGone;
+    if (connection_.Send(bytes, count, wait_ms)) return static_cast<int32_t>(count);
+    SetFailure(kSendFailed);
+    return kDeviceGone;
   }
   const uint32_t start = clock_.NowMs();
   size_t done = 0;
@@ -170,6 +176,7 @@ int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count, uint32_t wait
     const uint32_t spent = clock_.NowMs() - start;
     if (spent >= wait_ms || !connection_.Send(escaped_, length, wait_ms - spent)) {
       connection_.MarkLost();
+      SetFailure(kSendFailed);
       return kDeviceGone;
     }
     done += consumed;
@@ -179,7 +186,10 @@ int32_t TelnetTransport::Write(const uint8_t* bytes, size_t count, uint32_t wait
 
 int32_t TelnetTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   const int32_t got = connection_.Receive(dest, capacity, wait_ms);
-  if (got < 0) return kDeviceGone;
+  if (got < 0) {
+    SetFailure("the device server closed the connection");
+    return kDeviceGone;
+  }
   // Only commands may have come; then there is no data to return yet.
   const size_t data = codec_.Decode(dest, static_cast<size_t>(got));
   SendPending();

@@ -38,7 +38,18 @@ class Transport {
   // transport's life; links that cannot be lost stay at 0.
   virtual uint32_t Reconnects() const { return 0; }
 
+  // Why the last StartExchange, Write or Read failed, in words for people
+  // ("the device server closed the connection"); set on failures only.
+  const char* failure() const { return failure_; }
+
   static constexpr int32_t kDeviceGone = -1;
+
+ protected:
+  // `words` must be a text that lives as long as the program (a literal).
+  void SetFailure(const char* words) { failure_ = words; }
+
+ private:
+  const char* failure_ = "the link failed";
 };
 
 }  // namespace zarvo

@@ -71,12 +71,12 @@ bool Tool::Connect() {
   char reason[256] = {};
   Zarvo_LineOpenError(Zarvo_DefaultLine(), reason, sizeof reason);
   if (result == ZARVO_E_REFUSED) {
-    Fail("cannot open " + device + ": " + reason, result);
+    Report("cannot open " + device + ": " + reason, result, "");
     return false;
   }
   if (result != ZARVO_OK) {
-    Fail("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s: " + reason,
-         result);
+    Report("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s: " + reason,
+           result, "");
     return false;
   }
   if (reason[0] != '\0' && options_.trace) std::fprintf(stderr, "-- %s\n", reason);
@@ -93,12 +93,20 @@ void Tool::Emit(const Json& json, const std::string& text) const {
 }
 
 int Tool::Fail(const std::string& what, int32_t result) const {
+  char why[128] = {};
+  Zarvo_LineLastError(Zarvo_DefaultLine(), why, sizeof why);
+  return Report(what, result, why);
+}
+
+int Tool::Report(const std::string& what, int32_t result, const std::string& why) const {
   if (options_.json) {
     Json error = Json::Object();
     error.Set("ok", false).Set("error", what).Set("result", ResultJson(result));
+    if (!why.empty()) error.Set("reason", why);
     std::cout << error.Dump() << "\n";
   } else {
-    std::cerr << "zarvoctl: " << what << ": " << ResultText(result) << "\n";
+    std::cerr << "zarvoctl: " << what << ": " << ResultText(result)
+              << (why.empty() ? "" : ": " + why) << "\n";
   }
   return 1;
 }

@@ -60,8 +60,11 @@ class Tool {
 
   // Prints `text` (text mode) or `json` (JSON mode) to standard output.
   void Emit(const Json& json, const std::string& text) const;
-  // Reports a failed library call and returns the exit status 1.
+  // Reports a failed library call, with the line's words for why it
+  // failed, and returns the exit status 1.
   int Fail(const std::string& what, int32_t result) const;
+  // The same with `why` given ("" for none).
+  int Report(const std::string& what, int32_t result, const std::string& why) const;
   // Reports a usage error, naming the argument that is wrong where the
   // command's registered usage tells it, and returns the exit status 2.
   int Usage(const std::string& usage) const;
