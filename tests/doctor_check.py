@@ -113,6 +113,7 @@ class DoctorOnZarvoSim(unittest.TestCase):
                 status, report = doctor("--port", port, "--baud", "19200")
                 self.assertEqual(status, 0, report)
                 self.assertIn(note, codes(report, "note"))
+                self.assertEqual(report["speed_decided_by"], "device server")
                 self.assertNotIn("19200", json.dumps(report["findings"]))
 
 

@@ -20,6 +20,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "deb_test: $*" >&2; exit 1; }
+# Checks read all their input (grep without -q): under pipefail, a writer cut
+# off by an early exit would fail the check although it matched.
 
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
@@ -76,7 +78,7 @@ expect_field libzarvoac0 Depends '(^|, )libc6( |,|$)'
 expect_field libzarvoac-dev Depends "(^|, )libzarvoac0 \\(= ${version//./\\.}\\)(,|$)"
 expect_field zarvoac-tools Depends '(^|, )libc6( |,|$)'
 expect_field zarvoac-tools Depends '(^|, )libstdc\+\+6( |,|$)'
-dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep -q "^libzarvoac 0 libzarvoac0 " ||
+dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep "^libzarvoac 0 libzarvoac0 " >/dev/null ||
   fail "libzarvoac0 has no shlibs entry for libzarvoac.so.0"
 
 if command -v lintian >/dev/null; then
@@ -92,7 +94,7 @@ root="$scratch/root"
 for package in libzarvoac0 libzarvoac-dev zarvoac-tools; do
   dpkg-deb -x "$(deb "$package")" "$root"
 done
-readelf -d "$root/$libdir/libzarvoac.so.$version" | grep -q 'SONAME.*\[libzarvoac\.so\.0\]' ||
+readelf -d "$root/$libdir/libzarvoac.so.$version" | grep 'SONAME.*\[libzarvoac\.so\.0\]' >/dev/null ||
   fail "the packaged library's SONAME is not libzarvoac.so.0"
 
 export LD_LIBRARY_PATH="$root/$libdir"
@@ -107,6 +109,6 @@ device="$scratch/ttyZARVO"
 sim=$!
 for _ in $(seq 50); do [ -e "$device" ] && break; sleep 0.1; done
 "$scratch/consumer" "$device" >/dev/null || fail "a program built against libzarvoac-dev cannot probe zarvo-sim"
-ldd "$scratch/consumer" | grep -q "$root/$libdir/libzarvoac.so.0" ||
+ldd "$scratch/consumer" | grep "$root/$libdir/libzarvoac.so.0" >/dev/null ||
   fail "the consumer did not load the packaged library"
 echo "Debian packages libzarvoac0, libzarvoac-dev, zarvoac-tools $version: contents, fields and programs work"

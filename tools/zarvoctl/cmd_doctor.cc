@@ -92,7 +92,9 @@ void Emit(const Tool& tool, const Report& report) {
   Json json = Json::Object();
   json.Set("device", report.device)
       .Set("status", report.Status())
-      .Set("speed", report.speed)
+      // Where the device server's setting decides, the speed is not known here.
+      .Set("speed", report.server_speed ? 0 : report.speed)
+      .Set("speed_decided_by", report.server_speed ? "device server" : "host")
       .Set("findings", findings)
       .Set("controllers", controllers)
       .Set("stats", StatsJson(report.stats));

@@ -77,8 +77,8 @@ std::string OpenError() {
 }
 
 std::string LastCallError() {
-  // The line's own text for why its last call failed belongs here once the
-  // library has it; until then the open's text is all there is.
+  // Zarvo_LineLastError (why the line's last call failed) belongs here once
+  // the library has it; until then the open's text is all there is.
   return OpenError();
 }
 

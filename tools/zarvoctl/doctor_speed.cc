@@ -127,8 +127,13 @@ void ReportNoAnswer(Report& report, const std::vector<int32_t>& garbled, bool by
 // Where replies to address 0 collide, the controllers are there: finds
 // them by their own addresses. True when any answered.
 bool FoundByAddress(const Tool& tool, Report& report, int32_t last) {
+  const size_t before = report.findings.size();
   ScanAddresses(tool, report, last);
-  if (report.controllers.empty()) return false;
+  if (report.controllers.empty()) {
+    // Garbage that only looked like replies: the scan has nothing to say.
+    report.findings.resize(before);
+    return false;
+  }
   report.probe_address = report.controllers.front().address;
   return true;
 }

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <iterator>
 #include <sstream>
+#include <utility>
 
 #include "tool.h"
 
@@ -81,8 +81,7 @@ int OptionError(const std::string& text) {
   return 2;
 }
 
-// Options that take a value: the value's name for messages, and whether it
-// was accepted.
+// Options that take a value; false when the value is malformed.
 bool SetValueOption(const std::string& opt, const std::string& v, Options& options) {
   int32_t number = 0;
   if (opt == "--port") {
@@ -114,14 +113,17 @@ const char* ValueName(const std::string& opt) {
   return "a value";
 }
 
+// Options that take no value; false when `opt` is not one of them.
 bool SetFlagOption(const std::string& opt, Options& options) {
-  bool* flags[] = {&options.json,     &options.trace,     &options.yes,   &options.sim,
-                   &options.sim_echo, &options.sim_noise, &options.stats, &options.sim_collide};
-  const char* names[] = {"--json",     "--trace",     "--yes",   "--sim",
-                         "--sim-echo", "--sim-noise", "--stats", "--sim-collide"};
-  for (size_t i = 0; i < std::size(names); ++i) {
-    if (opt == names[i]) *flags[i] = true;
-    if (opt == names[i]) return true;
+  const std::pair<const char*, bool*> flags[] = {
+      {"--json", &options.json},         {"--trace", &options.trace},
+      {"--yes", &options.yes},           {"--sim", &options.sim},
+      {"--sim-echo", &options.sim_echo}, {"--sim-noise", &options.sim_noise},
+      {"--stats", &options.stats},       {"--sim-collide", &options.sim_collide}};
+  for (const auto& [name, flag] : flags) {
+    if (opt != name) continue;
+    *flag = true;
+    return true;
   }
   return false;
 }
