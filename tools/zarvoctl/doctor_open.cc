@@ -77,9 +77,9 @@ std::string OpenError() {
 }
 
 std::string LastCallError() {
-  // Zarvo_LineLastError (why the line's last call failed) belongs here once
-  // the library has it; until then the open's text is all there is.
-  return OpenError();
+  char reason[256] = {};
+  Zarvo_LineLastError(Zarvo_DefaultLine(), reason, sizeof reason);
+  return reason;
 }
 
 void ExplainOpenFailure(Report& report, const std::string& reason) {
