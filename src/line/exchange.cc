@@ -139,7 +139,7 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
     count += stored;
     ended = end != nullptr;
     if (count > kMaxReply) {
-      last_error_.Set("more than %zu reply bytes without an end mark", kMaxReply);
+      last_error_.Set("more than %u reply bytes without an end mark", static_cast<unsigned>(kMaxReply));
       Trace(ZARVO_TRACE_REPLY, reply, kMaxReply);
       return kTooLong;
     }
