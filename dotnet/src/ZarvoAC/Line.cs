@@ -135,6 +135,9 @@ namespace ZarvoAC
             foreach (var option in options) SetOption(option.Key, option.Value);
         }
 
+        /// The library's line, for the benchmark that times the same probe from C.
+        internal LineHandle Handle => _handle;
+
         /// <summary>True until the line is disposed.</summary>
         public bool IsDisposed => _handle.IsClosed;
 
