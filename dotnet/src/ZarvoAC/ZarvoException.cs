@@ -37,8 +37,7 @@ namespace ZarvoAC
 
         private static string Describe(int code, string operation, string failureText)
         {
-            string text = ResultCodes.MeaningOf(code);
-            if (failureText.Length > 0) text += ": " + failureText;
+            string text = failureText.Length > 0 ? failureText : ResultCodes.MeaningOf(code);
             return $"{operation}: {text} ({ResultCodes.NameOf(code)}, {code})";
         }
     }
