@@ -6,8 +6,8 @@
 #include "zarvoac.h"
 
 __attribute__((visibility("default"))) int64_t ZarvoBench_TimedProbe(ZarvoLine* line,
-                                                                      int32_t address,
-                                                                      int32_t* result) {
+                                                                     int32_t address,
+                                                                     int32_t* result) {
   struct timespec start, end;
   clock_gettime(CLOCK_MONOTONIC, &start);
   *result = Zarvo_LineSearchAR(line, address);

@@ -164,6 +164,7 @@ namespace ZarvoAC
                 Monitor.Exit(_gate);
                 throw new ObjectDisposedException(nameof(Line));
             }
+            _channel?.TakeFailure(); // what the channel threw during an earlier call that succeeded
             return new Call(this);
         }
 
