@@ -36,6 +36,7 @@ internal static class Program
             Measure(line, iterations / 10); // warm-up: JIT, caches, the controller's first replies
             var (c, binding) = Measure(line, iterations);
             Report(iterations, c, binding);
+            Console.WriteLine($"managed heap bytes per probe through the binding: {AllocatedPerProbe(line, 1000):F1}");
             return 0;
         }
         finally
@@ -60,6 +61,13 @@ internal static class Program
             if (!answered) throw new InvalidOperationException("probe through the binding got no reply");
         }
         return (c, binding);
+    }
+
+    private static double AllocatedPerProbe(Line line, int probes)
+    {
+        long before = GC.GetAllocatedBytesForCurrentThread();
+        for (int i = 0; i < probes; ++i) line.Probe(1);
+        return (GC.GetAllocatedBytesForCurrentThread() - before) / (double)probes;
     }
 
     private static void Report(int iterations, double[] c, double[] binding)
