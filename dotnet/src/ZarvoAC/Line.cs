@@ -79,6 +79,7 @@ namespace ZarvoAC
                 int result = NativeMethods.Zarvo_LineOpenCom(_handle, portName, baud);
                 string reason = call.OpenErrorText();
                 if (result < 0) throw call.Failure(result, $"opening {portName} at {baud} bit/s", reason);
+                _channel = null; // the library has let go of an earlier channel
                 OpenNote = reason;
             }
         }

@@ -32,7 +32,8 @@ namespace ZarvoAC.Tests
                 thread.Start();
                 return thread;
             }
-            Thread[] threads = { Work(_line, 200), Work(second, 100) };
+            // Two threads share the first line; the second line runs beside them.
+            Thread[] threads = { Work(_line, 100), Work(_line, 100), Work(second, 100) };
             foreach (Thread thread in threads) thread.Join();
             Assert.Equal(300, answered);
             Assert.Equal((200u, 200u), (_line.GetStats().Exchanges, _line.GetStats().Successes));
@@ -45,7 +46,14 @@ namespace ZarvoAC.Tests
         {
             string path = Path.Combine(Path.GetTempPath(), $"zarvo-{Guid.NewGuid():N}.pcap");
             var frames = new System.Collections.Generic.List<TraceDirection>();
-            _line.SetTrace((direction, _, frame) => { if (frame.Length > 0) frames.Add(direction); });
+            bool reentryRefused = false;
+            _line.SetTrace((direction, _, frame) =>
+            {
+                if (frame.Length > 0) frames.Add(direction);
+                // Calling back into the line from its own handler would deadlock in the library.
+                try { _line.Probe(2); }
+                catch (InvalidOperationException) { reentryRefused = true; }
+            });
             _line.Capture(path);
             try
             {
@@ -57,6 +65,7 @@ namespace ZarvoAC.Tests
                 _line.SetTrace(null);
             }
             Assert.Equal(new[] { TraceDirection.Request, TraceDirection.Reply }, frames);
+            Assert.True(reentryRefused);
             byte[] capture = File.ReadAllBytes(path);
             File.Delete(path);
             Assert.Equal(new byte[] { 0xD4, 0xC3, 0xB2, 0xA1 }, capture.Take(4)); // pcap, little-endian
