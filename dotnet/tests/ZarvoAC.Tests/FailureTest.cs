@@ -45,7 +45,8 @@ namespace ZarvoAC.Tests
         {
             // By the library: door 4; by the binding, where the library would quietly use
             // another value: table 16 (table 0), an alarm field of 4 (0), a short password.
-            Expect.Failure(ResultCode.InvalidArgument, () => _line.OpenDoor(1, 4));
+            ZarvoException door = Expect.Failure(ResultCode.InvalidArgument, () => _line.OpenDoor(1, 4));
+            if (!FailureTexts.LastErrorMissing) Assert.NotEmpty(door.FailureText);
             ZarvoException table = Expect.Failure(ResultCode.InvalidArgument, () => _line.GetTimeTable(1, 16, 0));
             Assert.Contains("table number must be 0 to 15, not 16", table.Message);
             Expect.Failure(ResultCode.InvalidArgument, () => _line.SetAlarmMode(1, 0, new AlarmMode { SecondBits2To3 = 4 }));
