@@ -46,6 +46,7 @@ int32_t ScriptedTransport::Write(const uint8_t* bytes, size_t count) {
 }
 
 int32_t ScriptedTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  ++reads_;
   if (!stale_.empty()) {
     const size_t n = std::min(capacity, stale_.size());
     std::memcpy(dest, stale_.data(), n);

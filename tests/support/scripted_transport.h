@@ -58,6 +58,8 @@ class ScriptedTransport final : public Transport {
 
   void set_write_result(int32_t result) { write_result_ = result; }
   const std::vector<std::vector<uint8_t>>& writes() const { return writes_; }
+  // Calls of Read, each standing for a wait and a read of the system.
+  uint32_t reads() const { return reads_; }
   // Total time the exchange spent waiting in Read.
   uint64_t waited_ms() const { return waited_ms_; }
   // Body of the last request written (decoded from the wire).
@@ -82,6 +84,7 @@ class ScriptedTransport final : public Transport {
   uint32_t step_due_ = 0;  // when the front step arrives
   bool step_armed_ = false;
   uint64_t waited_ms_ = 0;
+  uint32_t reads_ = 0;
   uint32_t reconnects_ = 0;
   bool reconnect_at_start_ = false;
 };
