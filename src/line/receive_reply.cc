@@ -91,7 +91,8 @@ int32_t Line::ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& coun
       echoed = 0;
     }
     if (count > kMaxReply) {
-      last_error_.Set("more than %zu reply bytes without an end mark", kMaxReply);
+      last_error_.Set("more than %u reply bytes without an end mark",
+                      static_cast<unsigned>(kMaxReply));
       Trace(ZARVO_TRACE_REPLY, reply, kMaxReply);
       return kTooLong;
     }

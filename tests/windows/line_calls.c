@@ -83,7 +83,7 @@ static const char* DevicePath(void) {
   X(reopened_exchange, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, 1)                     \
   X(reopened_silence, Zarvo_LineSearchAR(probe.line, 9), ZARVO_E_NO_REPLY, 1)              \
   X(why_silence, Zarvo_LineLastError(probe.line, probe.text, sizeof probe.text), ZARVO_OK, \
-    strcmp(probe.text, "no byte within 200 ms") == 0)                                      \
+    strstr(probe.text, "no byte within 220 ms") != NULL)                                   \
   X(close, Zarvo_LineCloseCom(probe.line), ZARVO_OK, 1)                                    \
   X(closed, Zarvo_LineSearchAR(probe.line, 1), ZARVO_E_NOT_OPEN, 1)
 
