@@ -71,6 +71,17 @@ TEST_P(LateReplyEndToEndTest, OtherCommandTakesItsOwnReplyAfterTheLateOne) {
   EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_OK);
 }
 
+// Past its window a late reply is no longer recognised, but one already
+// waiting when the next call starts is discarded before the request.
+TEST_P(LateReplyEndToEndTest, ReplyWaitingBeforeTheNextCallIsDiscarded) {
+  if (GetParam()) GTEST_SKIP() << "the device server relays the reply in its own time";
+  bus_.InjectFault({FaultKind::kLate, 700});
+  EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_E_NO_REPLY);
+  ASSERT_TRUE(bus_.WaitForReplies(bus_.reply_count() + 1, 5000));
+  char version[33] = {};
+  EXPECT_EQ(Zarvo_LineVer(line_, 1, version), ZARVO_OK) << LastError();
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, LateReplyEndToEndTest, ::testing::Values(false, true),
                          [](const auto& link) { return link.param ? "tcp" : "pseudo_terminal"; });
 
