@@ -112,17 +112,21 @@ void PrintRow(const char* name, const Summary& s, const Summary& raw) {
               s.cpu_us / raw.cpu_us);
 }
 
-int32_t ExchangeSilent(uint32_t timeout_ms) {
-  uint8_t body[32] = {0x80, Responder::kSilentAddress, 0x01};
+int32_t ExchangeSilent(uint32_t timeout_ms, uint8_t address = Responder::kSilentAddress) {
+  uint8_t body[32] = {0x80, address, 0x01};
   int32_t length = 3;
   Line& session = Line::Default();
   auto lock = session.Lock();
   return session.Exchange(body, 32, length, timeout_ms);
 }
 
-void SilenceFigures(const Config& config) {
+// Each probe goes to another address of a silent bus: the same probe again
+// would first wait out a late reply to the one before.
+void SilenceFigures(Responder& responder, const Config& config) {
+  responder.set_silent(true);
+  uint8_t address = 10;
   const double cpu0 = ThreadCpuUs();
-  ExchangeSilent(500);
+  ExchangeSilent(500, address++);
   std::printf("\nCPU while waiting out a 500 ms silence: %.3f ms (target <= 0.15 ms)\n",
               (ThreadCpuUs() - cpu0) / 1000.0);
 
@@ -132,7 +136,7 @@ void SilenceFigures(const Config& config) {
     std::vector<double> over;
     for (int i = 0; i < config.timeout_runs; ++i) {
       const double t0 = NowUs();
-      ExchangeSilent(limit);
+      ExchangeSilent(limit, address++);
       over.push_back((NowUs() - t0) / 1000.0 - limit);
     }
     std::sort(over.begin(), over.end());
@@ -142,6 +146,7 @@ void SilenceFigures(const Config& config) {
     const double p99 = over[static_cast<size_t>(0.99 * static_cast<double>(over.size() - 1))];
     std::printf("| %u ms | %d | %.2f | %.2f | < 2 |\n", limit, config.timeout_runs, mean, p99);
   }
+  responder.set_silent(false);
 }
 
 void AllocationFigures() {
@@ -273,7 +278,7 @@ int Run(const Config& config) {
     return failures == 0 ? 0 : 1;
   }
 
-  SilenceFigures(config);
+  SilenceFigures(responder, config);
   AddressScanFigures(responder, config.last_scanned_address);
   AllocationFigures();
   PacedFigures(responder, config);
