@@ -15,7 +15,6 @@ class AbandonedRequest {
     address_ = address;
     command_ = command;
     until_ms_ = now_ms + window_ms;
-    window_ms_ = window_ms;
     active_ = true;
   }
   void Forget() { active_ = false; }
@@ -28,7 +27,6 @@ class AbandonedRequest {
     return active_;
   }
   uint32_t until_ms() const { return until_ms_; }
-  uint32_t window_ms() const { return window_ms_; }
 
   // A reply from `address` for `command` may be the late reply.
   bool AnsweredBy(uint8_t address, uint8_t command) const {
@@ -45,7 +43,6 @@ class AbandonedRequest {
   uint8_t address_ = 0;
   uint8_t command_ = 0;
   uint32_t until_ms_ = 0;
-  uint32_t window_ms_ = 0;
 };
 
 }  // namespace zarvo

@@ -12,26 +12,12 @@ void Line::WaitOutLateReply(uint8_t address, uint8_t command) {
       !abandoned_.SharesRepliesWith(address, command)) {
     return;
   }
-  // Until the window has passed, and on while a reply that began in it
-  // keeps coming; what arrives is dropped.
+  // Until the window has passed, at most one silence limit; what arrives
+  // is dropped.
   uint8_t scratch[256];
-  bool inside_frame = false;
-  uint32_t last_byte = clock_->NowMs();
-  for (;;) {
-    const uint32_t now = clock_->NowMs();
-    uint32_t wait = 0;
-    if (abandoned_.Pending(now)) {
-      wait = abandoned_.until_ms() - now;
-    } else if (inside_frame && now - last_byte < abandoned_.window_ms()) {
-      wait = abandoned_.window_ms() - (now - last_byte);
-    } else {
-      break;
-    }
-    const int32_t got = transport_->Read(scratch, sizeof scratch, wait);
-    if (got < 0) break;  // the exchange's own start finds the link gone
-    if (got > 0) {
-      inside_frame = scratch[got - 1] != kReplyEnd;
-      last_byte = clock_->NowMs();
+  for (uint32_t now = clock_->NowMs(); abandoned_.Pending(now); now = clock_->NowMs()) {
+    if (transport_->Read(scratch, sizeof scratch, abandoned_.until_ms() - now) < 0) {
+      break;  // the exchange's own start finds the link gone
     }
   }
   abandoned_.Forget();

@@ -139,6 +139,17 @@ class Line {
     uint32_t silence_ms;
   };
   int32_t ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& count, bool& ended);
+  // How far an adapter's echo of the request has come back.
+  struct EchoProgress {
+    bool expected;  // the bytes so far may be the echo
+    bool seen;      // the whole echo came back
+    size_t matched;
+  };
+  enum class EchoStep { kNeedMore, kDropped, kNotEcho, kCollision };
+  // Looks at reply[count, count + fresh) while the echo may be coming; after
+  // kDropped and kNotEcho, what is left to read as reply is reply[0, fresh).
+  EchoStep TakeEcho(const SentRequest& sent, EchoProgress& echo, uint8_t* reply, size_t& count,
+                    size_t& fresh);
   int32_t GiveUpWaiting(const SentRequest& sent, bool echo_seen);
   int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address, uint8_t command);
   // Before a request whose reply could not be told from that of the request

@@ -20,16 +20,13 @@ namespace zarvo {
 // success reply[count] holds the end byte, or 0 when the reply stopped
 // without one (`ended` false).
 int32_t Line::ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& count, bool& ended) {
-  const EchoMode echo = options_.echo;
-  bool in_echo = echo != EchoMode::kOff;  // the bytes so far may be the echo
-  bool echo_seen = false;
-  size_t echoed = 0;
+  EchoProgress echo{options_.echo != EchoMode::kOff, false, 0};
   count = 0;
   ended = false;
   uint32_t last_activity = clock_->NowMs();
   while (!ended) {
     const uint32_t limit =
-        sent.silence_ms + (count == 0 || in_echo ? options_.first_byte_wait_ms : 0);
+        sent.silence_ms + (count == 0 || echo.expected ? options_.first_byte_wait_ms : 0);
     const uint32_t silent = clock_->NowMs() - last_activity;
     if (silent >= limit) break;
     const int32_t got = transport_->Read(reply + count, kMaxReply + 1 - count, limit - silent);
@@ -44,31 +41,10 @@ int32_t Line::ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& coun
     // reply[count, count + fresh) is new.
     size_t fresh = static_cast<size_t>(got);
     while (fresh > 0 && !ended) {
-      if (in_echo) {
-        const size_t part = std::min(fresh, sent.wire_size - echoed);
-        if (std::memcmp(reply + count, sent.wire + echoed, part) == 0) {
-          echoed += part;
-          count += part;
-          fresh -= part;
-          if (echoed < sent.wire_size) break;
-          // The whole echo: drop it; what came with it starts the reply.
-          std::memmove(reply, reply + count, fresh);
-          count = 0;
-          in_echo = false;
-          echo_seen = true;
-          Bump(stats_.echoesStripped);
-          continue;
-        }
-        if (echo == EchoMode::kOn) {
-          // What came back is not what was sent: another station talked at
-          // the same time.
-          last_error_.Set("the echo differs from the request: another station talked");
-          Trace(ZARVO_TRACE_REPLY, reply, count + fresh);
-          return kMismatch;
-        }
-        in_echo = false;  // not an echo: every byte so far is reply
-        fresh += count;
-        count = 0;
+      if (echo.expected) {
+        const EchoStep step = TakeEcho(sent, echo, reply, count, fresh);
+        if (step == EchoStep::kNeedMore) break;
+        if (step == EchoStep::kCollision) return kMismatch;
       }
       const void* end = std::memchr(reply + count, kReplyEnd, fresh);
       if (end == nullptr) {
@@ -87,8 +63,7 @@ int32_t Line::ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& coun
       Trace(ZARVO_TRACE_REPLY, reply, count + 1);
       std::memmove(reply, reply + count + 1, fresh);
       count = 0;
-      in_echo = echo != EchoMode::kOff && !echo_seen;
-      echoed = 0;
+      echo = {options_.echo != EchoMode::kOff && !echo.seen, echo.seen, 0};
     }
     if (count > kMaxReply) {
       last_error_.Set("more than %u reply bytes without an end mark",
@@ -97,16 +72,47 @@ int32_t Line::ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& coun
       return kTooLong;
     }
   }
-  if (in_echo && echo == EchoMode::kOn && echoed > 0) {
+  if (echo.expected && options_.echo == EchoMode::kOn && echo.matched > 0) {
     last_error_.Set("the echo stopped short of the request");
     Trace(ZARVO_TRACE_REPLY, reply, count);
     return kMismatch;
   }
-  if (count == 0) return GiveUpWaiting(sent, echo_seen);
+  if (count == 0) return GiveUpWaiting(sent, echo.seen);
   CountReplyBytes(stats_, reply, count);
   reply[count] = ended ? kReplyEnd : 0;
   Trace(ZARVO_TRACE_REPLY, reply, count + (ended ? 1 : 0));
   return kOk;
+}
+
+// While the echo may be coming, the bytes so far (reply[0, count)) are the
+// start of it.
+Line::EchoStep Line::TakeEcho(const SentRequest& sent, EchoProgress& echo, uint8_t* reply,
+                              size_t& count, size_t& fresh) {
+  const size_t part = std::min(fresh, sent.wire_size - echo.matched);
+  if (std::memcmp(reply + count, sent.wire + echo.matched, part) == 0) {
+    echo.matched += part;
+    count += part;
+    fresh -= part;
+    if (echo.matched < sent.wire_size) return EchoStep::kNeedMore;
+    // The whole echo: drop it; what came with it starts the reply.
+    std::memmove(reply, reply + count, fresh);
+    count = 0;
+    echo.expected = false;
+    echo.seen = true;
+    Bump(stats_.echoesStripped);
+    return EchoStep::kDropped;
+  }
+  if (options_.echo == EchoMode::kOn) {
+    // What came back is not what was sent: another station talked at the
+    // same time.
+    last_error_.Set("the echo differs from the request: another station talked");
+    Trace(ZARVO_TRACE_REPLY, reply, count + fresh);
+    return EchoStep::kCollision;
+  }
+  echo.expected = false;  // not an echo: every byte so far is reply
+  fresh += count;
+  count = 0;
+  return EchoStep::kNotEcho;
 }
 
 // Silence: the controller may still answer, late, so the request is
