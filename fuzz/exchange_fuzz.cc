@@ -1,4 +1,4 @@
-// The exchange fed arbitrary reply byte streams through a scripted line:
+// Two exchanges fed arbitrary reply byte streams through a scripted line:
 // every result must be a documented code, and nothing may be written past
 // the caller's capacity.
 #include <cstdint>
@@ -39,16 +39,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     t.transport().Arrive(delay, std::vector<uint8_t>(data + at, data + at + n));
     at += n;
   }
-  std::vector<uint8_t> buffer(static_cast<size_t>(capacity) + 16, 0xA5);
-  buffer[0] = 0x80;
-  buffer[1] = data[2];
-  buffer[2] = data[3];
-  int32_t length = 3;
-  const int32_t result = t.line().Exchange(buffer.data(), capacity, length, timeout);
-  if (!IsExchangeResult(result)) std::abort();
-  for (size_t i = static_cast<size_t>(capacity); i < buffer.size(); ++i) {
-    if (buffer[i] != 0xA5) std::abort();
+  // Two calls, the second to the same or the next address: what the first
+  // leaves unread, a late reply among it, reaches the second.
+  for (uint8_t next = 0; next < 2; ++next) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(capacity) + 16, 0xA5);
+    buffer[0] = 0x80;
+    buffer[1] = static_cast<uint8_t>(data[2] + (next & data[0] & 1));
+    buffer[2] = data[3];
+    int32_t length = 3;
+    const int32_t result = t.line().Exchange(buffer.data(), capacity, length, timeout);
+    if (!IsExchangeResult(result)) std::abort();
+    for (size_t i = static_cast<size_t>(capacity); i < buffer.size(); ++i) {
+      if (buffer[i] != 0xA5) std::abort();
+    }
+    if (result == zarvo::kOk && length < 0) std::abort();
   }
-  if (result == zarvo::kOk && length < 0) std::abort();
   return 0;
 }

@@ -126,6 +126,26 @@ TEST(ScriptedEcho, EchoInPiecesThenReplyIsTakenUnderOnAndAuto) {
   }
 }
 
+// The start marks tell echo from reply, so whatever came in one burst is
+// taken in one read: a reply longer than the request, after its echo or
+// alone.
+TEST(ScriptedEcho, OneBurstIsOneRead) {
+  const Bytes echo = ProbeWire();
+  Bytes echo_and_reply = echo;
+  echo_and_reply.insert(echo_and_reply.end(), kReply.begin(), kReply.end());
+  ASSERT_GT(kReply.size(), echo.size());
+  for (const char* mode : {"on", "auto"}) {
+    for (const Bytes& burst : {echo_and_reply, kReply}) {
+      if (burst == kReply && std::string(mode) == "on") continue;
+      SCOPED_TRACE(std::string(mode) + (burst == kReply ? ", no echo" : ", echo"));
+      EchoLine t("echo", mode);
+      t.transport().Arrive(1, burst);
+      EXPECT_EQ(t.Probe(), kOk);
+      EXPECT_EQ(t.transport().reads(), 1u);
+    }
+  }
+}
+
 TEST(ScriptedEcho, EchoDifferingInOneByteIsACollisionWhenEchoIsExpected) {
   const Bytes echo = ProbeWire();
   for (size_t at : {size_t{0}, size_t{4}, echo.size() - 1}) {

@@ -53,12 +53,33 @@ size_t EncodeFrame(const uint8_t* frame, size_t count, uint8_t* out) {
   return encoded;
 }
 
-int32_t DecodeFrame(const uint8_t* received, size_t count, uint8_t* out) {
-  size_t start = 0;
-  while (start < count && received[start] != kReplyStart) {
-    if (received[start] == 0x00) return -1;
-    ++start;
+namespace {
+
+// Where the reply's start byte lies among the `count` bytes, or `count` when
+// a 0x00 or the end comes first.
+size_t FindReplyStart(const uint8_t* received, size_t count) {
+  for (size_t at = 0; at < count; ++at) {
+    if (received[at] == kReplyStart) return at;
+    if (received[at] == 0x00) break;
   }
+  return count;
+}
+
+}  // namespace
+
+bool PeekReplyHeader(const uint8_t* received, size_t count, uint8_t& address, uint8_t& command) {
+  const size_t start = FindReplyStart(received, count);
+  // Decoded byte i >= 1 is the pair at start + 2i - 1.
+  const size_t address_at = start + 2 * kReplyAddressAt - 1;
+  const size_t command_at = start + 2 * kReplyCommandAt - 1;
+  if (start == count || command_at + 1 >= count) return false;
+  address = static_cast<uint8_t>(received[address_at] * 16 + received[address_at + 1]);
+  command = static_cast<uint8_t>(received[command_at] * 16 + received[command_at + 1]);
+  return true;
+}
+
+int32_t DecodeFrame(const uint8_t* received, size_t count, uint8_t* out) {
+  const size_t start = FindReplyStart(received, count);
   if (start == count) return -1;
 
   // Front to back: the write position never passes the read position, so

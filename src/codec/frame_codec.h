@@ -37,4 +37,9 @@ size_t EncodeFrame(const uint8_t* frame, size_t count, uint8_t* out);
 // 0x00. `out` may be `received` itself.
 int32_t DecodeFrame(const uint8_t* received, size_t count, uint8_t* out);
 
+// Reads the address and command of a reply from the `count` bytes it came
+// in, before decoding, the start byte found as DecodeFrame finds it. False
+// when there is no start byte or the bytes stop before the command.
+bool PeekReplyHeader(const uint8_t* received, size_t count, uint8_t& address, uint8_t& command);
+
 }  // namespace zarvo

@@ -88,7 +88,10 @@ bool Line::OpenChannel(const ZarvoChannel& channel) {
   return true;
 }
 
-void Line::Close() { transport_->Close(); }
+void Line::Close() {
+  transport_->Close();
+  abandoned_.Forget();  // no late reply comes over the next link
+}
 
 bool Line::Capture(const char* path) {
   if (path == nullptr) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "line/abandoned_request.h"
 #include "line/last_error.h"
 #include "line/line_options.h"
 #include "line/line_stats.h"
@@ -129,9 +130,34 @@ class Line {
  private:
   int32_t OpenAndConfigure(const char* port_name, int32_t baud);
   int32_t OpenByName(const char* name, int32_t baud);
-  int32_t ReceiveReply(const uint8_t* request, size_t request_size, uint8_t* reply, size_t& count,
-                       uint32_t silence_ms);
+  // A request on the wire, as the reply to it is awaited.
+  struct SentRequest {
+    const uint8_t* wire;  // as written, for recognising an adapter's echo
+    size_t wire_size;
+    uint8_t address;
+    uint8_t command;
+    uint32_t silence_ms;
+  };
+  int32_t ReceiveReply(const SentRequest& sent, uint8_t* reply, size_t& count, bool& ended);
+  // How far an adapter's echo of the request has come back.
+  struct EchoProgress {
+    bool expected;  // the bytes so far may be the echo
+    bool seen;      // the whole echo came back
+    size_t matched;
+  };
+  enum class EchoStep { kNeedMore, kDropped, kNotEcho, kCollision };
+  // Looks at reply[count, count + fresh) while the echo may be coming; after
+  // kDropped and kNotEcho, what is left to read as reply is reply[0, fresh).
+  EchoStep TakeEcho(const SentRequest& sent, EchoProgress& echo, uint8_t* reply, size_t& count,
+                    size_t& fresh);
+  int32_t GiveUpWaiting(const SentRequest& sent, bool echo_seen);
   int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address, uint8_t command);
+  // Before a request whose reply could not be told from that of the request
+  // given up on, waits until a late reply to that one can no longer come.
+  void WaitOutLateReply(uint8_t address, uint8_t command);
+  // True when the frame of `count` bytes ending at an end mark is the late
+  // reply to the request given up on, and no answer to `sent`.
+  bool IsLateReply(const uint8_t* frame, size_t count, const SentRequest& sent);
   int32_t RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms);
   // Hands a frame to the trace hook and the capture, when there are any.
   void Trace(int32_t direction, const uint8_t* bytes, size_t count) {
@@ -155,6 +181,7 @@ class Line {
   LineOptions options_;       // in force: the base plus the port name's
   OpenFailure open_failure_;
   LastError last_error_;
+  AbandonedRequest abandoned_;
   char name_[kMaxName] = {};
   ZarvoTraceHook trace_hook_ = nullptr;
   void* trace_context_ = nullptr;

@@ -9,10 +9,22 @@
 namespace zarvo::testing {
 
 void ScriptedTransport::Arrive(uint32_t after_ms, std::vector<uint8_t> bytes) {
-  steps_.push_back({after_ms, std::move(bytes), false});
+  steps_.push_back({after_ms, std::move(bytes), false, writes_.size() + 1});
 }
 
-void ScriptedTransport::HangUp(uint32_t after_ms) { steps_.push_back({after_ms, {}, true}); }
+void ScriptedTransport::ArriveUnasked(uint32_t after_ms, std::vector<uint8_t> bytes) {
+  steps_.push_back({after_ms, std::move(bytes), false, 0});
+}
+
+void ScriptedTransport::HangUp(uint32_t after_ms) {
+  steps_.push_back({after_ms, {}, true, writes_.size() + 1});
+}
+
+int32_t ScriptedTransport::Silence(uint32_t wait_ms) {
+  clock_.Advance(wait_ms);
+  waited_ms_ += wait_ms;
+  return 0;
+}
 
 std::vector<uint8_t> ScriptedTransport::Reply(uint8_t address, uint8_t command, uint8_t status,
                                               const std::vector<uint8_t>& payload) {
@@ -34,28 +46,21 @@ int32_t ScriptedTransport::Write(const uint8_t* bytes, size_t count, uint32_t /*
 }
 
 int32_t ScriptedTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
+  ++reads_;
   if (!stale_.empty()) {
     const size_t n = std::min(capacity, stale_.size());
     std::memcpy(dest, stale_.data(), n);
     stale_.erase(stale_.begin(), stale_.begin() + static_cast<long>(n));
     return static_cast<int32_t>(n);
   }
-  if (steps_.empty()) {
-    clock_.Advance(wait_ms);
-    waited_ms_ += wait_ms;
-    return 0;
-  }
+  if (steps_.empty() || !FrontStepDue()) return Silence(wait_ms);
   if (!step_armed_) {
     step_due_ = clock_.NowMs() + steps_.front().after_ms;
     step_armed_ = true;
   }
   const uint32_t until_due = step_due_ - clock_.NowMs();
   // Like poll(), a byte due exactly when the wait ends is not seen by it.
-  if (until_due >= wait_ms) {
-    clock_.Advance(wait_ms);
-    waited_ms_ += wait_ms;
-    return 0;
-  }
+  if (until_due >= wait_ms) return Silence(wait_ms);
   clock_.Advance(until_due);
   waited_ms_ += until_due;
   Step& step = steps_.front();
@@ -66,7 +71,7 @@ int32_t ScriptedTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms
   if (step.bytes.empty()) {
     steps_.pop_front();
     step_armed_ = false;
-    if (!steps_.empty()) {
+    if (!steps_.empty() && FrontStepDue()) {
       step_due_ = clock_.NowMs() + steps_.front().after_ms;
       step_armed_ = true;
     }

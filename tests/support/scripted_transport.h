@@ -27,8 +27,12 @@ class ScriptedTransport final : public Transport {
   explicit ScriptedTransport(FakeClock& clock) : clock_(clock) {}
 
   // Bytes that arrive `after_ms` after the previous step (or after the
-  // request was written, for the first step of a reply).
+  // request was written, for the first step of a reply). They answer the
+  // next request: nothing of them arrives before it is written.
   void Arrive(uint32_t after_ms, std::vector<uint8_t> bytes);
+  // The same for bytes nobody asked for (a controller answering after its
+  // call gave up): they may arrive before the next request is written.
+  void ArriveUnasked(uint32_t after_ms, std::vector<uint8_t> bytes);
   // The device reports a hang-up `after_ms` after the previous step.
   void HangUp(uint32_t after_ms);
   // Bytes already waiting in the receive queue before the next write.
@@ -54,6 +58,8 @@ class ScriptedTransport final : public Transport {
 
   void set_write_result(int32_t result) { write_result_ = result; }
   const std::vector<std::vector<uint8_t>>& writes() const { return writes_; }
+  // Calls of Read, each standing for a wait and a read of the system.
+  uint32_t reads() const { return reads_; }
   // Total time the exchange spent waiting in Read.
   uint64_t waited_ms() const { return waited_ms_; }
   // Body of the last request written (decoded from the wire).
@@ -64,7 +70,10 @@ class ScriptedTransport final : public Transport {
     uint32_t after_ms;
     std::vector<uint8_t> bytes;
     bool hang_up;
+    size_t after_write;  // arrives only once this many requests were written
   };
+  bool FrontStepDue() const { return writes_.size() >= steps_.front().after_write; }
+  int32_t Silence(uint32_t wait_ms);
 
   FakeClock& clock_;
   bool open_ = true;
@@ -75,6 +84,7 @@ class ScriptedTransport final : public Transport {
   uint32_t step_due_ = 0;  // when the front step arrives
   bool step_armed_ = false;
   uint64_t waited_ms_ = 0;
+  uint32_t reads_ = 0;
   uint32_t reconnects_ = 0;
   bool reconnect_at_start_ = false;
 };

@@ -72,17 +72,19 @@ static const char* DevicePath(void) {
  * that fails after the port was opened keeps the port; the time-outs the
  * earlier handle had must not be taken as set on the new one, or the next
  * read waits for ever. */
-#define LINE_AFTER_CALLS(X)                                                             \
-  X(why_none, Zarvo_LineOpenError(probe.line, probe.text, sizeof probe.text), ZARVO_OK, \
-    probe.text[0] == '\0')                                                              \
-  X(traced, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, TraceLooksRight())             \
-  X(trace_off, Zarvo_LineSetTrace(probe.line, NULL, NULL), ZARVO_OK, ClearTraceLog())   \
-  X(untraced, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, trace.requests == 0)         \
-  X(reopen_refused, Zarvo_LineOpenCom(probe.line, probe.port, REFUSED_BAUD),            \
-    ZARVO_E_LINE_DEFINITION, 1)                                                         \
-  X(reopened_exchange, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, 1)                  \
-  X(reopened_silence, Zarvo_LineSearchAR(probe.line, 9), ZARVO_E_NO_REPLY, 1)           \
-  X(close, Zarvo_LineCloseCom(probe.line), ZARVO_OK, 1)                                 \
+#define LINE_AFTER_CALLS(X)                                                                \
+  X(why_none, Zarvo_LineOpenError(probe.line, probe.text, sizeof probe.text), ZARVO_OK,    \
+    probe.text[0] == '\0')                                                                 \
+  X(traced, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, TraceLooksRight())                \
+  X(trace_off, Zarvo_LineSetTrace(probe.line, NULL, NULL), ZARVO_OK, ClearTraceLog())      \
+  X(untraced, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, trace.requests == 0)            \
+  X(reopen_refused, Zarvo_LineOpenCom(probe.line, probe.port, REFUSED_BAUD),               \
+    ZARVO_E_LINE_DEFINITION, 1)                                                            \
+  X(reopened_exchange, Zarvo_LineSearchAR(probe.line, 1), ZARVO_OK, 1)                     \
+  X(reopened_silence, Zarvo_LineSearchAR(probe.line, 9), ZARVO_E_NO_REPLY, 1)              \
+  X(why_silence, Zarvo_LineLastError(probe.line, probe.text, sizeof probe.text), ZARVO_OK, \
+    strstr(probe.text, "no byte within 220 ms") != NULL)                                   \
+  X(close, Zarvo_LineCloseCom(probe.line), ZARVO_OK, 1)                                    \
   X(closed, Zarvo_LineSearchAR(probe.line, 1), ZARVO_E_NOT_OPEN, 1)
 
 #define TCP_CALLS(X)                                                            \
