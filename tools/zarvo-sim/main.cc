@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "event_source.h"
 #include "faults.h"
 #include "tcp_device_server.h"
 #include "virtual_bus.h"
@@ -18,7 +19,7 @@ namespace {
 void PrintUsage() {
   std::printf(
       "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n"
-      "                 [--echo] [--baud N] [--noise]\n\n"
+      "                 [--echo] [--baud N] [--noise] [--events RATE]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
@@ -31,7 +32,9 @@ void PrintUsage() {
       "                adapter does, ahead of the reply\n"
       "  --baud N      answer only while the host's port is at N bit/s; at other\n"
       "                speeds send garbage, as a controller set to N would seem to\n"
-      "  --noise       send a few stray bytes ahead of every reply\n",
+      "  --noise       send a few stray bytes ahead of every reply\n"
+      "  --events RATE log RATE card events per second (e.g. 0.5) at random\n"
+      "                controllers and doors, as a busy site would\n",
       zarvo::sim::FaultNames());
 }
 
@@ -60,6 +63,7 @@ int main(int argc, char** argv) {
   bool echo = false;
   long baud = 0;
   bool noise = false;
+  double event_rate = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -82,6 +86,12 @@ int main(int argc, char** argv) {
       baud = std::strtol(argv[++i], nullptr, 10);
       if (baud <= 0) {
         std::fprintf(stderr, "zarvo-sim: --baud needs a speed in bit/s\n");
+        return 2;
+      }
+    } else if (arg == "--events" && has_value) {
+      event_rate = std::strtod(argv[++i], nullptr);
+      if (event_rate <= 0) {
+        std::fprintf(stderr, "zarvo-sim: --events needs a rate in events per second\n");
         return 2;
       }
     } else if (arg == "--noise") {
@@ -147,8 +157,11 @@ int main(int argc, char** argv) {
   for (uint8_t a : addresses) std::fprintf(stderr, " %u", a);
   std::fprintf(stderr, " on %s; Ctrl-C stops\n", served.c_str());
 
+  zarvo::sim::EventSource events(bus, addresses, event_rate);
+  events.Start();
   int signal_number = 0;
   sigwait(&stop, &signal_number);
+  events.Stop();
   server.Stop();
   bus.Stop();
   if (!link.empty()) ::unlink(link.c_str());

@@ -1,0 +1,36 @@
+// The subcommands of zarvod; each returns the process exit code.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/site_config.h"
+
+namespace zarvod {
+
+using Args = std::vector<std::string>;
+
+int CheckConfigCommand(const Args& args);
+int RunCommand(const Args& args);
+int SimCommand(const Args& args);
+int EventsCommand(const Args& args);
+int StatusCommand(const Args& args);
+
+// Runs `config` until SIGTERM or SIGINT, with its journal at `journal_path`;
+// `started` runs once the lines are up (the built-in site starts its
+// controllers' events there). Returns the exit code.
+int RunSite(const SiteConfig& config, const std::string& journal_path,
+            const std::function<void()>& started = {});
+
+// The value after `flag` in `args`, or `fallback`.
+std::string FlagValue(const Args& args, const std::string& flag, const std::string& fallback = "");
+bool HasFlag(const Args& args, const std::string& flag);
+
+// --since of zarvod events: "YYYY-MM-DD[ HH:MM[:SS]]" local time, or an age
+// such as "15m", "2h", "7d"; milliseconds since the epoch.
+std::optional<int64_t> ParseSince(const std::string& text, int64_t now_ms);
+
+}  // namespace zarvod
