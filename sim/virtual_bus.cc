@@ -84,7 +84,7 @@ void VirtualBus::OnRequest(const Request& request) {
     last_request_ = request.body;
     ControllerState* state = Find(request.address);
     if (state == nullptr) return;
-    fault = TakeFault();
+    fault = TakeFault(request.command);
     if (fault.kind == FaultKind::kSilence) return;
     Reply reply;
     Handler handler = Handlers()[request.command];
@@ -168,7 +168,8 @@ void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault)
   replied_.notify_all();
 }
 
-Fault VirtualBus::TakeFault() {
+Fault VirtualBus::TakeFault(uint8_t command) {
+  if (fault_.command != 0 && fault_.command != command) return Fault{};
   Fault now = fault_;
   if (fault_.kind != FaultKind::kNone && fault_.count > 0 && --fault_.count == 0) {
     fault_ = Fault{};

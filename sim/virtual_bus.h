@@ -74,7 +74,7 @@ class VirtualBus {
                                   const Reply& reply, const Fault& fault) const;
   void SendReply(const std::vector<uint8_t>& wire, const Fault& fault);
   void Readdress(ControllerState& state, Reply& reply);
-  Fault TakeFault();
+  Fault TakeFault(uint8_t command);
 
   std::unique_ptr<BusWire> wire_;
   std::thread thread_;

@@ -125,10 +125,10 @@ TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
   if (view_.position >= view_.count) return TurnResult::kIdle;
   // Take
   StoredRecord record{};
-  if (!Read(false, record)) return TurnResult::kNoReply;
+  if (!ReadChecked(false, record)) return TurnResult::kNoReply;
   int position = view_.position;
   if (AlreadyJournaled(record, unmoved_at)) {
-    if (!Read(true, record)) return TurnResult::kNoReply;
+    if (!ReadChecked(true, record)) return TurnResult::kNoReply;
     ++position;
   } else if (full_at_look && view_.position == 0 && bookmark_.has_last) {
     // Our last record dropped off the full log before the read position
@@ -149,7 +149,7 @@ TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
     }
     // Move: the read position passes the event only now. The reply is the
     // next record (an empty slot at the end of the log).
-    if (!Read(true, record)) return TurnResult::kNoReply;
+    if (!ReadChecked(true, record)) return TurnResult::kNoReply;
     ++position;
   }
   return TurnResult::kIdle;

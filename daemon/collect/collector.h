@@ -43,6 +43,8 @@ class Collector {
   bool AlreadyJournaled(const StoredRecord& at_position, std::optional<int> unmoved_at) const;
   void NoteGap(Gap gap);
   bool Read(bool move, StoredRecord& record);
+  // Read, with a record that looks cut short read again at the read position.
+  bool ReadChecked(bool move, StoredRecord& record);
   bool Commit(const StoredRecord& record, int position);
 
   Journal& journal_;
