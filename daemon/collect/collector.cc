@@ -30,6 +30,33 @@ bool Collector::Read(bool move, StoredRecord& record) {
   return true;
 }
 
+namespace {
+
+bool IsBcd(uint8_t b, int highest) {
+  return (b >> 4) <= 9 && (b & 15) <= 9 && (b >> 4) * 10 + (b & 15) <= highest;
+}
+
+// A stored record's date and time are BCD and name a real moment; a reply
+// the line cut short reads as a record padded with zeros, which does not.
+bool LooksWhole(const StoredRecord& r) {
+  return IsBcd(r[0], 99) && IsBcd(r[1], 12) && r[1] != 0 && IsBcd(r[2], 31) && r[2] != 0 &&
+         IsBcd(r[3], 23) && IsBcd(r[4], 59) && IsBcd(r[5], 59);
+}
+
+}  // namespace
+
+bool Collector::ReadChecked(bool move, StoredRecord& record) {
+  if (!Read(move, record)) return false;
+  if (IsEmptySlot(record) || LooksWhole(record)) return true;
+  // Read the record at the read position once more: the same bytes twice
+  // are what the controller stored, however odd.
+  StoredRecord again{};
+  if (!Read(false, again)) return false;
+  const bool same = again == record;
+  record = again;
+  return same || IsEmptySlot(again) || LooksWhole(again);
+}
+
 void Collector::NoteGap(Gap gap) {
   const std::string lost = gap.lost ? std::to_string(*gap.lost) : "an unknown number of";
   LogWarning(label_ + ": gap (" + gap.kind + "): " + lost + " events lost; " + gap.detail);
