@@ -53,6 +53,11 @@ void AddMigrations(std::vector<Migration> steps) {
   for (Migration& m : steps) Registry().push_back(std::move(m));
 }
 
+void ClearRegisteredMigrations() {
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  Registry().clear();
+}
+
 std::vector<Migration> RegisteredMigrations() {
   std::lock_guard<std::mutex> lock(registry_mutex);
   return Registry();

@@ -22,5 +22,7 @@ const std::vector<Migration>& JournalMigrations();
 // are applied in step order, after the journal's own.
 void AddMigrations(std::vector<Migration> steps);
 std::vector<Migration> RegisteredMigrations();
+// Forgets every registered step (for a process that opens several journals).
+void ClearRegisteredMigrations();
 
 }  // namespace zarvod

@@ -140,3 +140,26 @@ TEST_F(CollectTest, FullLogWithTheReadPositionAheadLosesNothing) {
 
 }  // namespace
 }  // namespace zarvod::testing
+
+namespace zarvod::testing {
+namespace {
+
+// A journal that cannot be written stops event reading: the controller
+// keeps its events, and they are journaled once writing works again.
+TEST_F(CollectTest, AJournalThatCannotBeWrittenLeavesTheEventsOnTheController) {
+  LogEvents(0, 1, 5);
+  auto exec = [this](const char* sql) {
+    auto lock = journal_->Lock();
+    ASSERT_TRUE(Exec(journal_->db(), sql));
+  };
+  exec("CREATE TRIGGER full_disk BEFORE INSERT ON events BEGIN SELECT RAISE(FAIL, 'full'); END");
+  const std::atomic<bool> stop{false};
+  EXPECT_EQ(CollectorFor(0, 1).Turn(64, stop), TurnResult::kJournalFailed);
+  buses_[0]->WithController(1, [](auto& s) { EXPECT_EQ(s.events.position(), 0u); });
+  exec("DROP TRIGGER full_disk");
+  Drain(0, 1);
+  EXPECT_EQ(Journaled(0, 1), ControllerLog(0, 1));
+}
+
+}  // namespace
+}  // namespace zarvod::testing
