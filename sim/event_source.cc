@@ -32,9 +32,8 @@ void EventSource::LogOne() {
   // Six-digit card numbers: two events in a row are practically never the
   // same bytes, as at a real door.
   const uint32_t card = 100000 + random_() % 900000;
-  bus_.WithController(address, [&](ControllerState& state) {
-    state.LogEvent(kEventCardPresented, door, card, 0);
-  });
+  bus_.WithController(
+      address, [&](ControllerState& state) { state.LogEvent(kEventCardPresented, door, card, 0); });
   ++logged_;
 }
 
@@ -45,8 +44,8 @@ uint64_t EventSource::logged() const {
 
 void EventSource::Run() {
   using Clock = std::chrono::steady_clock;
-  const auto period = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>(1.0 / rate_));
+  const auto period =
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate_));
   Clock::time_point next = Clock::now() + period;
   std::unique_lock lock(mutex_);
   while (!wake_.wait_until(lock, next, [this] { return stopping_; })) {

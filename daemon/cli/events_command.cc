@@ -60,18 +60,17 @@ void Print(const EventRow& e, Format format) {
           "{\"id\":%lld,\"site\":%s,\"line\":%s,\"controller\":%s,\"address\":%d,\"seq\":%lld,"
           "\"controller_time\":\"%s\",\"received_ms\":%lld,\"value1\":%d,\"value2\":%d,"
           "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\"}\n",
-          static_cast<long long>(e.id), Quoted(e.site, '\\').c_str(),
-          Quoted(e.line, '\\').c_str(), Quoted(e.controller, '\\').c_str(), e.address,
-          static_cast<long long>(e.seq), f.controller_time.c_str(),
-          static_cast<long long>(e.received_ms), f.value1, f.value2, f.number1, f.number2,
-          Hex(e.raw).c_str());
+          static_cast<long long>(e.id), Quoted(e.site, '\\').c_str(), Quoted(e.line, '\\').c_str(),
+          Quoted(e.controller, '\\').c_str(), e.address, static_cast<long long>(e.seq),
+          f.controller_time.c_str(), static_cast<long long>(e.received_ms), f.value1, f.value2,
+          f.number1, f.number2, Hex(e.raw).c_str());
       break;
     case Format::kCsv:
       std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s\n", static_cast<long long>(e.id),
                   Quoted(e.site, '"').c_str(), Quoted(e.line, '"').c_str(),
                   Quoted(e.controller, '"').c_str(), e.address, static_cast<long long>(e.seq),
-                  f.controller_time.c_str(), LocalTime(e.received_ms).c_str(), f.value1,
-                  f.value2, f.number1, f.number2, Hex(e.raw).c_str());
+                  f.controller_time.c_str(), LocalTime(e.received_ms).c_str(), f.value1, f.value2,
+                  f.number1, f.number2, Hex(e.raw).c_str());
       break;
   }
 }
@@ -84,8 +83,11 @@ std::optional<int64_t> ParseSince(const std::string& text, int64_t now_ms) {
   long amount = 0;
   char tail = 0;
   if (std::sscanf(text.c_str(), "%ld%c%c", &amount, &unit, &tail) == 2 && amount >= 0) {
-    const int64_t seconds = unit == 's' ? 1 : unit == 'm' ? 60 : unit == 'h' ? 3600
-                          : unit == 'd' ? 86400 : 0;
+    const int64_t seconds = unit == 's'   ? 1
+                            : unit == 'm' ? 60
+                            : unit == 'h' ? 3600
+                            : unit == 'd' ? 86400
+                                          : 0;
     if (seconds > 0) return now_ms - amount * seconds * 1000;
   }
   tm local{};
@@ -127,8 +129,9 @@ int EventsCommand(const Args& args) {
     return 1;
   }
   if (format == Format::kCsv) {
-    std::printf("id,site,line,controller,address,seq,controller_time,received,value1,value2,"
-                "number1,number2,raw\n");
+    std::printf(
+        "id,site,line,controller,address,seq,controller_time,received,value1,value2,"
+        "number1,number2,raw\n");
   }
   const auto print = [format](const EventRow& e) { Print(e, format); };
   int64_t last = reader->ForEachEvent(0, since, print);

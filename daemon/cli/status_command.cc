@@ -42,16 +42,15 @@ int StatusCommand(const Args& args) {
   const std::vector<LineCountersRow> counters = reader->LineCounters();
   if (!counters.empty()) std::printf("\nline counters:\n");
   for (const LineCountersRow& l : counters) {
-    std::printf("  %-12s %s (%s)\n", l.line.c_str(), l.counters.c_str(),
-                Ago(l.at_ms, now).c_str());
+    std::printf("  %-12s %s (%s)\n", l.line.c_str(), l.counters.c_str(), Ago(l.at_ms, now).c_str());
   }
   const std::vector<GapRow> gaps = reader->Gaps(10);
   if (!gaps.empty()) std::printf("\nlatest gaps:\n");
   for (const GapRow& g : gaps) {
     const std::string lost = g.lost ? std::to_string(*g.lost) : "unknown";
-    std::printf("  %s/%s after #%lld: %s, lost %s: %s (%s)\n", g.line.c_str(),
-                g.controller.c_str(), static_cast<long long>(g.after_seq), g.kind.c_str(),
-                lost.c_str(), g.detail.c_str(), Ago(g.detected_ms, now).c_str());
+    std::printf("  %s/%s after #%lld: %s, lost %s: %s (%s)\n", g.line.c_str(), g.controller.c_str(),
+                static_cast<long long>(g.after_seq), g.kind.c_str(), lost.c_str(), g.detail.c_str(),
+                Ago(g.detected_ms, now).c_str());
   }
   return 0;
 }

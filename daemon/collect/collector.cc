@@ -23,8 +23,8 @@ bool Collector::Look() {
 
 bool Collector::Read(bool move, StoredRecord& record) {
   EventRecord e{};
-  const int32_t rc = move ? Zarvo_LineMoveNext(line_, address_, &e)
-                          : Zarvo_LineReadOne(line_, address_, &e);
+  const int32_t rc =
+      move ? Zarvo_LineMoveNext(line_, address_, &e) : Zarvo_LineReadOne(line_, address_, &e);
   if (rc != ZARVO_OK) return false;
   record = StoredFromEventRecord(e);
   return true;

@@ -25,8 +25,8 @@ struct LineConfig {
 
 struct JournalConfig {
   std::string path = "./zarvod.db";
-  int retention_days = 0;       // 0: keep events whatever their age
-  int64_t retention_events = 0; // 0: keep any number of events
+  int retention_days = 0;        // 0: keep events whatever their age
+  int64_t retention_events = 0;  // 0: keep any number of events
 };
 
 // Where the desired card list comes from; read by the card-list module.

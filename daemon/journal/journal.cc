@@ -85,17 +85,18 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& err
 
 Journal::~Journal() {
   // Statements first: a connection with live statements does not close.
-  for (Statement* s : {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_,
-                       &insert_event_, &insert_gap_, &insert_status_, &set_online_, &touch_,
-                       &insert_audit_, &save_counters_, &prune_by_age_, &prune_by_count_, &begin_,
-                       &commit_, &rollback_}) {
+  for (Statement* s :
+       {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
+        &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
+        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_}) {
     *s = Statement();
   }
   sqlite3_close(db_);
 }
 
 bool Journal::Prepare() {
-  find_controller_ = Statement(db_, "SELECT id FROM controllers WHERE site=? AND line=? AND address=?");
+  find_controller_ =
+      Statement(db_, "SELECT id FROM controllers WHERE site=? AND line=? AND address=?");
   insert_controller_ =
       Statement(db_, "INSERT INTO controllers(site, line, address, name) VALUES(?, ?, ?, ?)");
   load_bookmark_ = Statement(db_,
@@ -124,7 +125,8 @@ bool Journal::Prepare() {
       db_, "INSERT OR REPLACE INTO line_counters(site, line, at_ms, counters) VALUES(?, ?, ?, ?)");
   prune_by_age_ = Statement(db_, "DELETE FROM events WHERE received_ms < ?");
   prune_by_count_ = Statement(
-      db_, "DELETE FROM events WHERE id <= (SELECT id FROM events ORDER BY id DESC LIMIT 1 OFFSET ?)");
+      db_,
+      "DELETE FROM events WHERE id <= (SELECT id FROM events ORDER BY id DESC LIMIT 1 OFFSET ?)");
   begin_ = Statement(db_, "BEGIN IMMEDIATE");
   commit_ = Statement(db_, "COMMIT");
   rollback_ = Statement(db_, "ROLLBACK");

@@ -94,8 +94,8 @@ std::vector<GapRow> JournalReader::Gaps(int limit) {
   q.Bind(1, int64_t{limit});
   std::vector<GapRow> rows;
   while (q.Step() == SQLITE_ROW) {
-    rows.push_back({q.Text(0), q.Text(1), q.Text(2), q.Text(3), q.Int(4), OptionalInt(q, 5),
-                    q.Int(6)});
+    rows.push_back(
+        {q.Text(0), q.Text(1), q.Text(2), q.Text(3), q.Int(4), OptionalInt(q, 5), q.Int(6)});
   }
   return rows;
 }

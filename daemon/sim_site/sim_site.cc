@@ -42,8 +42,8 @@ void SimSite::StartEvents() {
   size_t total = 0;
   for (const SimLine& line : kLines) total += line.addresses.size();
   for (size_t i = 0; i < buses_.size(); ++i) {
-    const double share = rate_ * static_cast<double>(kLines[i].addresses.size()) /
-                         static_cast<double>(total);
+    const double share =
+        rate_ * static_cast<double>(kLines[i].addresses.size()) / static_cast<double>(total);
     sources_.push_back(std::make_unique<zarvo::sim::EventSource>(
         *buses_[i], kLines[i].addresses, share, static_cast<uint32_t>(i + 1)));
     sources_.back()->Start();

@@ -37,7 +37,9 @@ LineWorker::~LineWorker() {
   Join();
 }
 
-void LineWorker::Start() { thread_ = std::thread([this] { Run(); }); }
+void LineWorker::Start() {
+  thread_ = std::thread([this] { Run(); });
+}
 
 void LineWorker::RequestStop() {
   {
@@ -99,8 +101,8 @@ void LineWorker::Run() {
       Polled p;
       p.config = c;
       p.id = *id;
-      p.collector = std::make_unique<Collector>(journal_, *id, line_, c.address,
-                                                config_.name + "/" + c.name);
+      p.collector =
+          std::make_unique<Collector>(journal_, *id, line_, c.address, config_.name + "/" + c.name);
       controllers_.push_back(std::move(p));
     }
     counters_due_ = Clock::now() + kCountersEvery;
@@ -169,9 +171,7 @@ void LineWorker::PollTurn(Polled& p) {
       MarkOnline(p);
       p.due = Clock::now();
       break;
-    case TurnResult::kNoReply:
-      MarkOffline(p);
-      break;
+    case TurnResult::kNoReply: MarkOffline(p); break;
     case TurnResult::kJournalFailed:
       // The controller keeps its events; try again later.
       p.due = Clock::now() + kJournalRetry;

@@ -13,9 +13,8 @@ class CollectTest : public VirtualSiteTest {
   CollectTest() : VirtualSiteTest({{1, 2, 3, 4}}) {}
 
   void SetCapacity(uint8_t address, size_t capacity) {
-    buses_[0]->WithController(address, [&](zarvo::sim::ControllerState& s) {
-      s.events.set_capacity(capacity);
-    });
+    buses_[0]->WithController(
+        address, [&](zarvo::sim::ControllerState& s) { s.events.set_capacity(capacity); });
   }
   // As if someone else had read the log up to `position`.
   void MoveReadPosition(uint8_t address, size_t position) {

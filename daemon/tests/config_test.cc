@@ -65,10 +65,12 @@ struct BadCase {
 
 TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
   const BadCase cases[] = {
-      {"unknown key", "poll_interval_ms = 250", "poll_interval = 250", 3, 1, "unknown key 'poll_interval'"},
+      {"unknown key", "poll_interval_ms = 250", "poll_interval = 250", 3, 1,
+       "unknown key 'poll_interval'"},
       {"unknown key in a controller", "name = \"Back\"", "name = \"Back\"\nrelay = 1", 25, 1,
        "unknown key 'relay'"},
-      {"wrong type", "retention_days = 400", "retention_days = \"400\"", 6, 18, "must be an integer"},
+      {"wrong type", "retention_days = 400", "retention_days = \"400\"", 6, 18,
+       "must be an integer"},
       {"address out of range", "address = 2", "address = 256", 23, 11, "1 to 255"},
       {"address twice", "address = 2", "address = 1", 22, 1, "appears twice"},
       {"not a line speed", "baud = 19200", "baud = 19201", 17, 8, "line speed"},

@@ -32,8 +32,7 @@ class DaemonProcessTest : public VirtualSiteTest {
     for (const LineConfig& line : config.lines) {
       out << "[[line]]\nname = \"" << line.name << "\"\nport = \"" << line.port << "\"\n";
       for (const ControllerConfig& c : line.controllers) {
-        out << "[[line.controller]]\naddress = " << c.address << "\nname = \"" << c.name
-            << "\"\n";
+        out << "[[line.controller]]\naddress = " << c.address << "\nname = \"" << c.name << "\"\n";
       }
     }
   }
@@ -53,8 +52,7 @@ class DaemonProcessTest : public VirtualSiteTest {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const std::string log = dir_ + "/zarvod.log";
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     const std::string config = dir_ + "/site.toml";
     const char* argv[] = {ZARVOD_PATH, "run", "--config", config.c_str(), nullptr};
     pid_t pid = -1;

@@ -1,11 +1,12 @@
 // The journal file: schema steps of several modules applied once each, in
 // order, and retention by age and count.
+#include "journal/journal.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 
-#include "journal/journal.h"
 #include "journal/migrations.h"
 #include "journal/statement.h"
 
@@ -67,7 +68,7 @@ TEST_F(JournalTest, PrunesByCountKeepingTheNewest) {
   }
   EXPECT_EQ(j->Prune(0, 4), 6);
   EXPECT_EQ(Count(*j, "SELECT min(seq) FROM events"), 7);
-  EXPECT_EQ(j->Prune(3650, 0), 0);  // all are newer
+  EXPECT_EQ(j->Prune(3650, 0), 0);               // all are newer
   EXPECT_EQ(j->LoadBookmark(*id).next_seq, 11);  // sequence numbers go on
 }
 

@@ -1,10 +1,11 @@
 // The line's worker: commands from other threads run on it ahead of
 // polling, and each one lands in the audit trail.
+#include "site/line_worker.h"
+
 #include <gtest/gtest.h>
 
 #include "journal/journal_reader.h"
 #include "journal/statement.h"
-#include "site/line_worker.h"
 #include "site_fixture.h"
 
 namespace zarvod::testing {
@@ -23,16 +24,16 @@ TEST_F(LineWorkerTest, CommandsRunAheadOfACollectionInProgressAndAreAudited) {
       {"test", "probe 1", 1, [](ZarvoLine* line) { return Zarvo_LineSearchAR(line, 1); }});
   EXPECT_EQ(probe.get(), ZARVO_OK);
   size_t position_seen = 0;
-  std::future<int32_t> open = worker.Submit({"test", "open door 0 of C0.1", 1, [&](ZarvoLine* line) {
-    buses_[0]->WithController(1, [&](auto& s) { position_seen = s.events.position(); });
-    return Zarvo_LineRemoteOpenDoor(line, 1, 0, 0);
-  }});
+  std::future<int32_t> open = worker.Submit(
+      {"test", "open door 0 of C0.1", 1, [&](ZarvoLine* line) {
+         buses_[0]->WithController(1, [&](auto& s) { position_seen = s.events.position(); });
+         return Zarvo_LineRemoteOpenDoor(line, 1, 0, 0);
+       }});
   EXPECT_EQ(open.get(), ZARVO_OK);
   EXPECT_LT(position_seen, 300u);
   worker.RequestStop();
   worker.Join();
-  EXPECT_EQ(worker.Submit({"test", "late", 1, [](ZarvoLine*) { return 0; }}).get(),
-            kCommandNotRun);
+  EXPECT_EQ(worker.Submit({"test", "late", 1, [](ZarvoLine*) { return 0; }}).get(), kCommandNotRun);
 
   auto lock = journal_->Lock();
   Statement audit(journal_->db(), "SELECT who, what, result, line FROM audit ORDER BY id");
