@@ -1,6 +1,8 @@
 // The subcommands of zarvod; each returns the process exit code.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +20,10 @@ int RunCommand(const Args& args);
 int SimCommand(const Args& args);
 int EventsCommand(const Args& args);
 int StatusCommand(const Args& args);
+
+// Blocks SIGINT and SIGTERM in this thread and every thread started after
+// it, so that RunSite alone takes them; call before starting any thread.
+sigset_t BlockStopSignals();
 
 // Runs `config` until SIGTERM or SIGINT, with its journal at `journal_path`;
 // `started` runs once the lines are up (the built-in site starts its

@@ -22,6 +22,15 @@ void Prune(Journal& journal, const JournalConfig& config) {
 
 }  // namespace
 
+sigset_t BlockStopSignals() {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  return stop;
+}
+
 std::string FlagValue(const Args& args, const std::string& flag, const std::string& fallback) {
   for (size_t i = 0; i + 1 < args.size(); ++i) {
     if (args[i] == flag) return args[i + 1];
@@ -56,13 +65,7 @@ int CheckConfigCommand(const Args& args) {
 
 int RunSite(const SiteConfig& config, const std::string& journal_path,
             const std::function<void()>& started) {
-  // The stop signals are taken here, by sigtimedwait, and never interrupt a
-  // worker: every thread started below inherits this mask.
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGINT);
-  sigaddset(&stop, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  const sigset_t stop = BlockStopSignals();
 
   std::string error;
   std::unique_ptr<Journal> journal = Journal::Open(journal_path, error);

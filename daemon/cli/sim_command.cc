@@ -28,6 +28,7 @@ int SimCommand(const Args& args) {
     ::unlink(path);  // SQLite makes it afresh
     journal = path;
   }
+  BlockStopSignals();  // before the virtual lines start their threads
   SimSite sim(rate);
   std::string error;
   if (!sim.Start(error)) {
