@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "config/site_config.h"
+#include "journal/journal.h"
+#include "site/site.h"
 
 namespace zarvod {
 
@@ -25,11 +27,18 @@ int StatusCommand(const Args& args);
 // it, so that RunSite alone takes them; call before starting any thread.
 sigset_t BlockStopSignals();
 
-// Runs `config` until SIGTERM or SIGINT, with its journal at `journal_path`;
-// `started` runs once the lines are up (the built-in site starts its
-// controllers' events there). Returns the exit code.
+// A part of the daemon that runs beside the lines (clock keeping, the
+// control socket, ...): started once the lines are up, stopped before they
+// stop. Either function may be empty.
+struct SiteModule {
+  std::function<void(Site& site, Journal& journal)> start;
+  std::function<void()> stop;
+};
+
+// Runs `config` until SIGTERM or SIGINT, with its journal at `journal_path`
+// and `modules` beside it. Returns the exit code.
 int RunSite(const SiteConfig& config, const std::string& journal_path,
-            const std::function<void()>& started = {});
+            const std::vector<SiteModule>& modules = {});
 
 // The value after `flag` in `args`, or `fallback`.
 std::string FlagValue(const Args& args, const std::string& flag, const std::string& fallback = "");

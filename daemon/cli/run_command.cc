@@ -64,7 +64,7 @@ int CheckConfigCommand(const Args& args) {
 }
 
 int RunSite(const SiteConfig& config, const std::string& journal_path,
-            const std::function<void()>& started) {
+            const std::vector<SiteModule>& modules) {
   const sigset_t stop = BlockStopSignals();
 
   std::string error;
@@ -77,7 +77,9 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
   Prune(*journal, config.journal);
   Site site(config, *journal);
   site.Start();
-  if (started) started();
+  for (const SiteModule& m : modules) {
+    if (m.start) m.start(site, *journal);
+  }
   for (;;) {
     const timespec wait{kPruneEverySeconds, 0};
     const int signal_number = sigtimedwait(&stop, nullptr, &wait);
@@ -85,6 +87,9 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
     Prune(*journal, config.journal);
   }
   LogInfo("stopping");
+  for (auto m = modules.rbegin(); m != modules.rend(); ++m) {
+    if (m->stop) m->stop();
+  }
   site.Stop();
   LogInfo("stopped");
   return 0;

@@ -39,7 +39,7 @@ int SimCommand(const Args& args) {
   LogInfo("built-in site: 5 virtual controllers on 2 lines, " + std::to_string(rate) +
           " card events per second");
   LogInfo("see the events with: zarvod events --journal " + journal + " --follow");
-  return RunSite(config, journal, [&sim] { sim.StartEvents(); });
+  return RunSite(config, journal, {{[&sim](Site&, Journal&) { sim.StartEvents(); }, nullptr}});
 }
 
 }  // namespace zarvod
