@@ -90,20 +90,33 @@ std::optional<int64_t> ParseSince(const std::string& text, int64_t now_ms) {
                                           : 0;
     if (seconds > 0) return now_ms - amount * seconds * 1000;
   }
+  // The whole text must be one of the forms: a date followed by anything
+  // else is refused, not cut short.
   tm local{};
-  int fields = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &local.tm_year, &local.tm_mon,
-                           &local.tm_mday, &local.tm_hour, &local.tm_min, &local.tm_sec);
-  if (fields != 3 && fields != 5 && fields != 6) {
-    fields = std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d", &local.tm_year, &local.tm_mon,
-                         &local.tm_mday, &local.tm_hour, &local.tm_min, &local.tm_sec);
-    if (fields != 5 && fields != 6) return std::nullopt;
-  }
+  int& y = local.tm_year;
+  int& mo = local.tm_mon;
+  int& d = local.tm_mday;
+  int& h = local.tm_hour;
+  int& mi = local.tm_min;
+  int& se = local.tm_sec;
+  const char* t = text.c_str();
+  const int length = static_cast<int>(text.size());
+  int used = -1;
+  const bool whole =
+      (std::sscanf(t, "%d-%d-%d%n", &y, &mo, &d, &used) == 3 && used == length) ||
+      (std::sscanf(t, "%d-%d-%d %d:%d%n", &y, &mo, &d, &h, &mi, &used) == 5 && used == length) ||
+      (std::sscanf(t, "%d-%d-%dT%d:%d%n", &y, &mo, &d, &h, &mi, &used) == 5 && used == length) ||
+      (std::sscanf(t, "%d-%d-%d %d:%d:%d%n", &y, &mo, &d, &h, &mi, &se, &used) == 6 &&
+       used == length) ||
+      (std::sscanf(t, "%d-%d-%dT%d:%d:%d%n", &y, &mo, &d, &h, &mi, &se, &used) == 6 &&
+       used == length);
+  if (!whole) return std::nullopt;
   local.tm_year -= 1900;
   local.tm_mon -= 1;
   local.tm_isdst = -1;
-  const time_t t = std::mktime(&local);
-  if (t == static_cast<time_t>(-1)) return std::nullopt;
-  return int64_t{t} * 1000;
+  const time_t when = std::mktime(&local);
+  if (when == static_cast<time_t>(-1)) return std::nullopt;
+  return int64_t{when} * 1000;
 }
 
 int EventsCommand(const Args& args) {
