@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "address_scan.h"
 #include "alloc_counter.h"
 #include "line/line.h"
 #include "parallel_lines.h"
@@ -32,6 +33,7 @@ struct Config {
   int timeout_runs = 10;
   int paced_runs = 20;
   int parallel_exchanges = 40;
+  int last_scanned_address = 254;
 };
 
 // Raw round trip: write the 12-byte probe, read the 14-byte reply, nothing
@@ -266,6 +268,7 @@ int Run(const Config& config) {
   std::printf("\ntargets: probe min/raw <= 1.3, probe CPU/raw <= 1.4\n");
 
   SilenceFigures(config);
+  AddressScanFigures(responder, config.last_scanned_address);
   AllocationFigures();
   PacedFigures(responder, config);
   CaptureFigures(responder, config);
@@ -284,7 +287,7 @@ int Run(const Config& config) {
 int main(int argc, char** argv) {
   zarvo::bench::Config config;
   if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
-    config = {50, 20, 1, 3, 5};
+    config = {50, 20, 1, 3, 5, 10};
   } else if (argc > 1) {
     std::fprintf(stderr, "usage: zarvo-bench [--quick]\n");
     return 2;

@@ -77,7 +77,7 @@ void Responder::Answer(const uint8_t* wire, size_t count) {
   std::vector<uint8_t> body;
   if (!sim::DecodeRequestFrame(wire, count, body) || body.size() < 3) return;
   ++requests_;
-  if (body[1] == kSilentAddress) return;
+  if (body[1] == kSilentAddress || silent_) return;
   std::vector<uint8_t> frame = {kReplyStart, 0x01, body[1], body[2], 0};
   frame.resize(frame.size() + ReplyPayloadSize(body[2]), 0x08);
   const uint16_t crc = Crc16(frame.data() + 1, frame.size() - 1);

@@ -27,6 +27,8 @@ class Responder {
   // arrive at this speed, then send the reply byte by byte at that speed.
   void set_paced_baud(uint32_t baud) { paced_baud_ = baud; }
   uint64_t requests() const { return requests_; }
+  // While set, no request gets a reply: a bus with no controller on it.
+  void set_silent(bool silent) { silent_ = silent; }
 
  private:
   void Serve();
@@ -38,6 +40,7 @@ class Responder {
   std::thread thread_;
   std::atomic<uint32_t> paced_baud_{0};
   std::atomic<uint64_t> requests_{0};
+  std::atomic<bool> silent_{false};
 };
 
 // The payload the responder answers a command with: a 256-byte block for

@@ -18,6 +18,21 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/zarvoac.h DESTINATION ${CMAKE_INSTAL
   COMPONENT development)
 install(TARGETS zarvoctl zarvo-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 
+# The tools' manual pages, compressed as Debian wants them (-n: no name or
+# time stamp inside, so the same page always packs the same).
+set(ZARVO_MAN_PAGES "")
+foreach(page zarvoctl zarvo-sim)
+  set(source ${PROJECT_SOURCE_DIR}/tools/man/${page}.1)
+  set(packed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${packed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND gzip -9n -c ${source} > ${packed}
+    DEPENDS ${source} VERBATIM)
+  list(APPEND ZARVO_MAN_PAGES ${packed})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${ZARVO_MAN_PAGES})
+install(FILES ${ZARVO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+
 # Wireshark loads Lua dissectors from its global plugin folder. The folder is
 # watched so that adding the dissector configures the build again.
 set(ZARVO_DISSECTOR ${PROJECT_SOURCE_DIR}/tools/wireshark/zarvoac.lua)

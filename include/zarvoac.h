@@ -285,6 +285,12 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* line, const ZarvoC
  * with a reservation (a device server without COM-port control) the text
  * says so. Returns 0, or -18 for a NULL argument or a size below 1. */
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenError(ZarvoLine* line, char* text, int32_t size);
+/* Copies why the line's last call failed (for example "no byte within
+ * 500 ms", "the device server closed the connection", "the reply stopped
+ * without its end mark", "reply from address 3, not 5", "no port open") into
+ * `text`, cut to `size` bytes with a terminator; an empty text after a call
+ * that succeeded. Returns 0, or -18 for a NULL argument or a size below 1. */
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineLastError(ZarvoLine* line, char* text, int32_t size);
 /* Sets a line option, as "NAME?key=value" would:
  *   echo  auto (default): drop the echo of the request that adapters which
  *         read back their own transmission return before the reply, when

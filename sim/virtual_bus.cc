@@ -88,19 +88,32 @@ void VirtualBus::OnRequest(const Request& request) {
     if (state == nullptr) return;
     fault = TakeFault(request.command);
     if (fault.kind == FaultKind::kSilence) return;
-    Reply reply;
-    Handler handler = Handlers()[request.command];
-    if (handler == nullptr) {
-      reply.status = kStatusUnknownCommand;
+    if (collide_ && request.address == 0 && controllers_.size() > 1) {
+      std::vector<std::vector<uint8_t>> replies;
+      std::vector<ControllerState*> all;
+      for (auto& [address, controller] : controllers_) all.push_back(controller.get());
+      for (ControllerState* each : all) replies.push_back(Answer(*each, request, fault));
+      wire = Collide(replies);
     } else {
-      handler(*state, request, reply);
+      wire = Answer(*state, request, fault);
     }
-    Readdress(*state, reply);
-    wire = BuildReply(*state, request, reply, fault);
     if (noise_) AddStrayBytes(wire);
   }
   // On the wire a request of n body bytes takes 2n + 6 bytes.
   SendReply(wire, fault, 2 * request.body.size() + 6);
+}
+
+std::vector<uint8_t> VirtualBus::Answer(ControllerState& state, const Request& request,
+                                        const Fault& fault) {
+  Reply reply;
+  Handler handler = Handlers()[request.command];
+  if (handler == nullptr) {
+    reply.status = kStatusUnknownCommand;
+  } else {
+    handler(state, request, reply);
+  }
+  Readdress(state, reply);
+  return BuildReply(state, request, reply, fault);
 }
 
 // A controller that took a new address answers there from now on; one that

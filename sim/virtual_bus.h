@@ -49,6 +49,10 @@ class VirtualBus {
   void set_paced_baud(uint32_t baud) { paced_baud_ = baud; }
   // Sends stray bytes ahead of every reply.
   void set_noise(bool noise) { noise_ = noise; }
+  // Every controller answers a request to address 0, as real ones on one bus
+  // do, and with more than one their replies collide on the line. Off: the
+  // lowest address alone answers.
+  void set_collide(bool on) { collide_ = on; }
 
   // Echo mode, as an RS-485 adapter that reads back its own transmission:
   // every byte the host sends comes back to the host at once, ahead of any
@@ -74,6 +78,8 @@ class VirtualBus {
   void Serve();
   void OnRequest(const Request& request);
   ControllerState* Find(uint8_t address);
+  // Runs the request on `state` and returns the reply's bytes on the wire.
+  std::vector<uint8_t> Answer(ControllerState& state, const Request& request, const Fault& fault);
   std::vector<uint8_t> BuildReply(const ControllerState& state, const Request& request,
                                   const Reply& reply, const Fault& fault) const;
   void SendReply(const std::vector<uint8_t>& wire, const Fault& fault, size_t request_bytes = 0);
@@ -95,6 +101,7 @@ class VirtualBus {
   uint64_t bad_frames_ = 0;
   std::atomic<uint32_t> baud_{0};
   std::atomic<bool> noise_{false};
+  std::atomic<bool> collide_{false};
   std::atomic<uint32_t> paced_baud_{0};
 };
 

@@ -173,6 +173,31 @@ TEST_F(ExchangeTest, DeviceGoneStopsAtOnce) {
   EXPECT_EQ(t_.line().LastExchangeTicks(), 8u);
 }
 
+TEST_F(ExchangeTest, LastErrorTellsFailuresWithTheSameCodeApart) {
+  Bytes cut_short = ScriptedTransport::Reply(5, 1, 0, {});
+  cut_short.pop_back();
+  const struct {
+    Bytes arriving;
+    int32_t result;
+    const char* words;
+  } rows[] = {
+      {{}, kNoReply, "no byte within 500 ms"},
+      {ScriptedTransport::Reply(5, 1, 0, {}), kMismatch, "reply from address 5, not 3"},
+      {ScriptedTransport::Reply(3, 7, 0, {}), kMismatch, "reply to command 0x07, not 0x01"},
+      {ScriptedTransport::Reply(3, 1, 3, {}), kRefused,
+       "the controller refused the command (status 3)"},
+      {cut_short, kMismatch, "the reply stopped without its end mark"},
+  };
+  for (const auto& row : rows) {
+    ScriptedLine t;
+    if (!row.arriving.empty()) t.transport().Arrive(1, row.arriving);
+    buffer_ = {0x80, 3, 1};
+    length_ = 3;
+    EXPECT_EQ(t.line().Exchange(buffer_.data(), 32, length_, 0), row.result) << row.words;
+    EXPECT_STREQ(t.line().last_error().text(), row.words);
+  }
+}
+
 TEST_F(ExchangeTest, DurationSurvivesClockWrap) {
   t_.clock().Set(0xFFFFFF00u);
   t_.transport().Arrive(300, ScriptedTransport::Reply(3, 1, 0, {}));

@@ -157,6 +157,7 @@ TEST(LineHandle, NullHandleIsAnInvalidArgument) {
       Zarvo_LineRestoreMaxRecord(nullptr, 0),
       Zarvo_LineOpenChannel(nullptr, &channel),
       Zarvo_LineOpenError(nullptr, text, sizeof text),
+      Zarvo_LineLastError(nullptr, text, sizeof text),
       Zarvo_LineSetOption(nullptr, "echo", "on"),
       Zarvo_LineSetTrace(nullptr, nullptr, nullptr),
   };
@@ -198,6 +199,30 @@ TEST(LineHandle, DestroyingTheDefaultLineClosesItButKeepsIt) {
   ASSERT_EQ(Zarvo_LineOpenCom(line, bus.device_name().c_str(), 9600), ZARVO_OK);
   EXPECT_EQ(Zarvo_SearchAR(1), ZARVO_OK);
   Zarvo_CloseCom();
+}
+
+TEST(LineHandle, LastErrorSaysWhyTheLastCallFailedAndIsEmptyAfterSuccess) {
+  sim::VirtualBus bus;
+  ASSERT_TRUE(bus.Start());
+  LinePtr line = NewLine();
+  auto last_error = [&] {
+    char text[128];
+    EXPECT_EQ(Zarvo_LineLastError(line.get(), text, sizeof text), ZARVO_OK);
+    return std::string(text);
+  };
+  EXPECT_EQ(Zarvo_LineSearchAR(line.get(), 1), ZARVO_E_NOT_OPEN);
+  EXPECT_EQ(last_error(), "no port open");
+  ASSERT_EQ(Zarvo_LineOpenCom(line.get(), bus.device_name().c_str(), 9600), ZARVO_OK);
+  EXPECT_EQ(Zarvo_LineSearchAR(line.get(), 77), ZARVO_E_NO_REPLY);
+  EXPECT_EQ(last_error(), "no byte within 200 ms");
+  char cut[4];
+  EXPECT_EQ(Zarvo_LineLastError(line.get(), cut, sizeof cut), ZARVO_OK);
+  EXPECT_STREQ(cut, "no ");
+  EXPECT_EQ(Zarvo_LineLastError(line.get(), cut, 0), ZARVO_E_INVALID_ARG);
+  EXPECT_EQ(Zarvo_LineSearchAR(line.get(), 1), ZARVO_OK);
+  EXPECT_EQ(last_error(), "");
+  EXPECT_EQ(Zarvo_LineRemoteCloseDoor(line.get(), 1, 4), ZARVO_E_INVALID_ARG);  // no door 4
+  EXPECT_NE(last_error(), "");
 }
 
 TEST(LineHandle, OpenErrorExplainsAFailedOpenAndIsEmptyAfterSuccess) {

@@ -4,6 +4,7 @@
 // behave as on a pseudo-terminal, and stopping cuts a pending delay short.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -80,7 +81,12 @@ TEST_P(LoopbackFaultTest, FaultyReplyEndsAsOnAPseudoTerminal) {
 INSTANTIATE_TEST_SUITE_P(Faults, LoopbackFaultTest,
                          ::testing::Values(FaultCase{"trickle:5", ZARVO_OK},
                                            FaultCase{"late:100", ZARVO_OK},
-                                           FaultCase{"close-line", ZARVO_E_NO_REPLY}));
+                                           FaultCase{"close-line", ZARVO_E_NO_REPLY}),
+                         [](const auto& test) {
+                           std::string name = test.param.fault;
+                           for (char& c : name) c = std::isalnum(c) ? c : '_';
+                           return name;
+                         });
 
 TEST_F(LoopbackBusTest, StoppingCutsAPendingDelayShort) {
   sim::Fault late;

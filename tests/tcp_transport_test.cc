@@ -2,13 +2,21 @@
 // TCP and against peers that refuse, vanish or never answer: every failure
 // ends at once with a reason or a result code, and a lost connection comes
 // back on the next call.
+#include "transport/tcp_transport.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
+#include "line/line.h"
 #include "local_tcp.h"
 #include "tcp_device_server.h"
+#include "transport/socket_connection.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
@@ -42,6 +50,7 @@ TEST_F(NetworkLineTest, OpenFailsAtOnceWithTheReason) {
   struct Row {
     std::string port;
     const char* reason;
+    int32_t baud = 9600;
   };
   const Row rows[] = {
       {"tcp://127.0.0.1", "malformed address, expected tcp://HOST:PORT"},
@@ -53,11 +62,13 @@ TEST_F(NetworkLineTest, OpenFailsAtOnceWithTheReason) {
       {"tcp://127.0.0.1:" + std::to_string(closed), "connection refused"},
       {"rfc2217://127.0.0.1:" + std::to_string(closed), "connection refused"},
       {"tcp://no-such-host.invalid:4001", "cannot resolve host 'no-such-host.invalid'"},
+      {peer.url("rfc2217"), "0 bit/s is not a line speed", 0},
+      {peer.url("rfc2217"), "-9600 bit/s is not a line speed", -9600},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.port);
     const auto start = Clock::now();
-    EXPECT_EQ(Zarvo_LineOpenCom(line_, row.port.c_str(), 9600), ZARVO_E_REFUSED);
+    EXPECT_EQ(Zarvo_LineOpenCom(line_, row.port.c_str(), row.baud), ZARVO_E_REFUSED);
     EXPECT_LT(MsSince(start), 1000);
     EXPECT_NE(OpenError(line_).find(row.reason), std::string::npos) << OpenError(line_);
     EXPECT_EQ(Zarvo_LineSearchAR(line_, 1), ZARVO_E_NOT_OPEN);
@@ -89,6 +100,104 @@ TEST_F(NetworkLineTest, TelnetPeerThatNeverNegotiatesStillCarriesTheLine) {
   EXPECT_EQ(Zarvo_LineOpenCom(line_, peer.url("rfc2217").c_str(), 9600), ZARVO_OK);
   EXPECT_LT(MsSince(start), 3000);
   EXPECT_NE(OpenError(line_).find("refused COM-port control"), std::string::npos);
+}
+
+TEST_F(NetworkLineTest, TelnetServerMustCarryBinaryBothWays) {
+  constexpr uint8_t kIac = 255, kDo = 253, kDont = 254, kWill = 251, kWont = 252, kSb = 250,
+                    kSe = 240, kBinary = 0, kComPort = 44;
+  const std::vector<uint8_t> com_port_agreed = {
+      kIac,     kDo,  kComPort, kIac,     kSb, kComPort, 101,  0,        0,    0x25, 0x80,     kIac,
+      kSe,      kIac, kSb,      kComPort, 102, 8,        kIac, kSe,      kIac, kSb,  kComPort, 103,
+      1,        kIac, kSe,      kIac,     kSb, kComPort, 104,  1,        kIac, kSe,  kIac,     kSb,
+      kComPort, 105,  1,        kIac,     kSe, kIac,     kSb,  kComPort, 112,  1,    kIac,     kSe};
+  const char* const kNotBinary = "refuses Telnet binary mode";
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> binary_answers;
+    bool com_port;
+    int32_t result;
+    const char* reason;  // nullptr: none
+  };
+  const Row rows[] = {
+      {"refused both ways", {kIac, kDont, kBinary, kIac, kWont, kBinary}, true, -1, kNotBinary},
+      {"refused to us only", {kIac, kDo, kBinary, kIac, kWont, kBinary}, true, -1, kNotBinary},
+      {"refused from us only", {kIac, kWill, kBinary, kIac, kDont, kBinary}, true, -1, kNotBinary},
+      {"agreed", {kIac, kDo, kBinary, kIac, kWill, kBinary}, true, 0, nullptr},
+      {"agreed, COM-port control refused",
+       {kIac, kDont, kComPort, kIac, kDo, kBinary, kIac, kWill, kBinary},
+       false,
+       0,
+       "refused COM-port control"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<uint8_t> says = row.binary_answers;
+    if (row.com_port) says.insert(says.end(), com_port_agreed.begin(), com_port_agreed.end());
+    testing::ScriptedTcpPeer server(says);
+    const auto start = Clock::now();
+    EXPECT_EQ(Zarvo_LineOpenCom(line_, server.url("rfc2217").c_str(), 9600), row.result);
+    EXPECT_LT(MsSince(start), 1000);
+    if (row.reason == nullptr) {
+      EXPECT_EQ(OpenError(line_), "");
+    } else {
+      EXPECT_NE(OpenError(line_).find(row.reason), std::string::npos) << OpenError(line_);
+    }
+    Zarvo_LineCloseCom(line_);
+  }
+}
+
+// A name server that never answers, until the test lets its lookup go.
+struct UnansweredLookup {
+  static int Run(const char*, const char*, net::SocketAddress*, int) {
+    std::unique_lock<std::mutex> lock(mutex);
+    released.wait(lock, [] { return done; });
+    return -1;
+  }
+  static void Release() {
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    released.notify_all();
+  }
+  static inline std::mutex mutex;
+  static inline std::condition_variable released;
+  static inline bool done = false;
+};
+
+TEST(NameLookupTest, NameServerThatNeverAnswersEndsTheOpenWithinItsDeadline) {
+  net::SocketConnection connection;
+  connection.set_name_lookup(UnansweredLookup::Run);
+  OpenFailure why;
+  const auto start = Clock::now();
+  EXPECT_FALSE(connection.Open("door-gw.example:4001", "tcp", why));
+  EXPECT_GE(MsSince(start), 2900);
+  EXPECT_LT(MsSince(start), 3500);
+  EXPECT_STREQ(why.text(),
+               "cannot resolve host 'door-gw.example': no answer from the name server within 3 s");
+  // A numeric address needs no name server.
+  EXPECT_FALSE(connection.Open("127.0.0.1:1", "tcp", why));
+  EXPECT_STREQ(why.text(), "connection refused");
+  UnansweredLookup::Release();
+}
+
+TEST(DeviceServerWriteTest, ServerThatStopsReadingEndsTheCallAndTheNextReconnects) {
+  testing::SilentTcpPeer peer(false, 2048);  // never reads: its window closes
+  auto tcp = std::make_unique<TcpTransport>();
+  OpenFailure why;
+  ASSERT_EQ(tcp->Open(("127.0.0.1:" + std::to_string(peer.port())).c_str(), why), ZARVO_OK);
+  Line line(std::move(tcp), std::make_unique<MonotonicClock>());
+  // Requests of the largest size, with a silence limit of 1 ms, fill the
+  // system's buffers (a few megabytes) in a few hundred calls.
+  uint8_t body[Line::kMaxBody] = {0x80, 1, 1};
+  const auto start = Clock::now();
+  for (int call = 0; call < 5000 && line.stats().linksLost == 0; ++call) {
+    int32_t length = Line::kMaxBody;
+    ASSERT_EQ(line.Exchange(body, sizeof body, length, 1), ZARVO_E_NO_REPLY);
+  }
+  EXPECT_EQ(line.stats().linksLost, 1u);
+  EXPECT_LT(MsSince(start), 20000);
+  int32_t length = 3;
+  EXPECT_EQ(line.Exchange(body, sizeof body, length, 1), ZARVO_E_NO_REPLY);
+  EXPECT_EQ(line.stats().reconnects, 1u);
 }
 
 class SimOverTcpTest : public NetworkLineTest {

@@ -9,6 +9,13 @@ import zarvoac
 from .sim_support import VirtualLine, needs_sim
 
 
+class PortNameTest(unittest.TestCase):
+    def test_port_name_with_a_nul_inside_is_refused(self):
+        for name in ["/dev/null\0/dev/ttyUSB0", b"tcp://127.0.0.1:1\0", "\0"]:
+            with self.subTest(name=name), self.assertRaises(ValueError):
+                zarvoac.Port(name)
+
+
 @needs_sim
 class PortLifecycleTest(unittest.TestCase):
     def setUp(self):
@@ -143,8 +150,9 @@ class FaultyLineTest(unittest.TestCase):
         line = VirtualLine("--fault", "silence")
         self.addCleanup(line.stop)
         with zarvoac.Port(line.device) as port:
-            with self.assertRaises(zarvoac.NoReply):
+            with self.assertRaises(zarvoac.NoReply) as caught:
                 port.version(1)
+            self.assertIn("no byte within 500 ms", str(caught.exception))
             card = zarvoac.Card(42, datetime.date(2030, 1, 1))
             port.put_card(1, card)
             self.assertEqual(port.get_card(1, 42), card)

@@ -21,12 +21,15 @@ class CommandBase:
         with self._line.use(operation) as line:
             result = getattr(self._library, "Zarvo_Line" + function)(line, address, *args)
             failure = self._line.channel_failure()
+            why = self._line.last_error(line) if result < 0 else ""
         if failure is not None:
             if not isinstance(failure, Exception):
                 raise failure  # KeyboardInterrupt and the like go on as they are
             if result < 0:
                 raise error_for(result, f"{operation} at address {address}",
                                 f"the channel failed: {failure!r}") from failure
+        if result < 0:
+            raise error_for(result, f"{operation} at address {address}", why or None)
         return result
 
     @staticmethod

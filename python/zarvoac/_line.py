@@ -8,6 +8,7 @@ import weakref
 from .errors import NotOpen, ZarvoError
 
 OPEN_ERROR_BYTES = 256
+LAST_ERROR_BYTES = 128
 
 
 def _destroy(library, handle, held):
@@ -70,6 +71,12 @@ class NativeLine:
         text = ctypes.create_string_buffer(OPEN_ERROR_BYTES)
         with self.use("open error") as handle:
             self._library.Zarvo_LineOpenError(handle, text, len(text))
+        return text.value.decode("utf-8", "replace")
+
+    def last_error(self, handle):
+        """Why the last call on the line failed ("" after a success); `handle` is held."""
+        text = ctypes.create_string_buffer(LAST_ERROR_BYTES)
+        self._library.Zarvo_LineLastError(handle, text, len(text))
         return text.value.decode("utf-8", "replace")
 
     def open_channel(self, adapter):

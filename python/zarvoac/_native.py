@@ -236,6 +236,7 @@ def _prototypes():
         "Zarvo_DefaultLine": (LineHandle, ()),
         "Zarvo_LineOpenChannel": (_i32, (LineHandle, _p(ChannelRecord))),
         "Zarvo_LineOpenError": (_i32, (LineHandle, _char_p, _i32)),
+        "Zarvo_LineLastError": (_i32, (LineHandle, _char_p, _i32)),
         "Zarvo_LineSetOption": (_i32, (LineHandle, _char_p, _char_p)),
         "Zarvo_LineSetTrace": (_i32, (LineHandle, TraceHook, ctypes.c_void_p)),
     })

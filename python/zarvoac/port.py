@@ -72,10 +72,15 @@ class Port(
         Raises CannotOpen when the port cannot be opened (its message says
         why, as the library tells it), PortSetupError when it cannot be
         configured, InvalidArgument for an unknown option, and
-        LibraryNotFound when the library cannot be loaded.
+        LibraryNotFound when the library cannot be loaded, and ValueError
+        for a port name with a NUL character inside.
         """
         if (device is None) == (channel is None):
             raise TypeError("Port needs either a device name or a channel")
+        # The library reads the name up to its first NUL: the rest would be
+        # dropped without a word and another device opened.
+        if channel is None and b"\0" in os.fsencode(device):
+            raise ValueError(f"port name {device!r} holds a NUL character")
         self.baud = _checks.integer(baud, "baud", 1)
         self.device = "channel" if channel is not None else os.fsdecode(device)
         self._over_channel = channel is not None

@@ -68,7 +68,10 @@ int32_t Time(Line& line, int32_t address) {
 // sent at all; kNotOpen is the result for "nothing was written".
 int32_t SetClockFromHost(Line& line, int32_t address, HostClockReader read_host_clock) {
   LocalTime now{};
-  if (!read_host_clock(now)) return kNotOpen;
+  if (!read_host_clock(now)) {
+    line.last_error().Set("the host's local time cannot be read; nothing was sent");
+    return kNotOpen;
+  }
   return SetClock(line, address, now);
 }
 

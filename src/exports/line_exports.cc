@@ -18,6 +18,14 @@ struct ZarvoLine {
 namespace zarvo {
 namespace {
 
+// Copies `source` into `text`, cut to `size` - 1 bytes (`size` at least 1)
+// and terminated.
+void CopyText(const char* source, char* text, int32_t size) {
+  const size_t length = std::min(std::strlen(source), static_cast<size_t>(size) - 1);
+  std::memcpy(text, source, length);
+  text[length] = '\0';
+}
+
 ZarvoLine& DefaultHandle() {
   // From first use to unload, in static storage; the line closes what is
   // still open when it is destroyed.
@@ -78,10 +86,14 @@ ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenChannel(ZarvoLine* handle, const Zarv
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineOpenError(ZarvoLine* handle, char* text, int32_t size) {
   if (handle == nullptr || text == nullptr || size < 1) return zarvo::kInvalidArgument;
   auto lock = handle->line.Lock();
-  const char* reason = handle->line.open_failure().text();
-  const size_t length = std::min(std::strlen(reason), static_cast<size_t>(size) - 1);
-  std::memcpy(text, reason, length);
-  text[length] = '\0';
+  zarvo::CopyText(handle->line.open_failure().text(), text, size);
+  return zarvo::kOk;
+}
+
+ZARVO_API int32_t ZARVO_CALL Zarvo_LineLastError(ZarvoLine* handle, char* text, int32_t size) {
+  if (handle == nullptr || text == nullptr || size < 1) return zarvo::kInvalidArgument;
+  auto lock = handle->line.Lock();
+  zarvo::CopyText(handle->line.last_error().text(), text, size);
   return zarvo::kOk;
 }
 

@@ -22,7 +22,8 @@
   static int32_t Name##OnLocked(Line& line ZARVO_AFTER_LINE Params) {           \
     if (!AllPresent Required) return kInvalidArgument;                          \
     auto lock = line.Lock();                                                    \
-    return Call;                                                                \
+    line.BeginCall();                                                           \
+    return line.EndCall(Call);                                                  \
   }                                                                             \
   }                                                                             \
   extern "C" ZARVO_API int32_t ZARVO_CALL Zarvo_##Name Params {                 \

@@ -17,6 +17,7 @@ int32_t Line::Exchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint3
 int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms) {
   if (!transport_->IsOpen()) {
     last_exchange_ticks_ = 0;
+    last_error_.Set("no port open");
     return kNotOpen;
   }
   if (length < 1 || length > kMaxBody || capacity < length) {
@@ -40,22 +41,29 @@ int32_t Line::RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, ui
   if (started != 0) {
     Bump(stats_.linksLost);
     last_exchange_ticks_ = clock_->NowMs() - start;
+    last_error_.Set("%s", transport_->failure());
     return kNoReply;
   }
   Trace(ZARVO_TRACE_REQUEST, request, encoded);
-  if (transport_->Write(request, encoded) <= 0) {
+  const uint32_t silence_ms = timeout_ms == 0 ? kDefaultSilenceMs : timeout_ms;
+  const int32_t written = transport_->Write(request, encoded, silence_ms);
+  if (written <= 0) {
     last_exchange_ticks_ = clock_->NowMs() - start;
-    return kNotOpen;
+    last_error_.Set("%s", transport_->failure());
+    if (written != Transport::kDeviceGone) return kNotOpen;
+    Bump(stats_.linksLost);
+    return kNoReply;
   }
 
   // One byte past the largest reply, for the end byte the decoder looks at.
   uint8_t reply[kMaxReply + 1];
   size_t count = 0;
-  int32_t result = ReceiveReply(request, encoded, reply, count,
-                                timeout_ms == 0 ? kDefaultSilenceMs : timeout_ms);
+  int32_t result = ReceiveReply(request, encoded, reply, count, silence_ms);
   if (result == kOk) {
+    const bool ended = reply[count] == kReplyEnd;
     const int32_t decoded = DecodeFrame(reply, count, reply);
     result = MatchReply(reply, decoded, address, command);
+    if (result != kOk && !ended) last_error_.Set("the reply stopped without its end mark");
     if (result == kOk) {
       const int32_t payload = decoded < static_cast<int32_t>(kReplyOverhead)
                                   ? 0
@@ -98,6 +106,7 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
     const int32_t got = transport_->Read(reply + count, room, limit - silent);
     if (got == Transport::kDeviceGone) {
       Bump(stats_.linksLost);
+      last_error_.Set("%s", transport_->failure());
       Trace(ZARVO_TRACE_REPLY, reply, count);
       return kNoReply;
     }
@@ -118,6 +127,7 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
       if (echo == EchoMode::kOn) {
         // What came back is not what was sent: another station talked at
         // the same time.
+        last_error_.Set("the echo differs from the request: another station talked");
         Trace(ZARVO_TRACE_REPLY, reply, count + fresh);
         return kMismatch;
       }
@@ -129,17 +139,20 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
     count += stored;
     ended = end != nullptr;
     if (count > kMaxReply) {
+      last_error_.Set("more than %u reply bytes without an end mark", static_cast<unsigned>(kMaxReply));
       Trace(ZARVO_TRACE_REPLY, reply, kMaxReply);
       return kTooLong;
     }
     if (stored > 0) last_activity = clock_->NowMs();
   }
   if (in_echo && echo == EchoMode::kOn && echoed > 0) {
+    last_error_.Set("the echo stopped short of the request");
     Trace(ZARVO_TRACE_REPLY, reply, count);
-    return kMismatch;  // the echo stopped short of the request
+    return kMismatch;
   }
   if (count == 0) {
     Bump(stats_.silences);
+    last_error_.Set("no byte within %u ms", silence_ms + options_.first_byte_wait_ms);
     return kNoReply;
   }
   CountReplyBytes(stats_, reply, count);
@@ -148,15 +161,26 @@ int32_t Line::ReceiveReply(const uint8_t* request, size_t request_size, uint8_t*
   return kOk;
 }
 
-int32_t Line::MatchReply(const uint8_t* reply, int32_t length, uint8_t address,
-                         uint8_t command) const {
-  if (length < 0 || reply[0] != kReplyStart) return kNoStartByte;
+int32_t Line::MatchReply(const uint8_t* reply, int32_t length, uint8_t address, uint8_t command) {
+  if (length < 0 || reply[0] != kReplyStart) {
+    last_error_.Set("the reply has no start mark");
+    return kNoStartByte;
+  }
   // Short replies are compared against the zero bytes behind them, as the
   // work buffer would hold them.
   auto at = [&](size_t i) -> uint8_t { return static_cast<int32_t>(i) < length ? reply[i] : 0; };
-  if (address != 0 && at(kReplyAddressAt) != address) return kMismatch;
-  if (at(kReplyCommandAt) != command) return kMismatch;
-  if (at(kReplyStatusAt) != 0) return kRefused;
+  if (address != 0 && at(kReplyAddressAt) != address) {
+    last_error_.Set("reply from address %u, not %u", at(kReplyAddressAt), address);
+    return kMismatch;
+  }
+  if (at(kReplyCommandAt) != command) {
+    last_error_.Set("reply to command 0x%02X, not 0x%02X", at(kReplyCommandAt), command);
+    return kMismatch;
+  }
+  if (at(kReplyStatusAt) != 0) {
+    last_error_.Set("the controller refused the command (status %u)", at(kReplyStatusAt));
+    return kRefused;
+  }
   return kOk;
 }
 

@@ -33,6 +33,12 @@ Line::~Line() {
 }
 
 int32_t Line::Open(const char* port_name, int32_t baud) {
+  const int32_t result = OpenAndConfigure(port_name, baud);
+  if (result != kOk) last_error_.Set("the port did not open: %s", open_failure_.text());
+  return result;
+}
+
+int32_t Line::OpenAndConfigure(const char* port_name, int32_t baud) {
   Close();
   open_failure_.Clear();
   options_ = base_options_;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "line/last_error.h"
 #include "line/line_options.h"
 #include "line/line_stats.h"
 #include "mutex.h"
@@ -79,6 +80,21 @@ class Line {
   // The port name of the last open, without its options.
   const char* name() const { return name_; }
 
+  // Why the last call failed; empty after one that succeeded.
+  const LastError& last_error() const { return last_error_; }
+  LastError& last_error() { return last_error_; }
+  // Brackets every exported call: a success leaves the text empty, and a
+  // failure that set no text of its own gets the words for its result.
+  void BeginCall() { last_error_.Clear(); }
+  int32_t EndCall(int32_t result) {
+    if (result >= 0) {
+      last_error_.Clear();
+    } else if (last_error_.empty()) {
+      last_error_.Set("%s", ResultWords(result));
+    }
+    return result;
+  }
+
   // Options set by call: they hold until changed, and each open starts from
   // them before applying the options in its port name.
   bool SetOption(const char* key, const char* value);
@@ -111,10 +127,11 @@ class Line {
   zarvo::ChainCache& ChainCache() { return chain_cache_; }
 
  private:
+  int32_t OpenAndConfigure(const char* port_name, int32_t baud);
   int32_t OpenByName(const char* name, int32_t baud);
   int32_t ReceiveReply(const uint8_t* request, size_t request_size, uint8_t* reply, size_t& count,
                        uint32_t silence_ms);
-  int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address, uint8_t command) const;
+  int32_t MatchReply(const uint8_t* reply, int32_t length, uint8_t address, uint8_t command);
   int32_t RunExchange(uint8_t* buffer, int32_t capacity, int32_t& length, uint32_t timeout_ms);
   // Hands a frame to the trace hook and the capture, when there are any.
   void Trace(int32_t direction, const uint8_t* bytes, size_t count) {
@@ -137,6 +154,7 @@ class Line {
   LineOptions base_options_;  // set by call
   LineOptions options_;       // in force: the base plus the port name's
   OpenFailure open_failure_;
+  LastError last_error_;
   char name_[kMaxName] = {};
   ZarvoTraceHook trace_hook_ = nullptr;
   void* trace_context_ = nullptr;

@@ -95,26 +95,35 @@ int32_t PosixSerialPort::StartExchange() {
   return 0;
 }
 
-int32_t PosixSerialPort::Write(const uint8_t* bytes, size_t count) {
+// Flow control is off, so the port drains at the line speed and a write
+// cannot stall: it needs no deadline of its own.
+int32_t PosixSerialPort::Write(const uint8_t* bytes, size_t count, uint32_t /*wait_ms*/) {
   ssize_t written;
   do {
     written = ::write(fd_, bytes, count);
   } while (written < 0 && errno == EINTR);
-  return written < 0 ? 0 : static_cast<int32_t>(written);
+  if (written > 0) return static_cast<int32_t>(written);
+  SetFailure("nothing could be written to the device");
+  return 0;
 }
 
 int32_t PosixSerialPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   pollfd pfd{fd_, POLLIN, 0};
   const int ready = ::poll(&pfd, 1, static_cast<int>(wait_ms));
-  if (ready < 0) return errno == EINTR ? 0 : kDeviceGone;
+  if (ready < 0) {
+    if (errno == EINTR) return 0;
+    SetFailure("the device reported an error");
+    return kDeviceGone;
+  }
   if (ready == 0) return 0;
   if (pfd.revents & POLLIN) {
     const ssize_t got = ::read(fd_, dest, capacity);
     if (got > 0) return static_cast<int32_t>(got);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) return 0;
-    return kDeviceGone;  // end of file or I/O error: the device went away
   }
-  return kDeviceGone;  // POLLERR, POLLHUP or POLLNVAL without data
+  // End of file, an I/O error, or POLLERR, POLLHUP or POLLNVAL without data.
+  SetFailure("the device went away");
+  return kDeviceGone;
 }
 
 }  // namespace zarvo

@@ -1,11 +1,11 @@
 #include "transport/socket_connection.h"
 
+#include "transport/name_lookup.h"
 #include "transport/socket_endpoint.h"
 
 namespace zarvo::net {
 namespace {
 
-constexpr int kMaxAddresses = 8;
 // Marks a connect that ran out of time, as distinct from the system's errors.
 constexpr int kDeadlinePassed = -1;
 
@@ -37,16 +37,23 @@ bool SocketConnection::Open(const char* endpoint, const char* scheme, OpenFailur
     why.Set("the network subsystem cannot start: system error %d", start_error);
     return false;
   }
-  SocketAddress candidates[kMaxAddresses];
-  const int count = ResolveAddresses(parsed.host, parsed.port, candidates, kMaxAddresses);
+  // The deadline covers the name lookup and the connect together.
+  const uint32_t start = clock_.NowMs();
+  SocketAddress candidates[kMaxLookupAddresses];
+  const int count = LookUpWithin(parsed.host, parsed.port, candidates, kMaxLookupAddresses,
+                                 kConnectDeadlineMs, lookup_);
   if (count <= 0) {
     StopSockets();
-    why.Set("cannot resolve host '%s'", parsed.host);
+    if (count == kLookupTimedOut) {
+      why.Set("cannot resolve host '%s': no answer from the name server within %u s", parsed.host,
+              static_cast<unsigned>(kConnectDeadlineMs / 1000));
+    } else {
+      why.Set("cannot resolve host '%s'", parsed.host);
+    }
     return false;
   }
   // A name may stand for several addresses (IPv6 and IPv4 for "localhost");
   // the first that accepts within the deadline is kept.
-  const uint32_t start = clock_.NowMs();
   int error = kDeadlinePassed;
   for (int i = 0; i < count; ++i) {
     const uint32_t spent = clock_.NowMs() - start;
@@ -84,7 +91,6 @@ int SocketConnection::ConnectTo(const SocketAddress& address, uint32_t wait_ms) 
       }
     }
   }
-  if (error == 0 && !SetBlocking(socket)) error = LastSocketError();
   if (error != 0) {
     CloseSocket(socket);
     return error;
@@ -113,17 +119,25 @@ bool SocketConnection::EnsureConnected() {
   return true;
 }
 
-bool SocketConnection::Send(const uint8_t* bytes, size_t count) {
+// The socket stays non-blocking: a server that stops reading (its own
+// serial port held up, its TCP window closed) would otherwise hold the
+// caller, and the line's lock, for ever.
+bool SocketConnection::Send(const uint8_t* bytes, size_t count, uint32_t wait_ms) {
   if (!connected()) return false;
+  const uint32_t start = clock_.NowMs();
   while (count > 0) {
     const long sent = SendBytes(socket_, bytes, count);
-    if (sent < 0 && IsInterrupted(LastSocketError())) continue;
-    if (sent <= 0) {
+    if (sent > 0) {
+      bytes += sent;
+      count -= static_cast<size_t>(sent);
+      continue;
+    }
+    const uint32_t spent = clock_.NowMs() - start;
+    if (sent == 0 || !IsInterrupted(LastSocketError()) || spent >= wait_ms ||
+        WaitSocket(socket_, true, wait_ms - spent) == Readiness::kFailed) {
       MarkLost();
       return false;
     }
-    bytes += sent;
-    count -= static_cast<size_t>(sent);
   }
   return true;
 }

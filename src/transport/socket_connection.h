@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "transport/clock.h"
+#include "transport/name_lookup.h"
 #include "transport/open_failure.h"
 #include "transport/socket_shim.h"
 
@@ -21,10 +22,13 @@ class SocketConnection {
   SocketConnection(const SocketConnection&) = delete;
   SocketConnection& operator=(const SocketConnection&) = delete;
 
-  // Parses `endpoint` ("HOST:PORT"), resolves it and connects, within
+  // Parses `endpoint` ("HOST:PORT"), resolves it and connects, all within
   // kConnectDeadlineMs; false with the reason in `why`. `scheme` names the
   // port kind in the reason ("tcp").
   bool Open(const char* endpoint, const char* scheme, OpenFailure& why);
+  // The blocking name lookup Open runs on its lookup thread; tests put in
+  // one that never answers.
+  void set_name_lookup(BlockingLookup lookup) { lookup_ = lookup; }
   void Close();
 
   // From a successful Open until Close, connected or not.
@@ -38,9 +42,10 @@ class SocketConnection {
   // Forgets the connection; the next EnsureConnected makes a new one.
   void MarkLost();
 
-  // Sends the whole block (one send call unless the system takes less);
-  // false when the connection failed, which is then lost.
-  bool Send(const uint8_t* bytes, size_t count);
+  // Sends the whole block within `wait_ms` (one send call unless the system
+  // takes less); false when the connection failed or the server took too
+  // long to read, the connection being then lost.
+  bool Send(const uint8_t* bytes, size_t count, uint32_t wait_ms);
   // Waits up to `wait_ms` and receives what is there: the count, 0 when the
   // wait ran out, or -1 when the server closed or the connection failed
   // (the connection is then lost).
@@ -66,6 +71,7 @@ class SocketConnection {
   // Connects to `address` within `wait_ms`; 0 or the system error.
   int ConnectTo(const SocketAddress& address, uint32_t wait_ms);
 
+  BlockingLookup lookup_ = ResolveAddresses;
   SocketAddress address_;
   SocketHandle socket_ = kNoSocket;
   bool open_ = false;

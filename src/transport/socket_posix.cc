@@ -4,10 +4,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 
 #include "transport/socket_shim.h"
 
@@ -39,11 +41,13 @@ bool IsInterrupted(int error) { return error == EINTR || error == EAGAIN || erro
 bool IsConnectPending(int error) { return error == EINPROGRESS; }
 bool IsTimedOut(int error) { return error == ETIMEDOUT; }
 
-int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int capacity) {
+namespace {
+
+int Resolve(const char* host, const char* port, SocketAddress* out, int capacity, int flags) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
+  hints.ai_flags = AI_NUMERICSERV | flags;
   addrinfo* found = nullptr;
   if (::getaddrinfo(host, port, &hints, &found) != 0) return -1;
   int count = 0;
@@ -56,6 +60,65 @@ int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int
   }
   ::freeaddrinfo(found);
   return count;
+}
+
+struct ThreadStart {
+  void (*run)(void*);
+  void* argument;
+};
+
+void* RunThread(void* start) {
+  const ThreadStart call = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  call.run(call.argument);
+  return nullptr;
+}
+
+}  // namespace
+
+int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int capacity) {
+  return Resolve(host, port, out, capacity, 0);
+}
+
+int ResolveNumericAddress(const char* host, const char* port, SocketAddress* out, int capacity) {
+  return Resolve(host, port, out, capacity, AI_NUMERICHOST);
+}
+
+bool StartDetachedThread(void (*run)(void*), void* argument) {
+  auto* call = new (std::nothrow) ThreadStart{run, argument};
+  if (call == nullptr) return false;
+  pthread_attr_t attributes;
+  pthread_t thread;
+  bool started = false;
+  if (pthread_attr_init(&attributes) == 0) {
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    started = pthread_create(&thread, &attributes, RunThread, call) == 0;
+    pthread_attr_destroy(&attributes);
+  }
+  if (!started) delete call;
+  return started;
+}
+
+bool CompletionSignal::Open() { return ::pipe2(pipe_, O_CLOEXEC) == 0; }
+
+void CompletionSignal::Close() {
+  for (int& end : pipe_) {
+    if (end >= 0) ::close(end);
+    end = -1;
+  }
+}
+
+void CompletionSignal::Raise() {
+  const uint8_t raised = 1;
+  while (::write(pipe_[1], &raised, 1) < 0 && errno == EINTR) {
+  }
+}
+
+bool CompletionSignal::WaitRaised(uint32_t wait_ms) {
+  pollfd p{pipe_[0], POLLIN, 0};
+  if (::poll(&p, 1, static_cast<int>(wait_ms)) <= 0) return false;
+  uint8_t raised = 0;
+  return ::read(pipe_[0], &raised, 1) == 1;
 }
 
 SocketHandle OpenStreamSocket(int family) {
@@ -73,11 +136,6 @@ int ConnectOutcome(SocketHandle socket) {
   socklen_t size = sizeof error;
   if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
   return error;
-}
-
-bool SetBlocking(SocketHandle socket) {
-  const int flags = ::fcntl(socket, F_GETFL);
-  return flags >= 0 && ::fcntl(socket, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 void TuneForRequests(SocketHandle socket) {

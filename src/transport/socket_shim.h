@@ -39,24 +39,51 @@ bool IsTimedOut(int error);
 
 // Resolves `host` and the numeric `port` into at most `capacity` stream
 // addresses; returns how many, or -1 when the name cannot be resolved.
+// Blocks for as long as the name servers take.
 int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int capacity);
+// The same for a numeric address only, which needs no name server and
+// returns at once; -1 for a name.
+int ResolveNumericAddress(const char* host, const char* port, SocketAddress* out, int capacity);
+
+// Runs `run(argument)` on a new thread nobody waits for; false when no
+// thread can be started.
+bool StartDetachedThread(void (*run)(void*), void* argument);
+
+// Raised once on one thread and waited for, with a deadline, on another.
+class CompletionSignal {
+ public:
+  bool Open();
+  void Close();
+  void Raise();
+  // True once raised; false when `wait_ms` ran out or a signal to the
+  // process cut the wait short.
+  bool WaitRaised(uint32_t wait_ms);
+
+ private:
+#if defined(_WIN32)
+  void* event_ = nullptr;
+#else
+  int pipe_[2] = {-1, -1};
+#endif
+};
 
 // A non-blocking stream socket of `family`, not inherited by child
-// processes; kNoSocket on failure.
+// processes; kNoSocket on failure. It stays non-blocking: every wait is
+// made by WaitSocket with a deadline.
 SocketHandle OpenStreamSocket(int family);
 // 0 when connected at once, or the system error (pending included).
 int StartConnect(SocketHandle socket, const SocketAddress& address);
 // The outcome of a connect that was pending: 0 or the system error.
 int ConnectOutcome(SocketHandle socket);
-bool SetBlocking(SocketHandle socket);
 // No delay for small writes; keep-alive probes after a few seconds of
 // silence, so a peer that vanished is noticed.
 void TuneForRequests(SocketHandle socket);
 void CloseSocket(SocketHandle socket);
 
 enum class Readiness { kReady, kTimedOut, kFailed };
-// Waits up to `wait_ms` for input (or for a pending connect to finish when
-// `for_write`). A signal counts as kTimedOut; the caller checks its clock.
+// Waits up to `wait_ms` for input (or, when `for_write`, for a pending
+// connect to finish or for room to send). A signal counts as kTimedOut; the caller checks its
+// clock.
 Readiness WaitSocket(SocketHandle socket, bool for_write, uint32_t wait_ms);
 
 // One send/recv call; the count, or -1 with the error in LastSocketError().

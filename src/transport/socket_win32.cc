@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "transport/socket_shim.h"
 
@@ -51,11 +52,13 @@ bool IsInterrupted(int error) { return error == WSAEINTR || error == WSAEWOULDBL
 bool IsConnectPending(int error) { return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS; }
 bool IsTimedOut(int error) { return error == WSAETIMEDOUT; }
 
-int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int capacity) {
+namespace {
+
+int Resolve(const char* host, const char* port, SocketAddress* out, int capacity, int flags) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
+  hints.ai_flags = AI_NUMERICSERV | flags;
   addrinfo* found = nullptr;
   if (getaddrinfo(host, port, &hints, &found) != 0) return -1;
   int count = 0;
@@ -68,6 +71,56 @@ int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int
   }
   freeaddrinfo(found);
   return count;
+}
+
+struct ThreadStart {
+  void (*run)(void*);
+  void* argument;
+};
+
+DWORD WINAPI RunThread(void* start) {
+  const ThreadStart call = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  call.run(call.argument);
+  return 0;
+}
+
+}  // namespace
+
+int ResolveAddresses(const char* host, const char* port, SocketAddress* out, int capacity) {
+  return Resolve(host, port, out, capacity, 0);
+}
+
+int ResolveNumericAddress(const char* host, const char* port, SocketAddress* out, int capacity) {
+  return Resolve(host, port, out, capacity, AI_NUMERICHOST);
+}
+
+bool StartDetachedThread(void (*run)(void*), void* argument) {
+  auto* call = new (std::nothrow) ThreadStart{run, argument};
+  if (call == nullptr) return false;
+  const HANDLE thread = CreateThread(nullptr, 0, RunThread, call, 0, nullptr);
+  if (thread == nullptr) {
+    delete call;
+    return false;
+  }
+  CloseHandle(thread);
+  return true;
+}
+
+bool CompletionSignal::Open() {
+  event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event_ != nullptr;
+}
+
+void CompletionSignal::Close() {
+  if (event_ != nullptr) CloseHandle(event_);
+  event_ = nullptr;
+}
+
+void CompletionSignal::Raise() { SetEvent(event_); }
+
+bool CompletionSignal::WaitRaised(uint32_t wait_ms) {
+  return WaitForSingleObject(event_, wait_ms) == WAIT_OBJECT_0;
 }
 
 SocketHandle OpenStreamSocket(int family) {
@@ -99,11 +152,6 @@ int ConnectOutcome(SocketHandle socket) {
   return error;
 }
 
-bool SetBlocking(SocketHandle socket) {
-  u_long non_blocking = 0;
-  return ioctlsocket(Native(socket), FIONBIO, &non_blocking) == 0;
-}
-
 void TuneForRequests(SocketHandle socket) {
   const BOOL on = TRUE;
   setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
@@ -125,7 +173,8 @@ Readiness WaitSocket(SocketHandle socket, bool for_write, uint32_t wait_ms) {
   int ready;
   if (for_write) {
     // A refused connect shows in the exception set; WSAPoll does not report
-    // it on every Windows version.
+    // it on every Windows version. A failed connection shows there too
+    // when waiting for room to send, and the send then reports it.
     fd_set writable, failed;
     FD_ZERO(&writable);
     FD_ZERO(&failed);

@@ -19,6 +19,7 @@ int32_t TcpTransport::StartExchange() {
     if (!connection_.EnsureConnected()) return kDeviceGone;
     if (DiscardStaleInput()) return 0;
   }
+  SetFailure("the device server cannot be reached again");
   return kDeviceGone;
 }
 
@@ -26,13 +27,17 @@ bool TcpTransport::DiscardStaleInput() {
   return connection_.DrainWaiting([](uint8_t*, size_t) { return true; });
 }
 
-int32_t TcpTransport::Write(const uint8_t* bytes, size_t count) {
-  return connection_.Send(bytes, count) ? static_cast<int32_t>(count) : 0;
+int32_t TcpTransport::Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) {
+  if (connection_.Send(bytes, count, wait_ms)) return static_cast<int32_t>(count);
+  SetFailure("the device server took no data in time, or the connection failed while sending");
+  return kDeviceGone;
 }
 
 int32_t TcpTransport::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   const int32_t got = connection_.Receive(dest, capacity, wait_ms);
-  return got < 0 ? kDeviceGone : got;
+  if (got >= 0) return got;
+  SetFailure("the device server closed the connection");
+  return kDeviceGone;
 }
 
 }  // namespace zarvo

@@ -59,6 +59,15 @@ class TelnetCodec {
   size_t pending_size() const { return pending_size_; }
   void ClearPending() { pending_size_ = 0; }
 
+  // Binary transmission both ways: without it each side keeps the network
+  // virtual terminal's rule (a CR byte travels as CR NUL) and would alter
+  // frames. Answered once the server has agreed or refused both requests.
+  bool binary_answered() const {
+    return local_[telnet::kBinary] != kAsked && remote_[telnet::kBinary] != kAsked;
+  }
+  bool binary_both_ways() const {
+    return local_[telnet::kBinary] == kOn && remote_[telnet::kBinary] == kOn;
+  }
   bool com_port_agreed() const { return local_[telnet::kComPort] == kOn; }
   bool com_port_refused() const { return com_port_refused_; }
   // Whether the server acknowledged COM-port command `code`.

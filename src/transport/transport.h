@@ -22,9 +22,12 @@ class Transport {
   // link cannot be had.
   virtual int32_t StartExchange() = 0;
 
-  // Writes the whole block in one call; returns the count the platform
-  // reports written, 0 or less when nothing was written.
-  virtual int32_t Write(const uint8_t* bytes, size_t count) = 0;
+  // Writes the whole block, waiting at most `wait_ms` for the link to take
+  // it; returns the count the platform reports written, 0 when nothing was
+  // written, or kDeviceGone when the link was lost or took too long (a
+  // network link is then dropped, and the next StartExchange connects
+  // again).
+  virtual int32_t Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) = 0;
 
   // Waits up to `wait_ms` for input and reads what is there, up to `capacity`
   // bytes. Returns the count read, 0 when the wait ran out, or kDeviceGone
@@ -35,7 +38,18 @@ class Transport {
   // transport's life; links that cannot be lost stay at 0.
   virtual uint32_t Reconnects() const { return 0; }
 
+  // Why the last StartExchange, Write or Read failed, in words for people
+  // ("the device server closed the connection"); set on failures only.
+  const char* failure() const { return failure_; }
+
   static constexpr int32_t kDeviceGone = -1;
+
+ protected:
+  // `words` must be a text that lives as long as the program (a literal).
+  void SetFailure(const char* words) { failure_ = words; }
+
+ private:
+  const char* failure_ = "the link failed";
 };
 
 }  // namespace zarvo

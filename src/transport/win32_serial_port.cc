@@ -81,9 +81,14 @@ void Win32SerialPort::Close() {
   handle_ = INVALID_HANDLE_VALUE;
 }
 
-int32_t Win32SerialPort::Write(const uint8_t* bytes, size_t count) {
+// Flow control is off, so the port drains at the line speed and a write
+// cannot stall: it needs no deadline of its own.
+int32_t Win32SerialPort::Write(const uint8_t* bytes, size_t count, uint32_t /*wait_ms*/) {
   DWORD written = 0;
-  if (!WriteFile(handle_, bytes, static_cast<DWORD>(count), &written, nullptr)) return 0;
+  if (!WriteFile(handle_, bytes, static_cast<DWORD>(count), &written, nullptr) || written == 0) {
+    SetFailure("nothing could be written to the device");
+    return 0;
+  }
   return static_cast<int32_t>(written);
 }
 
@@ -112,16 +117,21 @@ bool Win32SerialPort::SetReadWait(uint32_t wait_ms) {
 // even after the reply has ended.
 int32_t Win32SerialPort::Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) {
   if (capacity == 0) return 0;
-  if (!SetReadWait(wait_ms)) return kDeviceGone;
   DWORD got = 0;
-  if (!ReadFile(handle_, dest, 1, &got, nullptr)) return kDeviceGone;
+  if (!SetReadWait(wait_ms) || !ReadFile(handle_, dest, 1, &got, nullptr)) {
+    SetFailure("the device went away");
+    return kDeviceGone;
+  }
   if (got == 0 || capacity == 1) return static_cast<int32_t>(got);
   COMSTAT status{};
   DWORD errors = 0;
   if (!ClearCommError(handle_, &errors, &status) || status.cbInQue == 0) return 1;
   const DWORD more = std::min(status.cbInQue, static_cast<DWORD>(capacity - 1));
   DWORD rest = 0;
-  if (!ReadFile(handle_, dest + 1, more, &rest, nullptr)) return kDeviceGone;
+  if (!ReadFile(handle_, dest + 1, more, &rest, nullptr)) {
+    SetFailure("the device went away");
+    return kDeviceGone;
+  }
   return static_cast<int32_t>(1 + rest);
 }
 

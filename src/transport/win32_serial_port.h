@@ -25,7 +25,7 @@ class Win32SerialPort final : public Transport {
   void Close() override;
   bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
   int32_t StartExchange() override;
-  int32_t Write(const uint8_t* bytes, size_t count) override;
+  int32_t Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
 
  private:

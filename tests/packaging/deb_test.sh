@@ -3,7 +3,8 @@
 # files and control fields, unpacks them together into a scratch root and
 # runs what they hold from there: the tools' demo against the built-in
 # virtual controller, and a program built with the -dev package's pkg-config
-# file against the packaged library and zarvo-sim.
+# file against the packaged library and zarvo-sim. Where lintian is
+# installed, none of the packages may have an error.
 # Usage: deb_test.sh BUILD_DIR  (exit 77 where dpkg-deb is missing)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -19,6 +20,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "deb_test: $*" >&2; exit 1; }
+# Checks read all their input (grep without -q): under pipefail, a writer cut
+# off by an early exit would fail the check although it matched.
 
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
@@ -50,9 +53,11 @@ expect_field() {  # PACKAGE FIELD EXTENDED-REGEX
 }
 
 expect_contents libzarvoac0 \
+  usr/share/doc/libzarvoac0/copyright usr/share/doc/libzarvoac0/changelog.gz \
   "$libdir/libzarvoac.so.$version" \
   "$libdir/libzarvoac.so.0 -> libzarvoac.so.$version"
 expect_contents libzarvoac-dev \
+  usr/share/doc/libzarvoac-dev/copyright usr/share/doc/libzarvoac-dev/changelog.gz \
   usr/include/zarvoac.h \
   "$libdir/libzarvoac.so -> libzarvoac.so.0" \
   "$libdir/pkgconfig/zarvoac.pc" \
@@ -60,7 +65,9 @@ expect_contents libzarvoac-dev \
   "$libdir/cmake/ZarvoAC/ZarvoACConfigVersion.cmake" \
   "$libdir/cmake/ZarvoAC/ZarvoACTargets.cmake" \
   "$libdir/cmake/ZarvoAC/ZarvoACTargets-${config:-noconfig}.cmake"
-tools=(usr/bin/zarvoctl usr/bin/zarvo-sim)
+tools=(usr/bin/zarvoctl usr/bin/zarvo-sim usr/share/man/man1/zarvoctl.1.gz
+       usr/share/man/man1/zarvo-sim.1.gz usr/share/doc/zarvoac-tools/copyright
+       usr/share/doc/zarvoac-tools/changelog.gz)
 if [ -e "$source_dir/tools/wireshark/zarvoac.lua" ]; then
   tools+=("$libdir/wireshark/plugins/zarvoac.lua")
 fi
@@ -71,14 +78,23 @@ expect_field libzarvoac0 Depends '(^|, )libc6( |,|$)'
 expect_field libzarvoac-dev Depends "(^|, )libzarvoac0 \\(= ${version//./\\.}\\)(,|$)"
 expect_field zarvoac-tools Depends '(^|, )libc6( |,|$)'
 expect_field zarvoac-tools Depends '(^|, )libstdc\+\+6( |,|$)'
-dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep -q "^libzarvoac 0 libzarvoac0 " ||
+dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep "^libzarvoac 0 libzarvoac0 " >/dev/null ||
   fail "libzarvoac0 has no shlibs entry for libzarvoac.so.0"
+
+if command -v lintian >/dev/null; then
+  for package in libzarvoac0 libzarvoac-dev zarvoac-tools; do
+    lintian --fail-on error --tag-display-limit 0 "$(deb "$package")" >"$scratch/lintian.log" 2>&1 ||
+      { cat "$scratch/lintian.log"; fail "lintian found errors in $package"; }
+  done
+else
+  echo "lintian not found: the packages' policy check is skipped"
+fi
 
 root="$scratch/root"
 for package in libzarvoac0 libzarvoac-dev zarvoac-tools; do
   dpkg-deb -x "$(deb "$package")" "$root"
 done
-readelf -d "$root/$libdir/libzarvoac.so.$version" | grep -q 'SONAME.*\[libzarvoac\.so\.0\]' ||
+readelf -d "$root/$libdir/libzarvoac.so.$version" | grep 'SONAME.*\[libzarvoac\.so\.0\]' >/dev/null ||
   fail "the packaged library's SONAME is not libzarvoac.so.0"
 
 export LD_LIBRARY_PATH="$root/$libdir"
@@ -93,6 +109,6 @@ device="$scratch/ttyZARVO"
 sim=$!
 for _ in $(seq 50); do [ -e "$device" ] && break; sleep 0.1; done
 "$scratch/consumer" "$device" >/dev/null || fail "a program built against libzarvoac-dev cannot probe zarvo-sim"
-ldd "$scratch/consumer" | grep -q "$root/$libdir/libzarvoac.so.0" ||
+ldd "$scratch/consumer" | grep "$root/$libdir/libzarvoac.so.0" >/dev/null ||
   fail "the consumer did not load the packaged library"
 echo "Debian packages libzarvoac0, libzarvoac-dev, zarvoac-tools $version: contents, fields and programs work"

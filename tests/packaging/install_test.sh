@@ -19,7 +19,7 @@ libdir=$(dirname "$(find "$prefix" -name 'libzarvoac.so' | head -n 1)")
 test -f "$prefix/include/zarvoac.h"
 test -x "$prefix/bin/zarvoctl"
 test -x "$prefix/bin/zarvo-sim"
-readelf -d "$libdir/libzarvoac.so" | grep -q 'SONAME.*libzarvoac.so.0'
+readelf -d "$libdir/libzarvoac.so" | grep 'SONAME.*libzarvoac.so.0' >/dev/null
 
 cmake -S "$here" -B "$scratch/with-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$scratch/with-cmake" >/dev/null

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace zarvo::testing {
 
@@ -59,8 +61,13 @@ class SilentTcpPeer {
  public:
   // With `full` the queue of waiting connections is filled up first, so
   // that a further connect is never answered and runs into its deadline.
-  explicit SilentTcpPeer(bool full = false) {
+  // A `receive_buffer` size makes its connections' windows close soon,
+  // as a server's does when it stops reading.
+  explicit SilentTcpPeer(bool full = false, int receive_buffer = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receive_buffer > 0) {
+      ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -93,6 +100,49 @@ class SilentTcpPeer {
   int fd_ = -1;
   uint16_t port_ = 0;
   int fillers_[2] = {-1, -1};
+};
+
+// Accepts one connection on 127.0.0.1, says its piece at once (a device
+// server's negotiation, for one), then reads and drops what comes until the
+// client closes.
+class ScriptedTcpPeer {
+ public:
+  explicit ScriptedTcpPeer(std::vector<uint8_t> says) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(fd_, 1) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+    thread_ = std::thread([this, says = std::move(says)] {
+      const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) return;
+      ::send(client, says.data(), says.size(), MSG_NOSIGNAL);
+      char scratch[256];
+      while (::recv(client, scratch, sizeof scratch, 0) > 0) {
+      }
+      ::close(client);
+    });
+  }
+  ~ScriptedTcpPeer() {
+    ::shutdown(fd_, SHUT_RDWR);  // ends an accept still waiting
+    thread_.join();
+    ::close(fd_);
+  }
+  ScriptedTcpPeer(const ScriptedTcpPeer&) = delete;
+  ScriptedTcpPeer& operator=(const ScriptedTcpPeer&) = delete;
+
+  std::string url(const char* scheme) const {
+    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
+  }
+
+ private:
+  int fd_ = -1;
+  uint16_t port_ = 0;
+  std::thread thread_;
 };
 
 }  // namespace zarvo::testing

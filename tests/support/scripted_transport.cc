@@ -27,7 +27,7 @@ std::vector<uint8_t> ScriptedTransport::Reply(uint8_t address, uint8_t command, 
   return wire;
 }
 
-int32_t ScriptedTransport::Write(const uint8_t* bytes, size_t count) {
+int32_t ScriptedTransport::Write(const uint8_t* bytes, size_t count, uint32_t /*wait_ms*/) {
   writes_.emplace_back(bytes, bytes + count);
   step_armed_ = false;
   return write_result_ == -2 ? static_cast<int32_t>(count) : write_result_;

@@ -40,7 +40,7 @@ class ScriptedTransport final : public Transport {
   void Open() { open_ = true; }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
-  int32_t Write(const uint8_t* bytes, size_t count) override;
+  int32_t Write(const uint8_t* bytes, size_t count, uint32_t wait_ms) override;
   int32_t Read(uint8_t* dest, size_t capacity, uint32_t wait_ms) override;
   int32_t StartExchange() override {
     stale_.clear();

@@ -1,6 +1,7 @@
 // zarvo-sim: serves virtual controllers on a pseudo-terminal, so a host
 // application can be developed and tested with no hardware.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "event_source.h"
 #include "faults.h"
+#include "shared/number_text.h"
 #include "tcp_device_server.h"
 #include "virtual_bus.h"
 
@@ -19,7 +21,7 @@ namespace {
 void PrintUsage() {
   std::printf(
       "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n"
-      "                 [--echo] [--baud N] [--noise] [--events RATE]\n\n"
+      "                 [--echo] [--baud N] [--noise] [--collide] [--events RATE]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
@@ -33,8 +35,11 @@ void PrintUsage() {
       "  --baud N      answer only while the host's port is at N bit/s; at other\n"
       "                speeds send garbage, as a controller set to N would seem to\n"
       "  --noise       send a few stray bytes ahead of every reply\n"
+      "  --collide     every controller answers address 0 at once, and their\n"
+      "                replies collide, as on a real bus\n"
       "  --events RATE log RATE card events per second (e.g. 0.5) at random\n"
-      "                controllers and doors, as a busy site would\n",
+      "                controllers and doors, as a busy site would\n\n"
+      "Numbers are decimal, or hexadecimal after 0x.\n",
       zarvo::sim::FaultNames());
 }
 
@@ -46,11 +51,65 @@ bool ParseHostPort(const std::string& text, std::string& host, uint16_t& port) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
     host = host.substr(1, host.size() - 2);
   }
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str() + colon + 1, &end, 10);
-  if (*end != '\0' || value < 0 || value > 65535) return false;
+  int64_t value = 0;
+  if (!zarvo::tools::ParseNumber(text.substr(colon + 1), value) || value < 0 || value > 65535) {
+    return false;
+  }
   port = static_cast<uint16_t>(value);
   return true;
+}
+
+// Makes `link` point at `device`. A link that still leads to a live device
+// belongs to another running virtual controller (a pseudo-terminal lives as
+// long as its server) and is left alone, as is anything that is not a link;
+// a link to a device gone is stale and replaced.
+bool MakeLink(const std::string& link, const std::string& device) {
+  struct stat seen {};
+  if (::lstat(link.c_str(), &seen) == 0) {
+    struct stat target {};
+    if (!S_ISLNK(seen.st_mode)) {
+      std::fprintf(stderr, "zarvo-sim: %s exists and is not a link; not replacing it\n",
+                   link.c_str());
+      return false;
+    }
+    if (::stat(link.c_str(), &target) == 0) {
+      std::fprintf(stderr,
+                   "zarvo-sim: %s leads to a device in use (another zarvo-sim?); stop that one "
+                   "or choose another --link\n",
+                   link.c_str());
+      return false;
+    }
+    ::unlink(link.c_str());
+  }
+  if (::symlink(device.c_str(), link.c_str()) != 0) {
+    std::perror(("zarvo-sim: cannot create the link " + link).c_str());
+    return false;
+  }
+  return true;
+}
+
+// Removes `link` only while it is still the one this process made.
+void RemoveLink(const std::string& link, const std::string& device) {
+  char target[4096];
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+  if (n < 0) return;
+  target[n] = '\0';
+  if (device == target) ::unlink(link.c_str());
+}
+
+bool ParseLong(const char* text, long& value) {
+  int64_t wide = 0;
+  if (!zarvo::tools::ParseNumber(text, wide) || wide < INT32_MIN || wide > INT32_MAX) return false;
+  value = static_cast<long>(wide);
+  return true;
+}
+
+// The settings the controllers run with, for the startup line.
+std::string Settings(long baud, bool echo, bool noise, bool collide, const std::string& fault) {
+  return std::string(baud > 0 ? "at " + std::to_string(baud) + " bit/s only" : "at any speed") +
+         ", echo " + (echo ? "on" : "off") + ", noise " + (noise ? "on" : "off") + ", address 0 " +
+         (collide ? "answered by all" : "answered by the lowest") + ", fault " +
+         (fault.empty() ? "none" : fault);
 }
 
 }  // namespace
@@ -63,14 +122,15 @@ int main(int argc, char** argv) {
   bool echo = false;
   long baud = 0;
   bool noise = false;
+  bool collide = false;
   double event_rate = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
     if (arg == "--address" && has_value) {
-      const long a = std::strtol(argv[++i], nullptr, 0);
-      if (a < 1 || a > 255) {
-        std::fprintf(stderr, "zarvo-sim: address must be 1 to 255\n");
+      long a = 0;
+      if (!ParseLong(argv[++i], a) || a < 1 || a > 255) {
+        std::fprintf(stderr, "zarvo-sim: bad --address '%s': 1 to 255\n", argv[i]);
         return 2;
       }
       addresses.push_back(static_cast<uint8_t>(a));
@@ -83,9 +143,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--echo") {
       echo = true;
     } else if (arg == "--baud" && has_value) {
-      baud = std::strtol(argv[++i], nullptr, 10);
-      if (baud <= 0) {
-        std::fprintf(stderr, "zarvo-sim: --baud needs a speed in bit/s\n");
+      if (!ParseLong(argv[++i], baud) || baud <= 0) {
+        std::fprintf(stderr, "zarvo-sim: bad --baud '%s': a speed in bit/s\n", argv[i]);
         return 2;
       }
     } else if (arg == "--events" && has_value) {
@@ -96,9 +155,17 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "--noise") {
       noise = true;
-    } else {
+    } else if (arg == "--collide") {
+      collide = true;
+    } else if (arg == "--help") {
       PrintUsage();
-      return arg == "--help" ? 0 : 2;
+      return 0;
+    } else {
+      const bool takes_value = arg == "--address" || arg == "--link" || arg == "--fault" ||
+                               arg == "--tcp" || arg == "--baud";
+      std::fprintf(stderr, "zarvo-sim: %s %s (see --help)\n",
+                   takes_value ? "a value must follow" : "unknown argument", arg.c_str());
+      return 2;
     }
   }
   if (addresses.empty()) addresses.push_back(1);
@@ -116,6 +183,7 @@ int main(int argc, char** argv) {
   bus.set_echo(echo);
   bus.set_baud(static_cast<uint32_t>(baud));
   bus.set_noise(noise);
+  bus.set_collide(collide);
   if (!bus.Start()) {
     std::perror("zarvo-sim: cannot create a pseudo-terminal");
     return 1;
@@ -128,13 +196,8 @@ int main(int argc, char** argv) {
     }
     bus.InjectFault(fault);
   }
-  if (!link.empty()) {
-    ::unlink(link.c_str());
-    if (::symlink(bus.device_name().c_str(), link.c_str()) != 0) {
-      std::perror("zarvo-sim: cannot create the link");
-      return 1;
-    }
-  }
+  const std::string device = bus.device_name();
+  if (!link.empty() && !MakeLink(link, device)) return 1;
   zarvo::sim::TcpDeviceServer server(bus);
   std::string served = bus.device_name();
   if (!tcp.empty()) {
@@ -155,7 +218,8 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   std::fprintf(stderr, "zarvo-sim: serving address(es)");
   for (uint8_t a : addresses) std::fprintf(stderr, " %u", a);
-  std::fprintf(stderr, " on %s; Ctrl-C stops\n", served.c_str());
+  std::fprintf(stderr, " on %s, %s; Ctrl-C stops\n", served.c_str(),
+               Settings(baud, echo, noise, collide, fault_text).c_str());
 
   zarvo::sim::EventSource events(bus, addresses, event_rate);
   events.Start();
@@ -164,7 +228,7 @@ int main(int argc, char** argv) {
   events.Stop();
   server.Stop();
   bus.Stop();
-  if (!link.empty()) ::unlink(link.c_str());
+  if (!link.empty()) RemoveLink(link, device);
   std::fprintf(stderr, "zarvo-sim: stopped after %llu requests\n",
                static_cast<unsigned long long>(bus.request_count()));
   return 0;

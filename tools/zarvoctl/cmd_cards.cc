@@ -206,8 +206,12 @@ struct CardArgs {
 // Returns why the arguments are unusable, or "".
 std::string ParseCardArgs(const Args& args, size_t numbers, int32_t mode, CardArgs& out) {
   const size_t positional = 1 + numbers;
-  if (args.size() < positional || !ParseAddress(args[0], out.address)) {
-    return "bad ADDRESS or missing card number";
+  static const char* const kNames[] = {"ADDRESS", "NUMBER", "N1", "N2"};
+  if (args.size() < positional) {
+    return std::string("missing ") + kNames[args.empty() ? 0 : numbers == 1 ? 1 : 1 + args.size()];
+  }
+  if (!ParseAddress(args[0], out.address)) {
+    return "bad ADDRESS '" + args[0] + "': a bus address is 0 to 255";
   }
   for (size_t i = 1; i < positional; ++i) {
     if (!IsCardNumber(args[i])) return "bad card number '" + args[i] + "'";

@@ -141,8 +141,8 @@ int RestoreMax(Tool& tool, const Args& args) {
   const int32_t result = Zarvo_RestoreMaxRecord(address);
   Json json = Json::Object();
   json.Set("address", address).Set("result", ResultJson(result));
-  tool.Emit(json, "restore-max is a compatibility call: nothing was sent (" +
-                      ResultText(result) + ")");
+  tool.Emit(json,
+            "restore-max is a compatibility call: nothing was sent (" + ResultText(result) + ")");
   return result == ZARVO_OK ? 0 : 1;
 }
 

@@ -29,8 +29,8 @@ int Probe(Tool& tool, const Args& args) {
                         ResultText(result));
     return 1;
   }
-  tool.Emit(json, "controller " + std::to_string(address) + " answered in " +
-                      std::to_string(ms) + " ms");
+  tool.Emit(json,
+            "controller " + std::to_string(address) + " answered in " + std::to_string(ms) + " ms");
   return 0;
 }
 
@@ -56,9 +56,9 @@ int Scan(Tool& tool, const Args& args) {
   tool.EndProgress();
   Json json = Json::Object();
   json.Set("from", from).Set("to", to).Set("found", found);
-  tool.Emit(json, count == 0 ? "no controller found in " + std::to_string(from) + ".." +
-                                   std::to_string(to)
-                             : "controllers found: " + text);
+  tool.Emit(json, count == 0
+                      ? "no controller found in " + std::to_string(from) + ".." + std::to_string(to)
+                      : "controllers found: " + text);
   return count == 0 ? 1 : 0;
 }
 

@@ -25,4 +25,21 @@ void ClearLine(std::FILE* stream) { std::fprintf(stream, "\r\033[K"); }
 
 #endif
 
+namespace {
+bool progress_shown = false;
+}
+
+void ShowProgress(const char* text) {
+  std::fprintf(stderr, "\r%s", text);
+  std::fflush(stderr);
+  progress_shown = true;
+}
+
+void HideProgress() {
+  if (!progress_shown) return;
+  ClearLine(stderr);
+  std::fflush(stderr);
+  progress_shown = false;
+}
+
 }  // namespace zarvoctl

@@ -12,4 +12,10 @@ bool StderrIsTerminal();
 // start.
 void ClearLine(std::FILE* stream);
 
+// The progress bar on standard error. Whatever else prints to standard error
+// while it shows (--trace lines) hides it first, so the two never share a
+// line; the next update draws it again.
+void ShowProgress(const char* text);
+void HideProgress();
+
 }  // namespace zarvoctl

@@ -5,6 +5,7 @@
 
 #include "codec/frame_codec.h"
 #include "commands/command_codes.h"
+#include "console.h"
 #include "request_parser.h"
 #include "tool.h"
 
@@ -54,6 +55,7 @@ namespace {
 void ZARVO_CALL PrintFrame(void* context, int32_t direction, uint64_t /*timestamp_us*/,
                            const uint8_t* bytes, int32_t count) {
   auto* out = static_cast<std::FILE*>(context);
+  if (out == stderr) HideProgress();
   const size_t size = static_cast<size_t>(count);
   if (direction == ZARVO_TRACE_REQUEST) {
     std::fprintf(out, ">> %s\n   %s\n", Hex(bytes, size).c_str(),

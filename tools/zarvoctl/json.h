@@ -12,12 +12,12 @@ namespace zarvoctl {
 class Json {
  public:
   Json() : kind_(Kind::kNull) {}
-  Json(bool b) : kind_(Kind::kBool), number_(b ? 1 : 0) {}             // NOLINT
-  Json(int v) : kind_(Kind::kNumber), number_(v) {}                     // NOLINT
-  Json(int64_t v) : kind_(Kind::kNumber), number_(v) {}                 // NOLINT
-  Json(uint32_t v) : kind_(Kind::kNumber), number_(v) {}                // NOLINT
-  Json(const char* s) : kind_(Kind::kString), text_(s) {}              // NOLINT
-  Json(std::string s) : kind_(Kind::kString), text_(std::move(s)) {}   // NOLINT
+  Json(bool b) : kind_(Kind::kBool), number_(b ? 1 : 0) {}            // NOLINT
+  Json(int v) : kind_(Kind::kNumber), number_(v) {}                   // NOLINT
+  Json(int64_t v) : kind_(Kind::kNumber), number_(v) {}               // NOLINT
+  Json(uint32_t v) : kind_(Kind::kNumber), number_(v) {}              // NOLINT
+  Json(const char* s) : kind_(Kind::kString), text_(s) {}             // NOLINT
+  Json(std::string s) : kind_(Kind::kString), text_(std::move(s)) {}  // NOLINT
 
   static Json Object() { return Json(Kind::kObject); }
   static Json Array() { return Json(Kind::kArray); }

@@ -28,6 +28,18 @@ const Command* Registry::Find(const Args& words, size_t& consumed) const {
   return best;
 }
 
+std::vector<const Command*> Registry::Group(const Args& group) const {
+  std::vector<const Command*> found;
+  for (const Command& c : commands_) {
+    std::istringstream name(c.name);
+    std::string part;
+    size_t n = 0;
+    while (n < group.size() && name >> part && part == group[n]) ++n;
+    if (!group.empty() && n == group.size()) found.push_back(&c);
+  }
+  return found;
+}
+
 const Registry& Commands() {
   static const Registry registry = [] {
     Registry r;

@@ -8,6 +8,7 @@
 #include "faults.h"
 #include "frame_trace.h"
 #include "result_codes.h"
+#include "shared/number_text.h"
 #include "virtual_bus.h"
 #include "zarvoac.h"
 
@@ -24,6 +25,12 @@ Tool::~Tool() {
 
 std::string Tool::Device() {
   if (!options_.port.empty()) return options_.port;
+  if (!options_.sim) {
+    std::cerr << "zarvoctl: no line given. Name the controllers' line with --port DEVICE (or\n"
+                 "the ZARVO_PORT environment variable), or use --sim for the built-in virtual\n"
+                 "controller; nothing was sent.\n";
+    return "";
+  }
   if (sim_) return sim_->device_name();
   sim_ = std::make_unique<zarvo::sim::VirtualBus>(options_.sim_addresses);
   if (!sim_->Start()) {
@@ -42,6 +49,7 @@ std::string Tool::Device() {
   }
   sim_->set_baud(options_.sim_baud);
   sim_->set_noise(options_.sim_noise);
+  sim_->set_collide(options_.sim_collide);
   sim_->set_echo(options_.sim_echo);
   return sim_->device_name();
 }
@@ -63,12 +71,12 @@ bool Tool::Connect() {
   char reason[256] = {};
   Zarvo_LineOpenError(Zarvo_DefaultLine(), reason, sizeof reason);
   if (result == ZARVO_E_REFUSED) {
-    Fail("cannot open " + device + ": " + reason, result);
+    Report("cannot open " + device + ": " + reason, result, "");
     return false;
   }
   if (result != ZARVO_OK) {
-    Fail("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s: " + reason,
-         result);
+    Report("cannot set up " + device + " at " + std::to_string(options_.baud) + " bit/s: " + reason,
+           result, "");
     return false;
   }
   if (reason[0] != '\0' && options_.trace) std::fprintf(stderr, "-- %s\n", reason);
@@ -85,17 +93,36 @@ void Tool::Emit(const Json& json, const std::string& text) const {
 }
 
 int Tool::Fail(const std::string& what, int32_t result) const {
+  char why[128] = {};
+  Zarvo_LineLastError(Zarvo_DefaultLine(), why, sizeof why);
+  return Report(what, result, why);
+}
+
+int Tool::Report(const std::string& what, int32_t result, const std::string& why) const {
   if (options_.json) {
     Json error = Json::Object();
     error.Set("ok", false).Set("error", what).Set("result", ResultJson(result));
+    if (!why.empty()) error.Set("reason", why);
     std::cout << error.Dump() << "\n";
   } else {
-    std::cerr << "zarvoctl: " << what << ": " << ResultText(result) << "\n";
+    std::cerr << "zarvoctl: " << what << ": " << ResultText(result)
+              << (why.empty() ? "" : ": " + why) << "\n";
   }
   return 1;
 }
 
+void Tool::SetCurrent(const Command* command, const Args& args) {
+  current_ = command;
+  current_args_ = args;
+}
+
 int Tool::Usage(const std::string& usage) const {
+  const std::string wrong = current_ ? WrongArgument(current_->usage, current_args_) : "";
+  // Commands that found the fault themselves already name it in `usage`.
+  const bool named = usage.find("\n  missing ") != std::string::npos ||
+                     usage.find("\n  bad ") != std::string::npos ||
+                     usage.find("\n  unexpected ") != std::string::npos;
+  if (!wrong.empty() && !named) std::cerr << "zarvoctl: " << wrong << "\n";
   std::cerr << "usage: zarvoctl " << usage << "\n";
   return 2;
 }
@@ -104,18 +131,13 @@ void Tool::Progress(const std::string& label, long done, long total) const {
   if (!StderrIsTerminal() || total <= 0) return;
   const int width = 30;
   const int filled = static_cast<int>(width * done / total);
-  std::fprintf(stderr, "\r%s [%.*s%*s] %ld/%ld", label.c_str(), filled,
-               "##############################", width - filled, "", done, total);
-  std::fflush(stderr);
-  progress_shown_ = true;
+  char bar[160];
+  std::snprintf(bar, sizeof bar, "%s [%.*s%*s] %ld/%ld", label.c_str(), filled,
+                "##############################", width - filled, "", done, total);
+  ShowProgress(bar);
 }
 
-void Tool::EndProgress() const {
-  if (!progress_shown_) return;
-  ClearLine(stderr);
-  std::fflush(stderr);
-  progress_shown_ = false;
-}
+void Tool::EndProgress() const { HideProgress(); }
 
 bool Tool::Confirm(const std::string& question) const {
   if (options_.yes) return true;
@@ -130,12 +152,7 @@ bool Tool::Confirm(const std::string& question) const {
 }
 
 bool ParseInt(const std::string& text, int64_t& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 0);
-  if (end == text.c_str() || *end != '\0') return false;
-  value = v;
-  return true;
+  return zarvo::tools::ParseNumber(text, value);
 }
 
 bool ParseInt(const std::string& text, int32_t& value) {

@@ -19,7 +19,8 @@ namespace zarvoctl {
 using Args = std::vector<std::string>;
 
 struct Options {
-  std::string port;  // empty: the built-in virtual controller
+  std::string port;  // --port, or ZARVO_PORT; empty with --sim
+  bool sim = false;  // --sim: the built-in virtual controller
   int32_t baud = 9600;
   bool json = false;
   bool trace = false;
@@ -29,8 +30,9 @@ struct Options {
   bool sim_echo = false;
   uint32_t sim_baud = 0;  // 0: the virtual controller answers at any speed
   bool sim_noise = false;
-  std::string pcap;    // capture file for every frame, when not empty
-  bool stats = false;  // print the line's counters after the command
+  bool sim_collide = false;  // every controller answers address 0 at once
+  std::string pcap;          // capture file for every frame, when not empty
+  bool stats = false;        // print the line's counters after the command
 };
 
 class Tool {
@@ -47,7 +49,8 @@ class Tool {
   // pseudo-terminal); prints why and returns false on failure.
   bool Connect();
   // The device to open: --port, or the virtual controller's pseudo-terminal
-  // (started on first use); empty when the virtual controller cannot start.
+  // (started on first use); empty (with the reason printed) when there is
+  // neither or the virtual controller cannot start.
   std::string Device();
   // Sets up --trace and --pcap on the default line; false when the
   // capture file cannot be created.
@@ -57,10 +60,16 @@ class Tool {
 
   // Prints `text` (text mode) or `json` (JSON mode) to standard output.
   void Emit(const Json& json, const std::string& text) const;
-  // Reports a failed library call and returns the exit status 1.
+  // Reports a failed library call, with the line's words for why it
+  // failed, and returns the exit status 1.
   int Fail(const std::string& what, int32_t result) const;
-  // Reports a usage error and returns the exit status 2.
+  // The same with `why` given ("" for none).
+  int Report(const std::string& what, int32_t result, const std::string& why) const;
+  // Reports a usage error, naming the argument that is wrong where the
+  // command's registered usage tells it, and returns the exit status 2.
   int Usage(const std::string& usage) const;
+  // The command being run and its arguments, for Usage.
+  void SetCurrent(const struct Command* command, const Args& args);
   // Prints a progress bar on standard error when it is a terminal.
   void Progress(const std::string& label, long done, long total) const;
   void EndProgress() const;
@@ -70,7 +79,8 @@ class Tool {
  private:
   Options options_;
   std::unique_ptr<zarvo::sim::VirtualBus> sim_;
-  mutable bool progress_shown_ = false;
+  const struct Command* current_ = nullptr;
+  Args current_args_;
 };
 
 using RunFn = int (*)(Tool& tool, const Args& args);
@@ -95,6 +105,8 @@ class Registry {
   // `consumed` to the number of words in its name.
   const Command* Find(const Args& words, size_t& consumed) const;
   const std::vector<Command>& commands() const { return commands_; }
+  // The commands whose name starts with the words `group` ("card").
+  std::vector<const Command*> Group(const Args& group) const;
   const std::vector<Args>& demo_steps() const { return demo_; }
 
  private:
@@ -113,11 +125,17 @@ void RegisterDoctorCommand(Registry& registry);
 
 const Registry& Commands();
 
-// Argument helpers: decimal or 0x-prefixed integers; false when malformed.
+// Argument helpers: decimal or 0x-prefixed integers (a leading zero is not
+// octal); false when malformed.
 bool ParseInt(const std::string& text, int32_t& value);
 bool ParseInt(const std::string& text, int64_t& value);
 // A bus address, 0 to 255 (0: whichever controller answers).
 bool ParseAddress(const std::string& text, int32_t& address);
+
+// What is wrong with `args` against a command's usage ("ADDRESS DOOR
+// [PARAM]"): a missing or malformed argument, or one too many; "" when the
+// usage alone cannot tell.
+std::string WrongArgument(const std::string& usage, const Args& args);
 
 // The result as "NAME (code)", e.g. "NO_REPLY (-10)".
 std::string ResultText(int32_t result);
