@@ -43,7 +43,7 @@ struct ControllerState {
   // build number.
   std::array<uint16_t, 6> DeviceValues() const {
     return {kDoorCount,
-            static_cast<uint16_t>(EventLog::kCapacity),
+            static_cast<uint16_t>(events.capacity()),
             static_cast<uint16_t>(events.records().size()),
             static_cast<uint16_t>(events.position()),
             static_cast<uint16_t>(events.set_aside()),

@@ -56,9 +56,14 @@ void EventLog::Append(const StoredEvent& event) {
   DropOldestBeyondCapacity();
 }
 
+void EventLog::set_capacity(size_t capacity) {
+  capacity_ = capacity;
+  DropOldestBeyondCapacity();
+}
+
 void EventLog::DropOldestBeyondCapacity() {
-  if (records_.size() <= kCapacity) return;
-  const size_t excess = records_.size() - kCapacity;
+  if (records_.size() <= capacity_) return;
+  const size_t excess = records_.size() - capacity_;
   records_.erase(records_.begin(), records_.begin() + static_cast<long>(excess));
   // The read position stays on the record it was on, or on the oldest left.
   position_ = position_ > excess ? position_ - excess : 0;
@@ -89,8 +94,8 @@ void EventLog::Clear() {
   records_.clear();
   position_ = 0;
   // Only what a restore could bring back is worth keeping.
-  if (cleared_.size() > kCapacity) {
-    cleared_.erase(cleared_.begin(), cleared_.end() - static_cast<long>(kCapacity));
+  if (cleared_.size() > capacity_) {
+    cleared_.erase(cleared_.begin(), cleared_.end() - static_cast<long>(capacity_));
   }
 }
 

@@ -4,8 +4,13 @@
 //
 // Clearing only sets the records aside (as a controller that merely moves
 // its log pointer would); restoring puts them back in front of whatever was
-// logged since. The log holds at most kCapacity records; when it is full the
-// oldest record gives way to the newest.
+// logged since. The log holds at most capacity() records (kCapacity unless
+// set otherwise); when it is full the oldest record gives way to the newest.
+//
+// What a host collecting the log relies on, and this log keeps to: the read
+// position stays on its record when older ones drop off a full log, and
+// rests on the oldest when its own record drops; block reads and the device
+// values (record count, read position, records set aside) never move it.
 #pragma once
 
 #include <array>
@@ -40,6 +45,10 @@ class EventLog {
   static constexpr size_t kCapacity = 4096;
   static constexpr size_t kBlockRecords = 192;
 
+  size_t capacity() const { return capacity_; }
+  // A smaller log, as some controllers have; records beyond it drop at once.
+  void set_capacity(size_t capacity);
+
   void Append(const StoredEvent& event);
 
   // The records in the log now, oldest first.
@@ -72,6 +81,7 @@ class EventLog {
   std::vector<StoredEvent> records_;
   std::vector<StoredEvent> cleared_;
   size_t position_ = 0;
+  size_t capacity_ = kCapacity;
 };
 
 // Logs a few plausible events of the last hours (cards presented at doors,

@@ -28,6 +28,8 @@ struct Fault {
   uint32_t bytes = 4;
   // How many replies in a row it applies to; negative: until cleared.
   int count = 1;
+  // Only replies to this command code carry it (0: replies to any command).
+  uint8_t command = 0;
 };
 
 // "silence", "noise", "late:300", "trickle:20", "refuse:3", "truncate:4", ...

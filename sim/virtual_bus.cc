@@ -1,6 +1,8 @@
 #include "virtual_bus.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "codec/frame_codec.h"
 #include "line_conditions.h"
@@ -84,7 +86,7 @@ void VirtualBus::OnRequest(const Request& request) {
     last_request_ = request.body;
     ControllerState* state = Find(request.address);
     if (state == nullptr) return;
-    fault = TakeFault();
+    fault = TakeFault(request.command);
     if (fault.kind == FaultKind::kSilence) return;
     if (collide_ && request.address == 0 && controllers_.size() > 1) {
       std::vector<std::vector<uint8_t>> replies;
@@ -97,7 +99,8 @@ void VirtualBus::OnRequest(const Request& request) {
     }
     if (noise_) AddStrayBytes(wire);
   }
-  SendReply(wire, fault);
+  // On the wire a request of n body bytes takes 2n + 6 bytes.
+  SendReply(wire, fault, 2 * request.body.size() + 6);
 }
 
 std::vector<uint8_t> VirtualBus::Answer(ControllerState& state, const Request& request,
@@ -156,7 +159,22 @@ std::vector<uint8_t> VirtualBus::BuildReply(const ControllerState& state, const 
   return wire;
 }
 
-void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault) {
+void VirtualBus::SendPaced(const std::vector<uint8_t>& wire, size_t request_bytes) {
+  using Clock = std::chrono::steady_clock;
+  const auto byte_time = std::chrono::nanoseconds(10'000'000'000ull / paced_baud_);
+  Clock::time_point at = Clock::now() + byte_time * request_bytes;
+  // A few bytes at a time, each chunk when its last byte would have left.
+  constexpr size_t kChunk = 8;
+  for (size_t i = 0; i < wire.size() && !stopping_; i += kChunk) {
+    const size_t n = std::min(kChunk, wire.size() - i);
+    at += byte_time * n;
+    std::this_thread::sleep_until(at);
+    wire_->Send(&wire[i], n);
+  }
+}
+
+void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault,
+                           size_t request_bytes) {
   switch (fault.kind) {
     case FaultKind::kTrickle:
       for (size_t i = 0; i < wire.size() && !stopping_; ++i) {
@@ -172,7 +190,13 @@ void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault)
       wire_->Send(wire.data(), wire.size() / 2);
       wire_->HangUp();
       break;
-    default: wire_->Send(wire.data(), wire.size()); break;
+    default:
+      if (paced_baud_ != 0) {
+        SendPaced(wire, request_bytes);
+      } else {
+        wire_->Send(wire.data(), wire.size());
+      }
+      break;
   }
   {
     std::lock_guard lock(mutex_);
@@ -181,7 +205,8 @@ void VirtualBus::SendReply(const std::vector<uint8_t>& wire, const Fault& fault)
   replied_.notify_all();
 }
 
-Fault VirtualBus::TakeFault() {
+Fault VirtualBus::TakeFault(uint8_t command) {
+  if (fault_.command != 0 && fault_.command != command) return Fault{};
   Fault now = fault_;
   if (fault_.kind != FaultKind::kNone && fault_.count > 0 && --fault_.count == 0) {
     fault_ = Fault{};

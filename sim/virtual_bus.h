@@ -43,6 +43,10 @@ class VirtualBus {
   // Answers only while the host's port is at `baud` bit/s (0: any speed);
   // at another speed the host receives bytes that decode to nothing.
   void set_baud(uint32_t baud) { baud_ = baud; }
+  // 0 (default): replies leave at once. Otherwise each reply waits as long
+  // as its request took to arrive at `baud` bit/s (8N1) and then leaves at
+  // that pace, as on a real line of that speed.
+  void set_paced_baud(uint32_t baud) { paced_baud_ = baud; }
   // Sends stray bytes ahead of every reply.
   void set_noise(bool noise) { noise_ = noise; }
   // Every controller answers a request to address 0, as real ones on one bus
@@ -78,9 +82,10 @@ class VirtualBus {
   std::vector<uint8_t> Answer(ControllerState& state, const Request& request, const Fault& fault);
   std::vector<uint8_t> BuildReply(const ControllerState& state, const Request& request,
                                   const Reply& reply, const Fault& fault) const;
-  void SendReply(const std::vector<uint8_t>& wire, const Fault& fault);
+  void SendReply(const std::vector<uint8_t>& wire, const Fault& fault, size_t request_bytes = 0);
+  void SendPaced(const std::vector<uint8_t>& wire, size_t request_bytes);
   void Readdress(ControllerState& state, Reply& reply);
-  Fault TakeFault();
+  Fault TakeFault(uint8_t command);
 
   std::unique_ptr<BusWire> wire_;
   std::thread thread_;
@@ -97,6 +102,7 @@ class VirtualBus {
   std::atomic<uint32_t> baud_{0};
   std::atomic<bool> noise_{false};
   std::atomic<bool> collide_{false};
+  std::atomic<uint32_t> paced_baud_{0};
 };
 
 }  // namespace zarvo::sim

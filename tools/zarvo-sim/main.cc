@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "event_source.h"
 #include "faults.h"
 #include "shared/number_text.h"
 #include "tcp_device_server.h"
@@ -20,7 +21,7 @@ namespace {
 void PrintUsage() {
   std::printf(
       "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n"
-      "                 [--echo] [--baud N] [--noise] [--collide]\n\n"
+      "                 [--echo] [--baud N] [--noise] [--collide] [--events RATE]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
@@ -35,7 +36,9 @@ void PrintUsage() {
       "                speeds send garbage, as a controller set to N would seem to\n"
       "  --noise       send a few stray bytes ahead of every reply\n"
       "  --collide     every controller answers address 0 at once, and their\n"
-      "                replies collide, as on a real bus\n\n"
+      "                replies collide, as on a real bus\n"
+      "  --events RATE log RATE card events per second (e.g. 0.5) at random\n"
+      "                controllers and doors, as a busy site would\n\n"
       "Numbers are decimal, or hexadecimal after 0x.\n",
       zarvo::sim::FaultNames());
 }
@@ -120,6 +123,7 @@ int main(int argc, char** argv) {
   long baud = 0;
   bool noise = false;
   bool collide = false;
+  double event_rate = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -141,6 +145,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--baud" && has_value) {
       if (!ParseLong(argv[++i], baud) || baud <= 0) {
         std::fprintf(stderr, "zarvo-sim: bad --baud '%s': a speed in bit/s\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--events" && has_value) {
+      event_rate = std::strtod(argv[++i], nullptr);
+      if (event_rate <= 0) {
+        std::fprintf(stderr, "zarvo-sim: --events needs a rate in events per second\n");
         return 2;
       }
     } else if (arg == "--noise") {
@@ -211,8 +221,11 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, " on %s, %s; Ctrl-C stops\n", served.c_str(),
                Settings(baud, echo, noise, collide, fault_text).c_str());
 
+  zarvo::sim::EventSource events(bus, addresses, event_rate);
+  events.Start();
   int signal_number = 0;
   sigwait(&stop, &signal_number);
+  events.Stop();
   server.Stop();
   bus.Stop();
   if (!link.empty()) RemoveLink(link, device);

@@ -1,0 +1,113 @@
+// zarvod check-config FILE and zarvod run --config FILE.
+#include <signal.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "cli/commands.h"
+#include "journal/journal.h"
+#include "log/log.h"
+#include "site/site.h"
+
+namespace zarvod {
+namespace {
+
+constexpr int kPruneEverySeconds = 3600;
+
+void Prune(Journal& journal, const JournalConfig& config) {
+  if (config.retention_days == 0 && config.retention_events == 0) return;
+  const int64_t deleted = journal.Prune(config.retention_days, config.retention_events);
+  if (deleted > 0) LogInfo("journal: " + std::to_string(deleted) + " old events deleted");
+}
+
+}  // namespace
+
+sigset_t BlockStopSignals() {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  return stop;
+}
+
+std::string FlagValue(const Args& args, const std::string& flag, const std::string& fallback) {
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == flag) return args[i + 1];
+  }
+  return fallback;
+}
+
+bool HasFlag(const Args& args, const std::string& flag) {
+  for (const std::string& a : args) {
+    if (a == flag) return true;
+  }
+  return false;
+}
+
+int CheckConfigCommand(const Args& args) {
+  if (args.empty()) {
+    std::fprintf(stderr, "usage: zarvod check-config FILE\n");
+    return 2;
+  }
+  ConfigError error;
+  const std::optional<SiteConfig> config = LoadConfig(args[0], error);
+  if (!config) {
+    std::fprintf(stderr, "%s\n", error.Text().c_str());
+    return 1;
+  }
+  size_t controllers = 0;
+  for (const LineConfig& line : config->lines) controllers += line.controllers.size();
+  std::printf("%s: site '%s', %zu lines, %zu controllers: OK\n", args[0].c_str(),
+              config->site.c_str(), config->lines.size(), controllers);
+  return 0;
+}
+
+int RunSite(const SiteConfig& config, const std::string& journal_path,
+            const std::vector<SiteModule>& modules) {
+  const sigset_t stop = BlockStopSignals();
+
+  std::string error;
+  std::unique_ptr<Journal> journal = Journal::Open(journal_path, error);
+  if (!journal) {
+    LogError("journal: " + error);
+    return 1;
+  }
+  LogInfo("site '" + config.site + "': journal " + journal_path);
+  Prune(*journal, config.journal);
+  Site site(config, *journal);
+  site.Start();
+  for (const SiteModule& m : modules) {
+    if (m.start) m.start(site, *journal);
+  }
+  for (;;) {
+    const timespec wait{kPruneEverySeconds, 0};
+    const int signal_number = sigtimedwait(&stop, nullptr, &wait);
+    if (signal_number == SIGINT || signal_number == SIGTERM) break;
+    Prune(*journal, config.journal);
+  }
+  LogInfo("stopping");
+  for (auto m = modules.rbegin(); m != modules.rend(); ++m) {
+    if (m->stop) m->stop();
+  }
+  site.Stop();
+  LogInfo("stopped");
+  return 0;
+}
+
+int RunCommand(const Args& args) {
+  const std::string path = FlagValue(args, "--config");
+  if (path.empty()) {
+    std::fprintf(stderr, "usage: zarvod run --config FILE [--journal FILE]\n");
+    return 2;
+  }
+  ConfigError error;
+  const std::optional<SiteConfig> config = LoadConfig(path, error);
+  if (!config) {
+    LogError(error.Text());
+    return 2;
+  }
+  return RunSite(*config, FlagValue(args, "--journal", config->journal.path));
+}
+
+}  // namespace zarvod

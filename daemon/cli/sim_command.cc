@@ -1,0 +1,45 @@
+// zarvod --sim: the daemon on a built-in site of virtual controllers.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/commands.h"
+#include "log/log.h"
+#include "sim_site/sim_site.h"
+
+namespace zarvod {
+
+int SimCommand(const Args& args) {
+  const double rate = std::strtod(FlagValue(args, "--rate", "2").c_str(), nullptr);
+  if (rate <= 0) {
+    std::fprintf(stderr, "zarvod --sim: --rate takes events per second, e.g. 2 or 0.5\n");
+    return 2;
+  }
+  std::string journal = FlagValue(args, "--journal");
+  if (journal.empty()) {
+    char path[] = "/tmp/zarvod-sim-XXXXXX.db";
+    const int fd = mkstemps(path, 3);
+    if (fd < 0) {
+      std::perror("zarvod --sim: cannot make a journal file");
+      return 1;
+    }
+    ::close(fd);
+    ::unlink(path);  // SQLite makes it afresh
+    journal = path;
+  }
+  BlockStopSignals();  // before the virtual lines start their threads
+  SimSite sim(rate);
+  std::string error;
+  if (!sim.Start(error)) {
+    LogError(error);
+    return 1;
+  }
+  const SiteConfig config = sim.Config(journal);
+  LogInfo("built-in site: 5 virtual controllers on 2 lines, " + std::to_string(rate) +
+          " card events per second");
+  LogInfo("see the events with: zarvod events --journal " + journal + " --follow");
+  return RunSite(config, journal, {{[&sim](Site&, Journal&) { sim.StartEvents(); }, nullptr}});
+}
+
+}  // namespace zarvod

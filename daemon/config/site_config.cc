@@ -1,0 +1,250 @@
+// Reads the site file with toml++. TOML was chosen over YAML for its small,
+// unambiguous grammar (no implicit types, no indentation rules), and because
+// its parser reports the line and column of every node.
+#include "config/site_config.h"
+
+#include <toml++/toml.h>
+
+#include <cstdio>
+#include <fstream>
+#include <initializer_list>
+#include <set>
+#include <sstream>
+#include <string_view>
+
+namespace zarvod {
+namespace {
+
+// Thrown by the checks below and turned into a ConfigError at the top.
+struct Fault {
+  toml::source_region where;
+  std::string message;
+};
+
+[[noreturn]] void Fail(const toml::node& node, std::string message) {
+  throw Fault{node.source(), std::move(message)};
+}
+
+// Every key of `table` must be one of `known`.
+void RejectUnknownKeys(const toml::table& table, std::initializer_list<std::string_view> known) {
+  for (const auto& [key, node] : table) {
+    bool found = false;
+    for (std::string_view k : known) found = found || key.str() == k;
+    if (!found) throw Fault{key.source(), "unknown key '" + std::string(key.str()) + "'"};
+    (void)node;
+  }
+}
+
+const toml::table& RequireTable(const toml::node& node, std::string_view what) {
+  if (const toml::table* t = node.as_table()) return *t;
+  Fail(node, std::string(what) + " must be a table");
+}
+
+std::string GetString(const toml::table& table, std::string_view key, std::string fallback,
+                      bool required = false) {
+  const toml::node* node = table.get(key);
+  if (!node) {
+    if (required) throw Fault{table.source(), "missing key '" + std::string(key) + "'"};
+    return fallback;
+  }
+  if (!node->is_string()) Fail(*node, "'" + std::string(key) + "' must be a string");
+  return node->as_string()->get();
+}
+
+int64_t GetInt(const toml::table& table, std::string_view key, int64_t fallback, int64_t low,
+               int64_t high, bool required = false) {
+  const toml::node* node = table.get(key);
+  if (!node) {
+    if (required) throw Fault{table.source(), "missing key '" + std::string(key) + "'"};
+    return fallback;
+  }
+  if (!node->is_integer()) Fail(*node, "'" + std::string(key) + "' must be an integer");
+  const int64_t value = node->as_integer()->get();
+  if (value < low || value > high) {
+    Fail(*node, "'" + std::string(key) + "' must be " + std::to_string(low) + " to " +
+                    std::to_string(high));
+  }
+  return value;
+}
+
+bool GetBool(const toml::table& table, std::string_view key, bool fallback) {
+  const toml::node* node = table.get(key);
+  if (!node) return fallback;
+  if (!node->is_boolean()) Fail(*node, "'" + std::string(key) + "' must be true or false");
+  return node->as_boolean()->get();
+}
+
+std::vector<std::string> GetStrings(const toml::table& table, std::string_view key,
+                                    size_t max_count) {
+  std::vector<std::string> out;
+  const toml::node* node = table.get(key);
+  if (!node) return out;
+  const toml::array* array = node->as_array();
+  if (!array) Fail(*node, "'" + std::string(key) + "' must be a list of strings");
+  if (array->size() > max_count) {
+    Fail(*node, "'" + std::string(key) + "' holds at most " + std::to_string(max_count));
+  }
+  for (const toml::node& item : *array) {
+    if (!item.is_string()) Fail(item, "'" + std::string(key) + "' must hold strings only");
+    out.push_back(item.as_string()->get());
+  }
+  return out;
+}
+
+bool IsDailyTime(const std::string& text) {
+  int hour = 0;
+  int minute = 0;
+  char tail = 0;
+  return text.size() == 5 && std::sscanf(text.c_str(), "%2d:%2d%c", &hour, &minute, &tail) == 2 &&
+         hour >= 0 && hour < 24 && minute >= 0 && minute < 60;
+}
+
+ControllerConfig ReadController(const toml::node& node) {
+  const toml::table& t = RequireTable(node, "a controller");
+  RejectUnknownKeys(t, {"address", "name", "doors"});
+  ControllerConfig c;
+  c.address = static_cast<int>(GetInt(t, "address", 0, 1, 255, true));
+  c.name = GetString(t, "name", "", true);
+  c.doors = GetStrings(t, "doors", 4);
+  return c;
+}
+
+constexpr int64_t kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+LineConfig ReadLine(const toml::node& node) {
+  const toml::table& t = RequireTable(node, "a line");
+  RejectUnknownKeys(t, {"name", "port", "baud", "controller"});
+  LineConfig line;
+  line.name = GetString(t, "name", "", true);
+  line.port = GetString(t, "port", "", true);
+  line.baud = static_cast<int>(GetInt(t, "baud", 9600, 1, 4000000));
+  bool known_speed = false;
+  for (int64_t b : kBauds) known_speed = known_speed || b == line.baud;
+  if (!known_speed) Fail(*t.get("baud"), "'baud' is not a line speed (1200 to 115200 bit/s)");
+  const toml::node* controllers = t.get("controller");
+  if (!controllers) throw Fault{t.source(), "line '" + line.name + "' has no [[line.controller]]"};
+  const toml::array* list = controllers->as_array();
+  if (!list) Fail(*controllers, "'controller' must be a list of tables ([[line.controller]])");
+  std::set<int> addresses;
+  for (const toml::node& item : *list) {
+    line.controllers.push_back(ReadController(item));
+    if (!addresses.insert(line.controllers.back().address).second) {
+      Fail(item, "address " + std::to_string(line.controllers.back().address) +
+                     " appears twice on line '" + line.name + "'");
+    }
+  }
+  return line;
+}
+
+void ReadSections(const toml::table& root, SiteConfig& config) {
+  if (const toml::node* n = root.get("journal")) {
+    const toml::table& t = RequireTable(*n, "[journal]");
+    RejectUnknownKeys(t, {"path", "retention_days", "retention_events"});
+    config.journal.path = GetString(t, "path", config.journal.path);
+    config.journal.retention_days = static_cast<int>(GetInt(t, "retention_days", 0, 0, 36500));
+    config.journal.retention_events = GetInt(t, "retention_events", 0, 0, INT64_MAX);
+  }
+  if (const toml::node* n = root.get("cards")) {
+    const toml::table& t = RequireTable(*n, "[cards]");
+    RejectUnknownKeys(t, {"source"});
+    config.cards.source = GetString(t, "source", "");
+  }
+  if (const toml::node* n = root.get("clock")) {
+    const toml::table& t = RequireTable(*n, "[clock]");
+    RejectUnknownKeys(t, {"set_at_start", "daily_at", "after_dst_change", "drift_limit_s"});
+    config.clock.set_at_start = GetBool(t, "set_at_start", true);
+    config.clock.daily_at = GetString(t, "daily_at", config.clock.daily_at);
+    if (!IsDailyTime(config.clock.daily_at)) Fail(*t.get("daily_at"), "'daily_at' must be HH:MM");
+    config.clock.after_dst_change = GetBool(t, "after_dst_change", true);
+    config.clock.drift_limit_s = static_cast<int>(GetInt(t, "drift_limit_s", 5, 1, 86400));
+  }
+  if (const toml::node* n = root.get("groups")) {
+    const toml::table& t = RequireTable(*n, "[groups]");
+    for (const auto& [key, node] : t) {
+      (void)node;
+      config.groups[std::string(key.str())] = GetStrings(t, key.str(), 100000);
+    }
+  }
+}
+
+// Names are how people, the card list and the journal refer to things.
+void CheckNames(const toml::table& root, const SiteConfig& config) {
+  std::set<std::string> lines;
+  std::set<std::string> controllers;
+  const toml::array& list = *root.get("line")->as_array();
+  for (size_t i = 0; i < config.lines.size(); ++i) {
+    if (!lines.insert(config.lines[i].name).second) {
+      Fail(*list.get(i), "line name '" + config.lines[i].name + "' appears twice");
+    }
+    for (const ControllerConfig& c : config.lines[i].controllers) {
+      if (!controllers.insert(c.name).second) {
+        Fail(*list.get(i), "controller name '" + c.name + "' appears twice");
+      }
+    }
+  }
+  for (const auto& [group, members] : config.groups) {
+    for (const std::string& m : members) {
+      if (!controllers.count(m) && m.find('/') == std::string::npos) {
+        Fail(*root.get("groups"), "group '" + group + "' names no controller '" + m + "'");
+      }
+    }
+  }
+}
+
+SiteConfig ReadSite(const toml::table& root) {
+  RejectUnknownKeys(root, {"site", "time_zone", "poll_interval_ms", "journal", "cards", "clock",
+                           "groups", "line"});
+  SiteConfig config;
+  config.site = GetString(root, "site", "", true);
+  config.time_zone = GetString(root, "time_zone", "");
+  config.poll_interval_ms = static_cast<int>(GetInt(root, "poll_interval_ms", 500, 10, 3600000));
+  ReadSections(root, config);
+  const toml::node* lines = root.get("line");
+  if (!lines) throw Fault{root.source(), "the site has no [[line]]"};
+  const toml::array* list = lines->as_array();
+  if (!list) Fail(*lines, "'line' must be a list of tables ([[line]])");
+  for (const toml::node& item : *list) config.lines.push_back(ReadLine(item));
+  CheckNames(root, config);
+  return config;
+}
+
+}  // namespace
+
+std::string ConfigError::Text() const {
+  std::ostringstream out;
+  out << file;
+  if (line > 0) out << ':' << line << ':' << column;
+  out << ": " << message;
+  return out.str();
+}
+
+std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
+                                      ConfigError& error) {
+  error = ConfigError{file_name, 0, 0, ""};
+  try {
+    const toml::table root = toml::parse(text, file_name);
+    return ReadSite(root);
+  } catch (const toml::parse_error& e) {
+    error.line = static_cast<int>(e.source().begin.line);
+    error.column = static_cast<int>(e.source().begin.column);
+    error.message = std::string(e.description());
+  } catch (const Fault& f) {
+    error.line = static_cast<int>(f.where.begin.line);
+    error.column = static_cast<int>(f.where.begin.column);
+    error.message = f.message;
+  }
+  return std::nullopt;
+}
+
+std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = ConfigError{path, 0, 0, "cannot be read"};
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseConfig(text.str(), path, error);
+}
+
+}  // namespace zarvod

@@ -1,0 +1,72 @@
+// The site file, as the rest of the daemon sees it: plain values, already
+// checked. Only config/ knows the file's syntax.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zarvod {
+
+struct ControllerConfig {
+  int address = 0;
+  std::string name;
+  std::vector<std::string> doors;  // up to four names, in door order
+};
+
+struct LineConfig {
+  std::string name;
+  std::string port;  // port name with options, e.g. "/dev/ttyUSB0?echo=on"
+  int baud = 9600;
+  std::vector<ControllerConfig> controllers;
+};
+
+struct JournalConfig {
+  std::string path = "./zarvod.db";
+  int retention_days = 0;        // 0: keep events whatever their age
+  int64_t retention_events = 0;  // 0: keep any number of events
+};
+
+// Where the desired card list comes from; read by the card-list module.
+struct CardsConfig {
+  std::string source;  // a CSV file; empty when the site keeps no card list
+};
+
+// How the daemon keeps the controllers' clocks; read by the clock module.
+struct ClockConfig {
+  bool set_at_start = true;
+  std::string daily_at = "03:00";  // local time of the daily setting, "HH:MM"
+  bool after_dst_change = true;
+  int drift_limit_s = 5;  // a controller further off than this is reported
+};
+
+struct SiteConfig {
+  std::string site;
+  std::string time_zone;  // IANA name; empty: the host's
+  int poll_interval_ms = 500;
+  JournalConfig journal;
+  CardsConfig cards;
+  ClockConfig clock;
+  // Named groups of controllers ("line/address" or controller names).
+  std::map<std::string, std::vector<std::string>> groups;
+  std::vector<LineConfig> lines;
+};
+
+struct ConfigError {
+  std::string file;
+  int line = 0;  // 0 when the place is not known
+  int column = 0;
+  std::string message;
+
+  // "FILE:LINE:COLUMN: MESSAGE", the form editors jump to.
+  std::string Text() const;
+};
+
+// Reads and checks the site file. On failure `error` names the first fault.
+std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error);
+std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
+                                      ConfigError& error);
+
+}  // namespace zarvod

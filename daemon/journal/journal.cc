@@ -1,0 +1,275 @@
+#include "journal/journal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "journal/migrations.h"
+
+namespace zarvod {
+namespace {
+
+bool Applied(sqlite3* db, const Migration& m) {
+  Statement q(db, "SELECT 1 FROM schema_migrations WHERE module = ? AND step = ?");
+  q.Bind(1, m.module).Bind(2, int64_t{m.step});
+  return q.Step() == SQLITE_ROW;
+}
+
+bool Apply(sqlite3* db, const Migration& m, std::string& error) {
+  if (!Exec(db, "BEGIN IMMEDIATE", &error)) return false;
+  if (Applied(db, m)) return Exec(db, "COMMIT", &error);
+  if (!Exec(db, m.sql, &error)) {
+    error = m.module + " schema step " + std::to_string(m.step) + ": " + error;
+    Exec(db, "ROLLBACK");
+    return false;
+  }
+  Statement record(db, "INSERT INTO schema_migrations(module, step, applied_ms) VALUES(?, ?, ?)");
+  record.Bind(1, m.module).Bind(2, int64_t{m.step}).Bind(3, NowMs());
+  if (!record.Run()) {
+    Exec(db, "ROLLBACK");
+    error = sqlite3_errmsg(db);
+    return false;
+  }
+  return Exec(db, "COMMIT", &error);
+}
+
+bool Migrate(sqlite3* db, std::string& error) {
+  if (!Exec(db,
+            "CREATE TABLE IF NOT EXISTS schema_migrations(module TEXT NOT NULL, step INTEGER NOT "
+            "NULL, applied_ms INTEGER NOT NULL, PRIMARY KEY(module, step))",
+            &error)) {
+    return false;
+  }
+  std::vector<Migration> steps = JournalMigrations();
+  std::vector<Migration> others = RegisteredMigrations();
+  std::stable_sort(others.begin(), others.end(),
+                   [](const Migration& a, const Migration& b) { return a.step < b.step; });
+  steps.insert(steps.end(), others.begin(), others.end());
+  for (const Migration& m : steps) {
+    if (!Apply(db, m, error)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& error) {
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    error = path + ": " + (db ? sqlite3_errmsg(db) : "cannot open");
+    sqlite3_close(db);
+    return nullptr;
+  }
+  std::unique_ptr<Journal> journal(new Journal(db));
+  sqlite3_busy_timeout(db, 5000);
+  // FULL: a commit is on disk before CommitEvent returns, so the controller's
+  // read position never moves past an event a power cut could take back.
+  if (!Exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON",
+            &error) ||
+      !Migrate(db, error)) {
+    error = path + ": " + error;
+    return nullptr;
+  }
+  if (!journal->Prepare()) {
+    error = path + ": " + sqlite3_errmsg(db);
+    return nullptr;
+  }
+  return journal;
+}
+
+Journal::~Journal() {
+  // Statements first: a connection with live statements does not close.
+  for (Statement* s :
+       {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
+        &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
+        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_}) {
+    *s = Statement();
+  }
+  sqlite3_close(db_);
+}
+
+bool Journal::Prepare() {
+  find_controller_ =
+      Statement(db_, "SELECT id FROM controllers WHERE site=? AND line=? AND address=?");
+  insert_controller_ =
+      Statement(db_, "INSERT INTO controllers(site, line, address, name) VALUES(?, ?, ?, ?)");
+  load_bookmark_ = Statement(db_,
+                             "SELECT next_seq, position, has_last, last_raw, count, set_aside "
+                             "FROM bookmarks WHERE controller_id=?");
+  save_bookmark_ = Statement(db_,
+                             "INSERT OR REPLACE INTO bookmarks(controller_id, next_seq, position, "
+                             "has_last, last_raw, count, set_aside) VALUES(?, ?, ?, ?, ?, ?, ?)");
+  insert_event_ = Statement(db_,
+                            "INSERT INTO events(controller_id, seq, raw, controller_time, value1, "
+                            "value2, number1, number2, received_ms) VALUES(?,?,?,?,?,?,?,?,?)");
+  insert_gap_ = Statement(db_,
+                          "INSERT INTO gaps(controller_id, after_seq, kind, lost, detected_ms, "
+                          "detail) VALUES(?, ?, ?, ?, ?, ?)");
+  insert_status_ = Statement(
+      db_, "INSERT INTO status_changes(controller_id, at_ms, online, detail) VALUES(?, ?, ?, ?)");
+  set_online_ = Statement(db_,
+                          "UPDATE controllers SET online=?, version=coalesce(nullif(?, ''), "
+                          "version), last_seen_ms=CASE WHEN ? THEN ? ELSE last_seen_ms END "
+                          "WHERE id=?");
+  touch_ = Statement(db_, "UPDATE controllers SET last_seen_ms=? WHERE id=?");
+  insert_audit_ = Statement(db_,
+                            "INSERT INTO audit(at_ms, who, site, line, address, what, result) "
+                            "VALUES(?, ?, ?, ?, ?, ?, ?)");
+  save_counters_ = Statement(
+      db_, "INSERT OR REPLACE INTO line_counters(site, line, at_ms, counters) VALUES(?, ?, ?, ?)");
+  prune_by_age_ = Statement(db_, "DELETE FROM events WHERE received_ms < ?");
+  prune_by_count_ = Statement(
+      db_,
+      "DELETE FROM events WHERE id <= (SELECT id FROM events ORDER BY id DESC LIMIT 1 OFFSET ?)");
+  begin_ = Statement(db_, "BEGIN IMMEDIATE");
+  commit_ = Statement(db_, "COMMIT");
+  rollback_ = Statement(db_, "ROLLBACK");
+  for (const Statement* s :
+       {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
+        &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
+        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_}) {
+    if (!s->ok()) return false;
+  }
+  return true;
+}
+
+bool Journal::Fail(const char* what) {
+  last_error_ = std::string(what) + ": " + sqlite3_errmsg(db_);
+  if (!sqlite3_get_autocommit(db_)) rollback_.Run();
+  return false;
+}
+
+std::optional<int64_t> Journal::Controller(const ControllerKey& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  find_controller_.Bind(1, key.site).Bind(2, key.line).Bind(3, int64_t{key.address});
+  if (find_controller_.Step() == SQLITE_ROW) {
+    const int64_t id = find_controller_.Int(0);
+    find_controller_.Reset();
+    return id;
+  }
+  find_controller_.Reset();
+  insert_controller_.Bind(1, key.site).Bind(2, key.line).Bind(3, int64_t{key.address});
+  insert_controller_.Bind(4, key.name);
+  if (!insert_controller_.Run()) {
+    Fail("adding a controller");
+    return std::nullopt;
+  }
+  return sqlite3_last_insert_rowid(db_);
+}
+
+Bookmark Journal::LoadBookmark(int64_t controller) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Bookmark b;
+  load_bookmark_.Bind(1, controller);
+  if (load_bookmark_.Step() == SQLITE_ROW) {
+    b.known = true;
+    b.next_seq = load_bookmark_.Int(0);
+    b.position = static_cast<int>(load_bookmark_.Int(1));
+    b.has_last = load_bookmark_.Int(2) != 0;
+    const std::string raw = load_bookmark_.Blob(3);
+    if (raw.size() == b.last.size()) std::memcpy(b.last.data(), raw.data(), raw.size());
+    b.count = static_cast<int>(load_bookmark_.Int(4));
+    b.set_aside = static_cast<int>(load_bookmark_.Int(5));
+  }
+  load_bookmark_.Reset();
+  return b;
+}
+
+bool Journal::WriteBookmark(int64_t controller, const Bookmark& b) {
+  save_bookmark_.Bind(1, controller).Bind(2, b.next_seq).Bind(3, int64_t{b.position});
+  save_bookmark_.Bind(4, int64_t{b.has_last});
+  if (b.has_last) {
+    save_bookmark_.Bind(5, b.last.data(), static_cast<int>(b.last.size()));
+  } else {
+    save_bookmark_.BindNull(5);
+  }
+  save_bookmark_.Bind(6, int64_t{b.count}).Bind(7, int64_t{b.set_aside});
+  return save_bookmark_.Run();
+}
+
+bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
+                          const Bookmark& bookmark) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!begin_.Run()) return Fail("starting a transaction");
+  const DecodedEvent e = Decode(record);
+  insert_event_.Bind(1, controller).Bind(2, bookmark.next_seq - 1);
+  insert_event_.Bind(3, record.data(), static_cast<int>(record.size()));
+  insert_event_.Bind(4, e.controller_time).Bind(5, int64_t{e.value1}).Bind(6, int64_t{e.value2});
+  insert_event_.Bind(7, int64_t{e.number1}).Bind(8, int64_t{e.number2}).Bind(9, received_ms);
+  if (!insert_event_.Run()) return Fail("journaling an event");
+  if (!WriteBookmark(controller, bookmark)) return Fail("writing a bookmark");
+  if (!commit_.Run()) return Fail("committing an event");
+  return true;
+}
+
+bool Journal::SaveBookmark(int64_t controller, const Bookmark& bookmark) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return WriteBookmark(controller, bookmark) || Fail("writing a bookmark");
+}
+
+bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  insert_gap_.Bind(1, controller).Bind(2, after_seq).Bind(3, gap.kind);
+  if (gap.lost) {
+    insert_gap_.Bind(4, int64_t{*gap.lost});
+  } else {
+    insert_gap_.BindNull(4);
+  }
+  insert_gap_.Bind(5, NowMs()).Bind(6, gap.detail);
+  return insert_gap_.Run() || Fail("recording a gap");
+}
+
+bool Journal::RecordStatus(int64_t controller, bool online, const std::string& version,
+                           const std::string& detail) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int64_t now = NowMs();
+  if (!begin_.Run()) return Fail("starting a transaction");
+  insert_status_.Bind(1, controller).Bind(2, now).Bind(3, int64_t{online}).Bind(4, detail);
+  if (!insert_status_.Run()) return Fail("recording a status change");
+  set_online_.Bind(1, int64_t{online}).Bind(2, version).Bind(3, int64_t{online}).Bind(4, now);
+  set_online_.Bind(5, controller);
+  if (!set_online_.Run()) return Fail("recording a status change");
+  return commit_.Run() || Fail("recording a status change");
+}
+
+bool Journal::Touch(int64_t controller) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  touch_.Bind(1, NowMs()).Bind(2, controller);
+  return touch_.Run() || Fail("noting a reply");
+}
+
+bool Journal::RecordCommand(const AuditEntry& a) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  insert_audit_.Bind(1, NowMs()).Bind(2, a.who).Bind(3, a.site).Bind(4, a.line);
+  insert_audit_.Bind(5, int64_t{a.address}).Bind(6, a.what).Bind(7, int64_t{a.result});
+  return insert_audit_.Run() || Fail("recording a command");
+}
+
+bool Journal::SaveLineCounters(const std::string& site, const std::string& line,
+                               const std::string& counters) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  save_counters_.Bind(1, site).Bind(2, line).Bind(3, NowMs()).Bind(4, counters);
+  return save_counters_.Run() || Fail("saving line counters");
+}
+
+int64_t Journal::Prune(int days, int64_t keep) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int64_t deleted = 0;
+  if (days > 0) {
+    prune_by_age_.Bind(1, NowMs() - int64_t{days} * 86400000);
+    if (prune_by_age_.Run()) deleted += sqlite3_changes(db_);
+  }
+  if (keep > 0) {
+    prune_by_count_.Bind(1, keep);
+    if (prune_by_count_.Run()) deleted += sqlite3_changes(db_);
+  }
+  return deleted;
+}
+
+}  // namespace zarvod

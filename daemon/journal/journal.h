@@ -1,0 +1,110 @@
+// The journal: one SQLite file in WAL mode, the only code that writes SQL.
+// It holds the events, the collection bookmarks, gaps, controller status
+// changes, the audit trail of commands and the line counters; other modules
+// add tables through migrations (journal/migrations.h) and use db() under
+// Lock().
+//
+// Every method may be called from any thread: one mutex serialises them.
+// Commits are synchronous (WAL, synchronous=FULL): when CommitEvent returns
+// true the event survives a crash of the process and a power cut.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "journal/statement.h"
+#include "journal/stored_record.h"
+
+namespace zarvod {
+
+struct ControllerKey {
+  std::string site;
+  std::string line;
+  int address = 0;
+  std::string name;
+};
+
+// Where collection stands on one controller (see docs/daemon.md, "The
+// bookmark"). `position` is the index of the controller's read position when
+// the bookmark was written; when `has_last` the record there is `last`, is
+// journaled, and the read position may or may not have moved past it yet.
+struct Bookmark {
+  bool known = false;  // false before the first contact with the controller
+  int64_t next_seq = 1;
+  int position = 0;
+  bool has_last = false;
+  StoredRecord last{};
+  int count = 0;      // records in the controller's log then
+  int set_aside = 0;  // records a clear had set aside then
+};
+
+struct Gap {
+  std::string kind;         // "log-full", "cleared", "moved-by-other"
+  std::optional<int> lost;  // events lost, when the controller lets us count them
+  std::string detail;
+};
+
+struct AuditEntry {
+  std::string who;
+  std::string site;
+  std::string line;
+  int address = 0;
+  std::string what;
+  int result = 0;
+};
+
+int64_t NowMs();
+
+class Journal {
+ public:
+  // Opens or creates the file and brings its schema up to date with the
+  // journal's steps and every registered module's.
+  static std::unique_ptr<Journal> Open(const std::string& path, std::string& error);
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  // For other modules: hold the lock while using the handle.
+  sqlite3* db() { return db_; }
+  std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+  const std::string& last_error() const { return last_error_; }
+
+  // The controller's row id, created on first use.
+  std::optional<int64_t> Controller(const ControllerKey& key);
+  Bookmark LoadBookmark(int64_t controller);
+  // Journals `record` with sequence bookmark.next_seq and writes `bookmark`
+  // (already advanced by the caller), in one transaction.
+  bool CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
+                   const Bookmark& bookmark);
+  bool SaveBookmark(int64_t controller, const Bookmark& bookmark);
+  bool RecordGap(int64_t controller, int64_t after_seq, const Gap& gap);
+  bool RecordStatus(int64_t controller, bool online, const std::string& version,
+                    const std::string& detail);
+  bool Touch(int64_t controller);  // the controller answered just now
+  bool RecordCommand(const AuditEntry& entry);
+  bool SaveLineCounters(const std::string& site, const std::string& line,
+                        const std::string& counters);
+  // Deletes events older than `days` (0: none) and all but the newest
+  // `keep` (0: all); returns the count deleted.
+  int64_t Prune(int days, int64_t keep);
+
+ private:
+  explicit Journal(sqlite3* db) : db_(db) {}
+  bool Prepare();
+  bool WriteBookmark(int64_t controller, const Bookmark& bookmark);
+  bool Fail(const char* what);
+
+  sqlite3* db_;
+  std::mutex mutex_;
+  std::string last_error_;
+  Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
+      insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_,
+      prune_by_age_, prune_by_count_, begin_, commit_, rollback_;
+};
+
+}  // namespace zarvod

@@ -1,0 +1,73 @@
+// Reading the journal from another process (zarvod events, zarvod status)
+// while the daemon writes it: a read-only connection; WAL lets it read
+// without blocking the writer.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "journal/stored_record.h"
+
+namespace zarvod {
+
+struct EventRow {
+  int64_t id = 0;
+  std::string site, line, controller;
+  int address = 0;
+  int64_t seq = 0;
+  StoredRecord raw{};
+  DecodedEvent fields;
+  int64_t received_ms = 0;
+};
+
+struct ControllerRow {
+  std::string site, line, name;
+  int address = 0;
+  std::optional<bool> online;
+  std::string version;
+  std::optional<int64_t> last_seen_ms;
+  std::optional<int64_t> clock_drift_s;
+  int64_t events = 0;
+  std::string last_event_time;  // controller time of the newest event
+  int64_t gaps = 0;
+};
+
+struct GapRow {
+  std::string line, controller, kind, detail;
+  int64_t after_seq = 0;
+  std::optional<int64_t> lost;
+  int64_t detected_ms = 0;
+};
+
+struct LineCountersRow {
+  std::string site, line, counters;
+  int64_t at_ms = 0;
+};
+
+class JournalReader {
+ public:
+  static std::unique_ptr<JournalReader> Open(const std::string& path, std::string& error);
+  ~JournalReader();
+  JournalReader(const JournalReader&) = delete;
+  JournalReader& operator=(const JournalReader&) = delete;
+
+  // Events with an id above `after_id` received at or after `since_ms`, in
+  // journal order; returns the last id seen (after_id when none).
+  int64_t ForEachEvent(int64_t after_id, int64_t since_ms,
+                       const std::function<void(const EventRow&)>& each);
+  std::vector<ControllerRow> Controllers();
+  std::vector<GapRow> Gaps(int limit);
+  std::vector<LineCountersRow> LineCounters();
+
+ private:
+  explicit JournalReader(sqlite3* db) : db_(db) {}
+  sqlite3* db_;
+};
+
+}  // namespace zarvod

@@ -1,0 +1,223 @@
+#include "site/line_worker.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "log/log.h"
+
+namespace zarvod {
+namespace {
+
+constexpr int kEventsPerTurn = 32;
+constexpr std::chrono::milliseconds kFirstBackoff{1000};
+constexpr std::chrono::milliseconds kLongestBackoff{30000};
+constexpr std::chrono::milliseconds kJournalRetry{5000};
+constexpr std::chrono::seconds kCountersEvery{10};
+
+std::string CountersText(const ZarvoLineStats& s) {
+  std::ostringstream out;
+  out << "{\"exchanges\":" << s.exchanges << ",\"successes\":" << s.successes
+      << ",\"refusals\":" << s.refusals << ",\"no_reply\":" << s.noReply
+      << ",\"no_start_byte\":" << s.noStartByte << ",\"mismatches\":" << s.mismatches
+      << ",\"silences\":" << s.silences << ",\"links_lost\":" << s.linksLost
+      << ",\"noise_bytes\":" << s.noiseBytes << ",\"reconnects\":" << s.reconnects << "}";
+  return out.str();
+}
+
+}  // namespace
+
+LineWorker::LineWorker(std::string site, LineConfig config, Journal& journal, int poll_interval_ms)
+    : site_(std::move(site)),
+      config_(std::move(config)),
+      journal_(journal),
+      poll_interval_(poll_interval_ms) {}
+
+LineWorker::~LineWorker() {
+  RequestStop();
+  Join();
+}
+
+void LineWorker::Start() {
+  thread_ = std::thread([this] { Run(); });
+}
+
+void LineWorker::RequestStop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+    yield_ = true;
+  }
+  wake_.notify_all();
+}
+
+void LineWorker::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::future<int32_t> LineWorker::Submit(LineCommand command) {
+  std::promise<int32_t> promise;
+  std::future<int32_t> result = promise.get_future();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stop_) {
+      promise.set_value(kCommandNotRun);
+      return result;
+    }
+    queue_.push_back(Queued{std::move(command), std::move(promise)});
+    yield_ = true;
+  }
+  wake_.notify_all();
+  return result;
+}
+
+bool LineWorker::OpenLine() {
+  line_ = Zarvo_LineCreate();
+  if (!line_) return false;
+  std::chrono::milliseconds backoff = kFirstBackoff;
+  while (!stop_) {
+    if (Zarvo_LineOpenCom(line_, config_.port.c_str(), config_.baud) == ZARVO_OK) {
+      LogInfo("line " + config_.name + ": open on " + config_.port);
+      return true;
+    }
+    char why[128] = {};
+    Zarvo_LineOpenError(line_, why, sizeof why);
+    LogError("line " + config_.name + ": cannot open " + config_.port + ": " + why +
+             "; trying again");
+    WaitUntil(Clock::now() + backoff);
+    backoff = std::min(backoff * 2, kLongestBackoff);
+  }
+  return false;
+}
+
+void LineWorker::Run() {
+  if (OpenLine()) {
+    for (const ControllerConfig& c : config_.controllers) {
+      const std::optional<int64_t> id =
+          journal_.Controller({site_, config_.name, c.address, c.name});
+      if (!id) {
+        LogError("line " + config_.name + ": journal: " + journal_.last_error());
+        continue;
+      }
+      Polled p;
+      p.config = c;
+      p.id = *id;
+      p.collector =
+          std::make_unique<Collector>(journal_, *id, line_, c.address, config_.name + "/" + c.name);
+      controllers_.push_back(std::move(p));
+    }
+    counters_due_ = Clock::now() + kCountersEvery;
+    while (!stop_) {
+      RunQueuedCommands();
+      if (Clock::now() >= counters_due_) SaveCounters();
+      Polled* due = NextDue();
+      if (due && due->due <= Clock::now()) {
+        PollTurn(*due);
+      } else {
+        WaitUntil(std::min(due ? due->due : Clock::now() + poll_interval_, counters_due_));
+      }
+    }
+    SaveCounters();
+  }
+  // Whatever is still queued was never run.
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (Queued& q : queue_) q.result.set_value(kCommandNotRun);
+  queue_.clear();
+  Zarvo_LineDestroy(line_);
+  line_ = nullptr;
+}
+
+void LineWorker::RunQueuedCommands() {
+  for (;;) {
+    Queued q;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty() || stop_) {
+        yield_ = stop_.load();
+        return;
+      }
+      q = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    const int32_t result = q.command.run(line_);
+    if (!journal_.RecordCommand(
+            {q.command.who, site_, config_.name, q.command.address, q.command.what, result})) {
+      LogError("journal: " + journal_.last_error());
+    }
+    q.result.set_value(result);
+  }
+}
+
+LineWorker::Polled* LineWorker::NextDue() {
+  Polled* next = nullptr;
+  for (Polled& p : controllers_) {
+    if (!next || p.due < next->due) next = &p;
+  }
+  return next;
+}
+
+void LineWorker::WaitUntil(Clock::time_point when) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  wake_.wait_until(lock, when, [this] { return stop_ || !queue_.empty(); });
+}
+
+void LineWorker::PollTurn(Polled& p) {
+  const TurnResult result = p.collector->Turn(kEventsPerTurn, yield_);
+  switch (result) {
+    case TurnResult::kIdle:
+      MarkOnline(p);
+      p.due = Clock::now() + poll_interval_;
+      break;
+    case TurnResult::kMore:
+      MarkOnline(p);
+      p.due = Clock::now();
+      break;
+    case TurnResult::kNoReply: MarkOffline(p); break;
+    case TurnResult::kJournalFailed:
+      // The controller keeps its events; try again later.
+      p.due = Clock::now() + kJournalRetry;
+      break;
+  }
+}
+
+void LineWorker::MarkOnline(Polled& p) {
+  p.backoff = std::chrono::milliseconds{0};
+  // The last reply's time is worth a write now and then, not every poll.
+  if (p.online == 1 && Clock::now() - p.seen_noted >= kCountersEvery) {
+    p.seen_noted = Clock::now();
+    if (!journal_.Touch(p.id)) LogError("journal: " + journal_.last_error());
+  }
+  if (p.online == 1) return;
+  p.seen_noted = Clock::now();
+  p.online = 1;
+  char version[33] = {};
+  Zarvo_LineVer(line_, p.config.address, version);
+  LogInfo(config_.name + "/" + p.config.name + ": online (" + version + ")");
+  if (!journal_.RecordStatus(p.id, true, version, "answers")) {
+    LogError("journal: " + journal_.last_error());
+  }
+}
+
+// A controller that does not answer is tried again after a backoff that
+// doubles up to kLongestBackoff, so it costs the others on its line one
+// time-out per backoff period at most.
+void LineWorker::MarkOffline(Polled& p) {
+  p.backoff = p.backoff.count() == 0 ? kFirstBackoff : std::min(p.backoff * 2, kLongestBackoff);
+  p.due = Clock::now() + p.backoff;
+  if (p.online == 0) return;
+  p.online = 0;
+  LogWarning(config_.name + "/" + p.config.name + ": offline (no reply)");
+  if (!journal_.RecordStatus(p.id, false, "", "no reply")) {
+    LogError("journal: " + journal_.last_error());
+  }
+}
+
+void LineWorker::SaveCounters() {
+  counters_due_ = Clock::now() + kCountersEvery;
+  ZarvoLineStats stats{};
+  if (Zarvo_LineStats(line_, &stats, 0) != ZARVO_OK) return;
+  if (!journal_.SaveLineCounters(site_, config_.name, CountersText(stats))) {
+    LogError("journal: " + journal_.last_error());
+  }
+}
+
+}  // namespace zarvod

@@ -1,0 +1,110 @@
+// The running site: one worker thread per line, its scheduler and its
+// command queue.
+//
+// Concurrency, the whole story: a line is driven only by its own worker
+// thread, which alone holds the line's ZarvoLine* from open to destroy. The
+// worker alternates between running queued commands and polling turns; a
+// command submitted from any thread (the control socket, the clock keeper,
+// card-list changes) waits in the queue, runs on the worker thread with the
+// line's ZarvoLine*, ahead of the next polling turn (a turn in progress
+// yields between two events), and its result comes back through a
+// std::future the submitter waits on. Nothing else ever calls the line
+// API on a line the site owns. The journal is shared by all workers and
+// serialises its callers with a mutex of its own.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "collect/collector.h"
+#include "config/site_config.h"
+#include "journal/journal.h"
+#include "zarvoac.h"
+
+namespace zarvod {
+
+struct LineCommand {
+  std::string who;   // who asked: "control", "clocks", "cards", ...
+  std::string what;  // for the audit trail: "open door 1 of Front"
+  int address = 0;   // the controller addressed, 0 for none
+  // Runs on the line's worker thread; returns a library result code.
+  std::function<int32_t(ZarvoLine*)> run;
+};
+
+// What a command's submitter gets back when the line stops before the
+// command ran.
+inline constexpr int32_t kCommandNotRun = ZARVO_E_NOT_OPEN;
+
+class LineWorker {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  LineWorker(std::string site, LineConfig config, Journal& journal, int poll_interval_ms);
+  ~LineWorker();
+  LineWorker(const LineWorker&) = delete;
+  LineWorker& operator=(const LineWorker&) = delete;
+
+  void Start();
+  // Finishes the exchange in progress and the commit after it, then stops.
+  void RequestStop();
+  void Join();
+
+  // Queues `command` ahead of polling. The future holds its result, or
+  // kCommandNotRun when the worker stopped first. Every command run is
+  // written to the journal's audit trail.
+  std::future<int32_t> Submit(LineCommand command);
+
+  const LineConfig& config() const { return config_; }
+
+ private:
+  struct Polled {
+    ControllerConfig config;
+    int64_t id = 0;
+    std::unique_ptr<Collector> collector;
+    int online = -1;  // -1 not yet known
+    Clock::time_point due{};
+    std::chrono::milliseconds backoff{0};
+    Clock::time_point seen_noted{};
+  };
+  struct Queued {
+    LineCommand command;
+    std::promise<int32_t> result;
+  };
+
+  void Run();
+  bool OpenLine();
+  void RunQueuedCommands();
+  void PollTurn(Polled& controller);
+  void MarkOnline(Polled& controller);
+  void MarkOffline(Polled& controller);
+  void SaveCounters();
+  Polled* NextDue();
+  void WaitUntil(Clock::time_point when);
+
+  const std::string site_;
+  const LineConfig config_;
+  Journal& journal_;
+  const std::chrono::milliseconds poll_interval_;
+  ZarvoLine* line_ = nullptr;
+  std::vector<Polled> controllers_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Queued> queue_;
+  std::atomic<bool> stop_{false};
+  // Set while commands wait or a stop is asked: a polling turn yields.
+  std::atomic<bool> yield_{false};
+  Clock::time_point counters_due_{};
+};
+
+}  // namespace zarvod

@@ -1,0 +1,164 @@
+// Collection against virtual controllers: every event journaled once, in
+// order, across lost replies, full logs and logs cleared by someone else.
+#include <gtest/gtest.h>
+
+#include "commands/command_codes.h"
+#include "site_fixture.h"
+
+namespace zarvod::testing {
+namespace {
+
+class CollectTest : public VirtualSiteTest {
+ protected:
+  CollectTest() : VirtualSiteTest({{1, 2, 3, 4}}) {}
+
+  void SetCapacity(uint8_t address, size_t capacity) {
+    buses_[0]->WithController(
+        address, [&](zarvo::sim::ControllerState& s) { s.events.set_capacity(capacity); });
+  }
+  // As if someone else had read the log up to `position`.
+  void MoveReadPosition(uint8_t address, size_t position) {
+    buses_[0]->WithController(address, [&](zarvo::sim::ControllerState& s) {
+      while (s.events.position() < position) s.events.Next();
+    });
+  }
+};
+
+TEST_F(CollectTest, JournalsEveryEventOnceInOrderAcrossTurns) {
+  LogEvents(0, 1, 100);
+  LogEvents(0, 2, 30);
+  Drain(0, 1);
+  Drain(0, 2);
+  LogEvents(0, 1, 7, 500);
+  Drain(0, 1);
+  Drain(0, 2);
+  EXPECT_EQ(Journaled(0, 1), ControllerLog(0, 1));
+  EXPECT_EQ(Journaled(0, 2), ControllerLog(0, 2));
+  EXPECT_TRUE(Gaps().empty());
+}
+
+struct WindowCase {
+  const char* name;
+  zarvo::sim::FaultKind fault;  // on the reply to the move
+  bool full;
+};
+
+// A move whose reply is lost: the controller did not move (silence) or did
+// and its reply was cut. Collection then resumes (after a restart, from the
+// bookmark alone) and journals neither that event again nor skips the next.
+// In a full log indexes shift as records drop, and only the record's bytes
+// tell where the read position stands.
+TEST_F(CollectTest, AMoveWithoutAReplyCostsNothing) {
+  const WindowCase cases[] = {
+      {"not moved, log with room", zarvo::sim::FaultKind::kSilence, false},
+      {"moved, reply cut, log with room", zarvo::sim::FaultKind::kTruncate, false},
+      {"not moved, full log", zarvo::sim::FaultKind::kSilence, true},
+      {"moved, reply cut, full log", zarvo::sim::FaultKind::kTruncate, true},
+  };
+  uint8_t address = 0;
+  for (const WindowCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ++address;
+    std::vector<StoredRecord> logged = LogEvents(0, address, 12, 1000);
+    if (c.full) {
+      SetCapacity(address, 12);
+      MoveReadPosition(address, 4);  // read by someone before us
+      logged.erase(logged.begin(), logged.begin() + 4);
+    } else {
+      const std::vector<StoredRecord> history = ControllerLog(0, address);
+      logged.insert(logged.begin(), history.begin(), history.end() - 12);
+    }
+    zarvo::sim::Fault fault;
+    fault.kind = c.fault;
+    fault.bytes = 30;  // the record does not arrive whole
+    fault.command = zarvo::kCmdNextEvent;
+    buses_[0]->InjectFault(fault);
+    const std::atomic<bool> stop{false};
+    CollectorFor(0, address).Turn(64, stop);
+    buses_[0]->ClearFaults();
+    collectors_.erase({0, address});  // a restart: only the journal remembers
+    for (const StoredRecord& r : LogEvents(0, address, 3, 2000)) logged.push_back(r);
+    Drain(0, address);
+    EXPECT_EQ(Journaled(0, address), logged);
+  }
+  EXPECT_TRUE(Gaps().empty());
+}
+
+struct GapCase {
+  const char* name;
+  const char* kind;
+  int lost;  // -1: unknown
+};
+
+// What others do to the log between two turns is recorded as a gap, and
+// collection goes on with what the log holds after it.
+TEST_F(CollectTest, RecordsAGapWhenEventsAreLostBeforeTheyAreRead) {
+  const GapCase cases[] = {{"cleared", "cleared", 5}, {"log-full", "log-full", -1}};
+  for (const GapCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const uint8_t address = c.kind == std::string("cleared") ? 1 : 2;
+    SetCapacity(address, 50);
+    Drain(0, address);
+    const std::vector<StoredRecord> kept = ControllerLog(0, address);
+    if (c.kind == std::string("cleared")) {
+      LogEvents(0, address, 5, 3000);
+      buses_[0]->WithController(address, [](auto& s) { s.events.Clear(); });
+      LogEvents(0, address, 3, 4000);
+    } else {
+      LogEvents(0, address, 80, 3000);  // 30 of them never fit
+    }
+    Drain(0, address);
+    std::vector<StoredRecord> expected = kept;
+    const std::vector<StoredRecord> now = ControllerLog(0, address);
+    expected.insert(expected.end(), now.begin(), now.end());
+    EXPECT_EQ(Journaled(0, address), expected);
+    const std::vector<GapRow> gaps = Gaps();
+    ASSERT_FALSE(gaps.empty());
+    EXPECT_EQ(gaps.front().kind, c.kind);
+    EXPECT_EQ(gaps.front().controller, Name(0, address));
+    EXPECT_EQ(gaps.front().after_seq, static_cast<int64_t>(kept.size()));
+    EXPECT_EQ(gaps.front().lost.value_or(-1), c.lost);
+  }
+  EXPECT_EQ(Gaps().size(), 2u);
+}
+
+// A full log that keeps taking events while the read position stays ahead
+// of the dropping records loses nothing and records no gap.
+TEST_F(CollectTest, FullLogWithTheReadPositionAheadLosesNothing) {
+  SetCapacity(1, 20);
+  LogEvents(0, 1, 30, 100);
+  MoveReadPosition(1, 20);  // everything read; the log stays full
+  std::vector<StoredRecord> logged;
+  for (int round = 0; round < 5; ++round) {
+    for (const StoredRecord& r : LogEvents(0, 1, 7, 1000 + 10 * round)) logged.push_back(r);
+    Drain(0, 1);
+  }
+  EXPECT_EQ(Journaled(0, 1), logged);
+  EXPECT_TRUE(Gaps().empty());
+}
+
+}  // namespace
+}  // namespace zarvod::testing
+
+namespace zarvod::testing {
+namespace {
+
+// A journal that cannot be written stops event reading: the controller
+// keeps its events, and they are journaled once writing works again.
+TEST_F(CollectTest, AJournalThatCannotBeWrittenLeavesTheEventsOnTheController) {
+  LogEvents(0, 1, 5);
+  auto exec = [this](const char* sql) {
+    auto lock = journal_->Lock();
+    ASSERT_TRUE(Exec(journal_->db(), sql));
+  };
+  exec("CREATE TRIGGER full_disk BEFORE INSERT ON events BEGIN SELECT RAISE(FAIL, 'full'); END");
+  const std::atomic<bool> stop{false};
+  EXPECT_EQ(CollectorFor(0, 1).Turn(64, stop), TurnResult::kJournalFailed);
+  buses_[0]->WithController(1, [](auto& s) { EXPECT_EQ(s.events.position(), 0u); });
+  exec("DROP TRIGGER full_disk");
+  Drain(0, 1);
+  EXPECT_EQ(Journaled(0, 1), ControllerLog(0, 1));
+}
+
+}  // namespace
+}  // namespace zarvod::testing

@@ -1,0 +1,94 @@
+// The site file: a full one reads into every field; each fault is reported
+// with the line and column where it is.
+#include <gtest/gtest.h>
+
+#include "config/site_config.h"
+
+namespace zarvod {
+namespace {
+
+constexpr const char* kSite = R"(site = "Works"
+time_zone = "Europe/Berlin"
+poll_interval_ms = 250
+[journal]
+path = "/var/lib/zarvod/journal.db"
+retention_days = 400
+[cards]
+source = "/etc/zarvod/cards.csv"
+[clock]
+daily_at = "03:30"
+drift_limit_s = 10
+[groups]
+office = ["Front", "ground/2"]
+[[line]]
+name = "ground"
+port = "/dev/ttyUSB0?echo=on"
+baud = 19200
+[[line.controller]]
+address = 1
+name = "Front"
+doors = ["Main", "Side"]
+[[line.controller]]
+address = 2
+name = "Back"
+)";
+
+TEST(SiteConfig, ReadsEverySection) {
+  ConfigError error;
+  const std::optional<SiteConfig> c = ParseConfig(kSite, "site.toml", error);
+  ASSERT_TRUE(c) << error.Text();
+  EXPECT_EQ(c->site, "Works");
+  EXPECT_EQ(c->time_zone, "Europe/Berlin");
+  EXPECT_EQ(c->poll_interval_ms, 250);
+  EXPECT_EQ(c->journal.path, "/var/lib/zarvod/journal.db");
+  EXPECT_EQ(c->journal.retention_days, 400);
+  EXPECT_EQ(c->cards.source, "/etc/zarvod/cards.csv");
+  EXPECT_EQ(c->clock.daily_at, "03:30");
+  EXPECT_EQ(c->clock.drift_limit_s, 10);
+  EXPECT_EQ(c->groups.at("office").size(), 2u);
+  ASSERT_EQ(c->lines.size(), 1u);
+  EXPECT_EQ(c->lines[0].port, "/dev/ttyUSB0?echo=on");
+  EXPECT_EQ(c->lines[0].baud, 19200);
+  ASSERT_EQ(c->lines[0].controllers.size(), 2u);
+  EXPECT_EQ(c->lines[0].controllers[0].doors, (std::vector<std::string>{"Main", "Side"}));
+  EXPECT_EQ(c->lines[0].controllers[1].address, 2);
+}
+
+struct BadCase {
+  const char* name;
+  const char* from;  // replaced in kSite
+  const char* to;
+  int line;
+  int column;
+  const char* message;
+};
+
+TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
+  const BadCase cases[] = {
+      {"unknown key", "poll_interval_ms = 250", "poll_interval = 250", 3, 1,
+       "unknown key 'poll_interval'"},
+      {"unknown key in a controller", "name = \"Back\"", "name = \"Back\"\nrelay = 1", 25, 1,
+       "unknown key 'relay'"},
+      {"wrong type", "retention_days = 400", "retention_days = \"400\"", 6, 18,
+       "must be an integer"},
+      {"address out of range", "address = 2", "address = 256", 23, 11, "1 to 255"},
+      {"address twice", "address = 2", "address = 1", 22, 1, "appears twice"},
+      {"not a line speed", "baud = 19200", "baud = 19201", 17, 8, "line speed"},
+      {"daily time", "\"03:30\"", "\"3h30\"", 10, 12, "HH:MM"},
+      {"unknown group member", "\"ground/2\"", "\"Nobody\"", 12, 1, "no controller 'Nobody'"},
+      {"syntax", "site = \"Works\"", "site = \"Works", 1, 14, ""},
+  };
+  for (const BadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text = kSite;
+    text.replace(text.find(c.from), std::string(c.from).size(), c.to);
+    ConfigError error;
+    EXPECT_FALSE(ParseConfig(text, "site.toml", error));
+    EXPECT_EQ(error.line, c.line);
+    EXPECT_EQ(error.column, c.column);
+    EXPECT_NE(error.message.find(c.message), std::string::npos) << error.Text();
+  }
+}
+
+}  // namespace
+}  // namespace zarvod
