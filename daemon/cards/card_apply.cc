@@ -60,7 +60,16 @@ class ApplyRun {
         continue;
       }
       ChangeResult r;
-      if (!lines_.Run(c.line, [&](ZarvoLine* line) { r = MakeChange(line, c.address, change); })) {
+      bool ran = false;
+      const LineTask task{std::string(ChangeKindName(change.kind)) + " card " +
+                              KeyText(change.entry.key) + " on " + c.name,
+                          c.address, [&](ZarvoLine* line) {
+                            ran = true;
+                            r = MakeChange(line, c.address, change);
+                            return r.result;
+                          }};
+      lines_.Run(c.line, task);
+      if (!ran) {
         Problem(c.name + ": line " + c.line + " is not available");
         answering = false;
         Skip(1);

@@ -11,7 +11,8 @@
 //   flags        up to 32 characters 0/1, flag i at i   default all 0
 //   flagged      yes/no: the flagged write command (single cards)
 //   controllers  who gets the card, separated by blanks or ';': controller
-//                names, group names, line names or * (required)
+//                names or line/address, group names, line names, or *
+//                (required)
 // Then one card per line; an empty field takes the default. Fields are not
 // quoted. Every fault is reported as FILE:LINE:COLUMN: what is wrong, and a
 // file with any fault yields no card lists at all.

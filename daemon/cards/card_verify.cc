@@ -82,9 +82,11 @@ VerifyReport Verify(const SiteLayout& site, LineRunner& lines, CardListStore& st
             if (stop.stop_requested()) return;
             int32_t result = ZARVO_E_NOT_OPEN;
             CardEntry found;
-            lines.Run(c->controller.line, [&](ZarvoLine* line) {
-              result = ReadCard(line, c->controller.address, key, found);
-            });
+            const LineTask task{"read card " + KeyText(key) + " on " + c->controller.name,
+                                c->controller.address, [&](ZarvoLine* line) {
+                                  return result = ReadCard(line, c->controller.address, key, found);
+                                }};
+            lines.Run(c->controller.line, task);
             note(Check(c->controller, stored, result, found));
           }
         }

@@ -24,12 +24,11 @@ std::string DirectLineRunner::Open(const std::vector<LinePort>& lines) {
   return "";
 }
 
-bool DirectLineRunner::Run(const std::string& line, const LineJob& job) {
+int32_t DirectLineRunner::Run(const std::string& line, const LineTask& task) {
   const auto it = lines_.find(line);
-  if (it == lines_.end()) return false;
+  if (it == lines_.end()) return ZARVO_E_NOT_OPEN;
   std::lock_guard lock(it->second->mutex);
-  job(it->second->handle);
-  return true;
+  return task.run(it->second->handle);
 }
 
 }  // namespace zarvod::cards

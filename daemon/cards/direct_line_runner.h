@@ -28,7 +28,7 @@ class DirectLineRunner : public LineRunner {
 
   // Opens every line; returns why one could not be opened ("" when all are).
   std::string Open(const std::vector<LinePort>& lines);
-  bool Run(const std::string& line, const LineJob& job) override;
+  int32_t Run(const std::string& line, const LineTask& task) override;
 
  private:
   struct Line {

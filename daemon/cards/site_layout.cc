@@ -6,7 +6,7 @@ namespace zarvod::cards {
 
 const ControllerRef* SiteLayout::Find(const std::string& name) const {
   for (const ControllerRef& c : controllers) {
-    if (c.name == name) return &c;
+    if (c.name == name || c.line + "/" + std::to_string(c.address) == name) return &c;
   }
   return nullptr;
 }

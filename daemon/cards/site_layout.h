@@ -18,12 +18,13 @@ struct ControllerRef {
 
 struct SiteLayout {
   std::vector<ControllerRef> controllers;
-  // Group name -> names of its controllers.
+  // Group name -> its controllers, by name or as "line/address".
   std::map<std::string, std::vector<std::string>> groups;
 
+  // The controller called `name`, or at "line/address".
   const ControllerRef* Find(const std::string& name) const;
-  // The controllers a CSV target names: "*" every controller, a controller's
-  // name, a group's name, or a line's name (every controller on it).
+  // The controllers a CSV target names: "*" every controller, a controller
+  // (by name or "line/address"), a group, or a line (every controller on it).
   // False when the name is none of these.
   bool Resolve(const std::string& target, std::vector<const ControllerRef*>& out) const;
   // Names of the lines, each once, in order of first appearance.

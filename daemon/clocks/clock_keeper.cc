@@ -17,16 +17,14 @@ const char* ClockReasonName(ClockReason reason) {
 }
 
 int32_t LineClockSetter::SetClock(const ClockTarget& target) {
-  int32_t result = ZARVO_E_NOT_OPEN;
-  const bool ran =
-      run_(target.line, [&](ZarvoLine* line) { result = Zarvo_LineTime(line, target.address); });
-  return ran ? result : ZARVO_E_NOT_OPEN;
+  return run_(target, [&target](ZarvoLine* line) { return Zarvo_LineTime(line, target.address); });
 }
 
 NextSetting NextScheduled(std::time_t now, const ClockPolicy& policy) {
   std::time_t daily = LocalTimeOnDay(now, 0, policy.daily_hour, policy.daily_minute);
   if (daily <= now) daily = LocalTimeOnDay(now, 1, policy.daily_hour, policy.daily_minute);
-  const auto change = NextOffsetChange(now, daily);
+  const auto change =
+      policy.after_offset_change ? NextOffsetChange(now, daily) : std::optional<std::time_t>();
   if (change && *change < daily) return {*change, ClockReason::kDaylightSaving};
   return {daily, ClockReason::kDaily};
 }
@@ -50,7 +48,7 @@ void ClockKeeper::SetClocks(ClockReason reason, bool failed_only) {
 }
 
 void ClockKeeper::Run(std::stop_token stop) {
-  SetClocks(ClockReason::kStart, false);
+  if (policy_.at_start) SetClocks(ClockReason::kStart, false);
   while (!stop.stop_requested()) {
     const std::time_t now = clock_.Now();
     NextSetting next = NextScheduled(now, policy_);

@@ -32,9 +32,10 @@ class ClockSetter {
 };
 
 // A ClockSetter that runs Zarvo_LineTime on the line's own thread through
-// `run_on_line` (the site's command queue, or a directly opened line).
-using RunOnLine =
-    std::function<bool(const std::string& line, const std::function<void(ZarvoLine*)>& job)>;
+// `run_on_line` (the site's command queue, or a directly opened line), which
+// returns the job's result, or ZARVO_E_NOT_OPEN when it could not run it.
+using RunOnLine = std::function<int32_t(const ClockTarget& target,
+                                        const std::function<int32_t(ZarvoLine*)>& job)>;
 
 class LineClockSetter : public ClockSetter {
  public:
@@ -49,8 +50,10 @@ enum class ClockReason { kStart, kDaily, kDaylightSaving, kRetry };
 const char* ClockReasonName(ClockReason reason);
 
 struct ClockPolicy {
-  int daily_hour = 4;    // local time of the daily setting, away from the
-  int daily_minute = 0;  // usual hours of daylight-saving changes
+  bool at_start = true;
+  bool after_offset_change = true;
+  int daily_hour = 3;  // local time of the daily setting
+  int daily_minute = 0;
   std::time_t retry_seconds = 300;
 };
 

@@ -16,7 +16,8 @@
 namespace zarvod::clocks {
 namespace {
 
-// Jumps to the time waited for; ends the run after `waits` waits.
+// Jumps to the time waited for; ends the run after `waits` waits. The
+// daily setting is at 04:00 local time in these tests.
 class FakeWallClock : public WallClock {
  public:
   FakeWallClock(std::time_t start, int waits) : now_(start), waits_left_(waits) {}
@@ -66,10 +67,11 @@ std::vector<std::string> Settings(const char* zone, const char* start, int waits
   for (size_t i = 0; i < targets; ++i) list.push_back({"c" + std::to_string(i), "north", 1});
   FakeWallClock clock(Utc(start), waits);
   std::vector<std::string> seen;
-  ClockKeeper keeper(list, setter, clock, ClockPolicy{}, [&](const ClockSetting& s) {
-    seen.push_back(UtcText(s.at) + " " + ClockReasonName(s.reason) + " " + s.controller +
-                   (s.result == ZARVO_OK ? "" : " failed"));
-  });
+  ClockKeeper keeper(list, setter, clock, ClockPolicy{true, true, 4, 0, 300},
+                     [&](const ClockSetting& s) {
+                       seen.push_back(UtcText(s.at) + " " + ClockReasonName(s.reason) + " " +
+                                      s.controller + (s.result == ZARVO_OK ? "" : " failed"));
+                     });
   keeper.Run({});
   return seen;
 }
@@ -153,8 +155,8 @@ TEST_F(ClockOnSiteTest, StartSetsEveryControllersClock) {
   Bus("south").WithController(1, [](zarvo::sim::ControllerState& s) {
     s.clock.Set({2001, 1, 1, 0, 0, 0, 1});  // far off
   });
-  LineClockSetter setter([&](const std::string& line, const std::function<void(ZarvoLine*)>& job) {
-    return lines.Run(line, job);
+  LineClockSetter setter([&](const ClockTarget& t, const std::function<int32_t(ZarvoLine*)>& job) {
+    return lines.Run(t.line, {"set clock of " + t.controller, t.address, job});
   });
   SystemWallClock wall;
   std::vector<ClockSetting> seen;
