@@ -1,15 +1,16 @@
-// Test fixture: a small site of virtual controllers, two lines each served
-// by its own virtual bus on a pseudo-terminal:
-//   line "north": controllers "north-1" (address 1) and "north-2" (address 2)
-//   line "south": controller "south-1" (address 1)
-// Tests open the lines through the library like the daemon does.
+// Test fixture: lines of virtual controllers on pseudo-terminals and a real
+// SQLite file in a fresh directory. Shaped like the daemon's own site
+// fixture (tests/site_fixture.h), whose journal can take the place of the
+// plain database here.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,40 +18,48 @@
 
 namespace zarvod::testing {
 
-struct VirtualLine {
-  std::string name;
-  std::vector<uint8_t> addresses;
-  std::unique_ptr<zarvo::sim::VirtualBus> bus;
-};
-
 class VirtualSiteTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    lines_.push_back({"north", {1, 2}, nullptr});
-    lines_.push_back({"south", {1}, nullptr});
-    for (VirtualLine& line : lines_) {
-      line.bus = std::make_unique<zarvo::sim::VirtualBus>(line.addresses);
-      ASSERT_TRUE(line.bus->Start()) << "virtual bus for line " << line.name;
+  // One entry per line: the addresses of its controllers.
+  explicit VirtualSiteTest(std::vector<std::vector<uint8_t>> lines = {{1, 2}}) {
+    for (auto& addresses : lines) {
+      addresses_.push_back(addresses);
+      buses_.push_back(std::make_unique<zarvo::sim::VirtualBus>(addresses));
     }
-  }
-  void TearDown() override {
-    for (VirtualLine& line : lines_) line.bus->Stop();
   }
 
-  zarvo::sim::VirtualBus& Bus(const std::string& name) {
-    for (VirtualLine& line : lines_) {
-      if (line.name == name) return *line.bus;
-    }
-    throw std::out_of_range("no virtual line " + name);
+  void SetUp() override {
+    char dir[] = "/tmp/zarvod-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    for (auto& bus : buses_) ASSERT_TRUE(bus->Start());
+    ASSERT_EQ(sqlite3_open(JournalPath().c_str(), &db_), SQLITE_OK);
   }
+
+  void TearDown() override {
+    for (auto& bus : buses_) bus->Stop();
+    sqlite3_close(db_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  std::string JournalPath() const { return dir_ + "/journal.db"; }
+  sqlite3* JournalDb() const { return db_; }
+  static std::string LineName(size_t line) { return "line" + std::to_string(line); }
+  static std::string Name(size_t line, uint8_t address) {
+    return "C" + std::to_string(line) + "." + std::to_string(address);
+  }
+
   // Valid requests the whole site received.
   uint64_t SiteRequests() const {
     uint64_t n = 0;
-    for (const VirtualLine& line : lines_) n += line.bus->request_count();
+    for (const auto& bus : buses_) n += bus->request_count();
     return n;
   }
 
-  std::vector<VirtualLine> lines_;
+  std::string dir_;
+  std::vector<std::vector<uint8_t>> addresses_;
+  std::vector<std::unique_ptr<zarvo::sim::VirtualBus>> buses_;
+  sqlite3* db_ = nullptr;
 };
 
 }  // namespace zarvod::testing

@@ -3,9 +3,6 @@
 // finding a controller whose list drifted.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "card_apply.h"
 #include "card_diff.h"
@@ -18,41 +15,37 @@
 namespace zarvod::cards {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr const char* kFirstList =
     "number,number2,pin,value2,controllers\n"
     "1001,,111111,1,lobby\n"
-    "1002,,222222,2,north\n"
+    "1002,,222222,2,line0\n"
     "1003,,,3,*\n"
-    "2001,2002,,4,north-2\n";
-// 1001 leaves north-1, 1002 changes its pin, 1004 is new everywhere, the
+    "2001,2002,,4,C0.2\n";
+// 1001 leaves C0.1, 1002 changes its pin, 1004 is new everywhere, the
 // double card goes.
 constexpr const char* kSecondList =
     "number,number2,pin,value2,controllers\n"
-    "1001,,111111,1,south\n"
-    "1002,,333333,2,north\n"
+    "1001,,111111,1,line1\n"
+    "1002,,333333,2,line0\n"
     "1003,,,3,*\n"
     "1004,,,5,*\n";
 
 class CardCycleTest : public testing::VirtualSiteTest {
  protected:
+  CardCycleTest() : VirtualSiteTest({{1, 2}, {1}}) {}
+
   void SetUp() override {
     VirtualSiteTest::SetUp();
-    site_.controllers = {{"north-1", "north", 1}, {"north-2", "north", 2}, {"south-1", "south", 1}};
-    site_.groups["lobby"] = {"north-1", "south-1"};
-    ASSERT_EQ(runner_.Open({{"north", Bus("north").device_name(), 9600},
-                            {"south", Bus("south").device_name(), 9600}}),
+    site_.controllers = {{"C0.1", "line0", 1}, {"C0.2", "line0", 2}, {"C1.1", "line1", 1}};
+    site_.groups["lobby"] = {"C0.1", "C1.1"};
+    ASSERT_EQ(runner_.Open({{"line0", buses_[0]->device_name(), 9600},
+                            {"line1", buses_[1]->device_name(), 9600}}),
               "");
-    db_path_ = fs::temp_directory_path() / ("card_cycle_" + std::to_string(getpid()) + ".db");
-    ASSERT_EQ(sqlite3_open(db_path_.c_str(), &db_), SQLITE_OK);
-    SqliteCardListStore::EnsureSchema(db_);
-    store_ = std::make_unique<SqliteCardListStore>(db_);
+    SqliteCardListStore::EnsureSchema(JournalDb());
+    store_ = std::make_unique<SqliteCardListStore>(JournalDb());
   }
   void TearDown() override {
     store_.reset();
-    sqlite3_close(db_);
-    fs::remove(db_path_);
     VirtualSiteTest::TearDown();
   }
 
@@ -64,11 +57,10 @@ class CardCycleTest : public testing::VirtualSiteTest {
   ApplyReport ApplyList(const char* csv, std::stop_token stop = {}, const ProgressFn& p = {}) {
     return Apply(Plan(csv), "cards.csv", runner_, *store_, std::move(stop), p);
   }
-  // The card as the virtual controller holds it, or nullptr.
-  bool Holds(const std::string& line, uint8_t address, uint32_t number,
-             std::string* pin = nullptr) {
+  // Whether the virtual controller holds the card, and its PIN.
+  bool Holds(size_t line, uint8_t address, uint32_t number, std::string* pin = nullptr) {
     bool found = false;
-    Bus(line).WithController(address, [&](zarvo::sim::ControllerState& s) {
+    buses_[line]->WithController(address, [&](zarvo::sim::ControllerState& s) {
       const auto* card = s.cards.FindSingle(number);
       found = card != nullptr;
       if (card != nullptr && pin != nullptr) {
@@ -81,7 +73,7 @@ class CardCycleTest : public testing::VirtualSiteTest {
   }
   int64_t JournaledChanges() {
     sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db_, "SELECT count(*) FROM card_changes", -1, &s, nullptr);
+    sqlite3_prepare_v2(JournalDb(), "SELECT count(*) FROM card_changes", -1, &s, nullptr);
     sqlite3_step(s);
     const int64_t n = sqlite3_column_int64(s, 0);
     sqlite3_finalize(s);
@@ -90,20 +82,18 @@ class CardCycleTest : public testing::VirtualSiteTest {
 
   SiteLayout site_;
   DirectLineRunner runner_;
-  fs::path db_path_;
-  sqlite3* db_ = nullptr;
   std::unique_ptr<SqliteCardListStore> store_;
 };
 
 TEST_F(CardCycleTest, ApplyThenDiffIsInStepAndVerifyFindsNoDrift) {
   const CardPlan plan = Plan(kFirstList);
-  EXPECT_EQ(plan.change_count(), 8U);  // north-1: 3, north-2: 3, south-1: 2
-  EXPECT_NE(FormatPlan(plan).find("north-2 (line north, address 2): 3 to add, 0 to change"),
+  EXPECT_EQ(plan.change_count(), 8U);  // C0.1: 3, C0.2: 3, C1.1: 2
+  EXPECT_NE(FormatPlan(plan).find("C0.2 (line line0, address 2): 3 to add, 0 to change"),
             std::string::npos);
   const ApplyReport report = Apply(plan, "cards.csv", runner_, *store_, {}, {});
   EXPECT_EQ(report.done, 8U) << FormatApplyReport(report);
-  EXPECT_TRUE(Holds("south", 1, 1001));
-  EXPECT_FALSE(Holds("north", 2, 1001));
+  EXPECT_TRUE(Holds(1, 1, 1001));
+  EXPECT_FALSE(Holds(0, 2, 1001));
   EXPECT_EQ(JournaledChanges(), 8);
 
   EXPECT_EQ(Plan(kFirstList).change_count(), 0U);
@@ -132,17 +122,16 @@ TEST_F(CardCycleTest, InterruptedApplyRedoesOnlyWhatIsLeft) {
   EXPECT_EQ(SiteRequests() - requests_before, planned - first.done);  // one exchange each
   EXPECT_EQ(Plan(kSecondList).change_count(), 0U);
   std::string pin;
-  EXPECT_TRUE(Holds("north", 1, 1002, &pin));
+  EXPECT_TRUE(Holds(0, 1, 1002, &pin));
   EXPECT_EQ(pin, "333333");
-  EXPECT_FALSE(Holds("north", 1, 1001));
-  EXPECT_TRUE(Holds("south", 1, 1004));
+  EXPECT_FALSE(Holds(0, 1, 1001));
+  EXPECT_TRUE(Holds(1, 1, 1004));
 }
 
 TEST_F(CardCycleTest, RemovalOfACardAlreadyGoneCountsAsDone) {
   ASSERT_EQ(ApplyList(kFirstList).done, 8U);
   // As after a crash between the controller's delete and the journal's commit.
-  Bus("north").WithController(1,
-                              [](zarvo::sim::ControllerState& s) { s.cards.RemoveSingle(1001); });
+  buses_[0]->WithController(1, [](zarvo::sim::ControllerState& s) { s.cards.RemoveSingle(1001); });
   const ApplyReport report = ApplyList(kSecondList);
   EXPECT_EQ(report.done, 7U) << FormatApplyReport(report);
   EXPECT_EQ(Plan(kSecondList).change_count(), 0U);
@@ -152,13 +141,13 @@ TEST_F(CardCycleTest, UnconfirmedWriteIsRedoneAndRemovedWhenNoLongerWanted) {
   zarvo::sim::Fault fault;
   fault.kind = zarvo::sim::FaultKind::kOtherAddress;  // the controller acts, the reply is lost
   fault.count = -1;
-  Bus("south").InjectFault(fault);
-  const ApplyReport report = ApplyList("number,controllers\n7,south-1\n");
+  buses_[1]->InjectFault(fault);
+  const ApplyReport report = ApplyList("number,controllers\n7,C1.1\n");
   EXPECT_EQ(report.uncertain, 1U);
-  EXPECT_TRUE(Holds("south", 1, 7));
-  Bus("south").ClearFaults();
+  EXPECT_TRUE(Holds(1, 1, 7));
+  buses_[1]->ClearFaults();
 
-  const std::string diff = FormatPlan(Plan("number,controllers\n7,south-1\n"));
+  const std::string diff = FormatPlan(Plan("number,controllers\n7,C1.1\n"));
   EXPECT_NE(diff.find("~ 00000007 rewrite: last write unconfirmed"), std::string::npos) << diff;
   const VerifyReport verify = Verify(site_, runner_, *store_, {}, {});
   ASSERT_EQ(verify.drifts.size(), 1U);
@@ -166,12 +155,12 @@ TEST_F(CardCycleTest, UnconfirmedWriteIsRedoneAndRemovedWhenNoLongerWanted) {
 
   // No longer wanted: deleted, although no write of it was ever confirmed.
   EXPECT_EQ(ApplyList("number,controllers\n").done, 1U);
-  EXPECT_FALSE(Holds("south", 1, 7));
+  EXPECT_FALSE(Holds(1, 1, 7));
 }
 
 TEST_F(CardCycleTest, VerifyReportsMissingAndChangedCards) {
   ASSERT_EQ(ApplyList(kFirstList).done, 8U);
-  Bus("north").WithController(2, [](zarvo::sim::ControllerState& s) {
+  buses_[0]->WithController(2, [](zarvo::sim::ControllerState& s) {
     s.cards.RemoveDouble(2001, 2002);
     zarvo::sim::SingleCard card = *s.cards.FindSingle(1003);
     card.value2 = 99;
@@ -180,8 +169,8 @@ TEST_F(CardCycleTest, VerifyReportsMissingAndChangedCards) {
   const VerifyReport report = Verify(site_, runner_, *store_, {}, {});
   ASSERT_EQ(report.drifts.size(), 2U) << FormatVerifyReport(report);
   const std::string text = FormatVerifyReport(report);
-  EXPECT_NE(text.find("north-2 00001003 different: value2 3 -> 99"), std::string::npos) << text;
-  EXPECT_NE(text.find("north-2 00002001+00002002 missing"), std::string::npos) << text;
+  EXPECT_NE(text.find("C0.2 00001003 different: value2 3 -> 99"), std::string::npos) << text;
+  EXPECT_NE(text.find("C0.2 00002001+00002002 missing"), std::string::npos) << text;
 }
 
 }  // namespace

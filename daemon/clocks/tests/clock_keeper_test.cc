@@ -64,7 +64,7 @@ std::vector<std::string> Settings(const char* zone, const char* start, int waits
                                   ScriptedSetter& setter, size_t targets = 1) {
   EXPECT_EQ(UseTimeZone(zone), "");
   std::vector<ClockTarget> list;
-  for (size_t i = 0; i < targets; ++i) list.push_back({"c" + std::to_string(i), "north", 1});
+  for (size_t i = 0; i < targets; ++i) list.push_back({"c" + std::to_string(i), "line0", 1});
   FakeWallClock clock(Utc(start), waits);
   std::vector<std::string> seen;
   ClockKeeper keeper(list, setter, clock, ClockPolicy{true, true, 4, 0, 300},
@@ -145,14 +145,17 @@ TEST(ClockDrift, BoundsFromTheEventAndTheTwoReads) {
   }
 }
 
-class ClockOnSiteTest : public testing::VirtualSiteTest {};
+class ClockOnSiteTest : public testing::VirtualSiteTest {
+ protected:
+  ClockOnSiteTest() : VirtualSiteTest({{1, 2}, {1}}) {}
+};
 
 TEST_F(ClockOnSiteTest, StartSetsEveryControllersClock) {
   cards::DirectLineRunner lines;
-  ASSERT_EQ(lines.Open({{"north", Bus("north").device_name(), 9600},
-                        {"south", Bus("south").device_name(), 9600}}),
+  ASSERT_EQ(lines.Open({{"line0", buses_[0]->device_name(), 9600},
+                        {"line1", buses_[1]->device_name(), 9600}}),
             "");
-  Bus("south").WithController(1, [](zarvo::sim::ControllerState& s) {
+  buses_[1]->WithController(1, [](zarvo::sim::ControllerState& s) {
     s.clock.Set({2001, 1, 1, 0, 0, 0, 1});  // far off
   });
   LineClockSetter setter([&](const ClockTarget& t, const std::function<int32_t(ZarvoLine*)>& job) {
@@ -160,15 +163,14 @@ TEST_F(ClockOnSiteTest, StartSetsEveryControllersClock) {
   });
   SystemWallClock wall;
   std::vector<ClockSetting> seen;
-  ClockKeeper keeper({{"north-1", "north", 1}, {"north-2", "north", 2}, {"south-1", "south", 1}},
-                     setter, wall, ClockPolicy{},
-                     [&](const ClockSetting& s) { seen.push_back(s); });
+  ClockKeeper keeper({{"C0.1", "line0", 1}, {"C0.2", "line0", 2}, {"C1.1", "line1", 1}}, setter,
+                     wall, ClockPolicy{}, [&](const ClockSetting& s) { seen.push_back(s); });
   std::stop_source stop;
   stop.request_stop();  // the start setting only
   keeper.Run(stop.get_token());
   ASSERT_EQ(seen.size(), 3U);
   for (const ClockSetting& s : seen) EXPECT_EQ(s.result, ZARVO_OK) << s.controller;
-  Bus("south").WithController(1, [](zarvo::sim::ControllerState& s) {
+  buses_[1]->WithController(1, [](zarvo::sim::ControllerState& s) {
     EXPECT_EQ(s.clock.Now().year, zarvo::sim::LocalNow().year);
     EXPECT_EQ(s.clock.Now().day, zarvo::sim::LocalNow().day);
   });

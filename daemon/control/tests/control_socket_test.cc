@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "acl_cli.h"
@@ -21,28 +20,22 @@
 namespace zarvod::control {
 namespace {
 
-namespace fs = std::filesystem;
-
 class ControlSocketTest : public testing::VirtualSiteTest {
  protected:
+  ControlSocketTest() : VirtualSiteTest({{1, 2}, {1}}) {}
+
   void SetUp() override {
     VirtualSiteTest::SetUp();
-    dir_ = fs::temp_directory_path() / ("zarvod_control_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
-    site_.controllers = {{"north-1", "north", 1}, {"north-2", "north", 2}, {"south-1", "south", 1}};
-    ports_ = {{"north", Bus("north").device_name(), 9600},
-              {"south", Bus("south").device_name(), 9600}};
-    ASSERT_EQ(sqlite3_open((dir_ / "journal.db").c_str(), &db_), SQLITE_OK);
-    cards::SqliteCardListStore::EnsureSchema(db_);
-    store_ = std::make_unique<cards::SqliteCardListStore>(db_);
+    site_.controllers = {{"C0.1", "line0", 1}, {"C0.2", "line0", 2}, {"C1.1", "line1", 1}};
+    ports_ = {{"line0", buses_[0]->device_name(), 9600}, {"line1", buses_[1]->device_name(), 9600}};
+    cards::SqliteCardListStore::EnsureSchema(JournalDb());
+    store_ = std::make_unique<cards::SqliteCardListStore>(JournalDb());
   }
   void TearDown() override {
     server_.reset();
     service_.reset();
     lines_.reset();
     store_.reset();
-    sqlite3_close(db_);
-    fs::remove_all(dir_);
     VirtualSiteTest::TearDown();
   }
 
@@ -55,7 +48,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
     server_ = std::make_unique<ControlServer>(commands_);
     ASSERT_EQ(server_->Start(Socket()), "");
   }
-  std::string Socket() const { return (dir_ / "zarvod.sock").string(); }
+  std::string Socket() const { return dir_ + "/zarvod.sock"; }
 
   std::string Ask(const std::string& raw) {
     const int fd = ConnectControlSocket(Socket());
@@ -72,9 +65,9 @@ class ControlSocketTest : public testing::VirtualSiteTest {
   }
 
   std::string WriteCsv(const std::string& text) {
-    const fs::path path = dir_ / "cards.csv";
+    const std::string path = dir_ + "/cards.csv";
     std::ofstream(path) << text;
-    return path.string();
+    return path;
   }
   AclCliEnvironment Environment() {
     AclCliEnvironment environment;
@@ -83,7 +76,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
       auto site = std::make_unique<StandaloneSite>();
       site->layout = site_;
       site->ports = ports_;
-      site->journal = db_;
+      site->journal = JournalDb();
       return site;
     };
     return environment;
@@ -95,18 +88,16 @@ class ControlSocketTest : public testing::VirtualSiteTest {
     if (out != nullptr) *out = text;
     return status;
   }
-  bool Holds(const std::string& line, uint8_t address, uint32_t number) {
+  bool Holds(size_t line, uint8_t address, uint32_t number) {
     bool found = false;
-    Bus(line).WithController(address, [&](zarvo::sim::ControllerState& s) {
+    buses_[line]->WithController(address, [&](zarvo::sim::ControllerState& s) {
       found = s.cards.FindSingle(number) != nullptr;
     });
     return found;
   }
 
-  fs::path dir_;
   cards::SiteLayout site_;
   std::vector<cards::LinePort> ports_;
-  sqlite3* db_ = nullptr;
   std::unique_ptr<cards::SqliteCardListStore> store_;
   std::unique_ptr<cards::DirectLineRunner> lines_;
   std::unique_ptr<AclService> service_;
@@ -155,18 +146,18 @@ TEST_F(ControlSocketTest, MalformedRequestsNameThePlaceAndReachNoController) {
 
 TEST_F(ControlSocketTest, AclThroughTheDaemonThenVerifyFindsDrift) {
   StartDaemon();
-  const std::string csv = WriteCsv("number,controllers\n41,north\n42,*\n");
+  const std::string csv = WriteCsv("number,controllers\n41,line0\n42,*\n");
   std::string out;
   EXPECT_EQ(Cli({"diff", csv}, &out), 0);
-  EXPECT_NE(out.find("north-1 (line north, address 1): 2 to add"), std::string::npos) << out;
+  EXPECT_NE(out.find("C0.1 (line line0, address 1): 2 to add"), std::string::npos) << out;
   EXPECT_EQ(Cli({"apply", csv}, &out), 0) << out;
-  EXPECT_TRUE(Holds("north", 2, 41));
-  EXPECT_TRUE(Holds("south", 1, 42));
-  EXPECT_FALSE(Holds("south", 1, 41));
+  EXPECT_TRUE(Holds(0, 2, 41));
+  EXPECT_TRUE(Holds(1, 1, 42));
+  EXPECT_FALSE(Holds(1, 1, 41));
   EXPECT_EQ(Cli({"verify"}, &out), 0) << out;
-  Bus("north").WithController(1, [](zarvo::sim::ControllerState& s) { s.cards.RemoveSingle(42); });
+  buses_[0]->WithController(1, [](zarvo::sim::ControllerState& s) { s.cards.RemoveSingle(42); });
   EXPECT_EQ(Cli({"verify"}, &out), 1);
-  EXPECT_NE(out.find("north-1 00000042 missing"), std::string::npos) << out;
+  EXPECT_NE(out.find("C0.1 00000042 missing"), std::string::npos) << out;
 }
 
 TEST_F(ControlSocketTest, WithoutADaemonTheCommandOpensTheLinesItself) {
@@ -177,12 +168,12 @@ TEST_F(ControlSocketTest, WithoutADaemonTheCommandOpensTheLinesItself) {
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
   }
-  const std::string csv = WriteCsv("number,controllers\n51,south-1\n");
+  const std::string csv = WriteCsv("number,controllers\n51,C1.1\n");
   std::string out;
   EXPECT_EQ(Cli({"apply", csv}, &out), 0) << out;
-  EXPECT_TRUE(Holds("south", 1, 51));
+  EXPECT_TRUE(Holds(1, 1, 51));
 
-  const std::string bad = WriteCsv("number,pin,controllers\n52,xyz,south-1\n");
+  const std::string bad = WriteCsv("number,pin,controllers\n52,xyz,C1.1\n");
   const uint64_t before = SiteRequests();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(Cli({"apply", bad}), 1);
