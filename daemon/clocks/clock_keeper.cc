@@ -16,10 +16,6 @@ const char* ClockReasonName(ClockReason reason) {
   return "?";
 }
 
-int32_t LineClockSetter::SetClock(const ClockTarget& target) {
-  return run_(target, [&target](ZarvoLine* line) { return Zarvo_LineTime(line, target.address); });
-}
-
 NextSetting NextScheduled(std::time_t now, const ClockPolicy& policy) {
   std::time_t daily = LocalTimeOnDay(now, 0, policy.daily_hour, policy.daily_minute);
   if (daily <= now) daily = LocalTimeOnDay(now, 1, policy.daily_hour, policy.daily_minute);

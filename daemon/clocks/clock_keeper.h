@@ -31,21 +31,6 @@ class ClockSetter {
   virtual int32_t SetClock(const ClockTarget& target) = 0;
 };
 
-// A ClockSetter that runs Zarvo_LineTime on the line's own thread through
-// `run_on_line` (the site's command queue, or a directly opened line), which
-// returns the job's result, or ZARVO_E_NOT_OPEN when it could not run it.
-using RunOnLine = std::function<int32_t(const ClockTarget& target,
-                                        const std::function<int32_t(ZarvoLine*)>& job)>;
-
-class LineClockSetter : public ClockSetter {
- public:
-  explicit LineClockSetter(RunOnLine run_on_line) : run_(std::move(run_on_line)) {}
-  int32_t SetClock(const ClockTarget& target) override;
-
- private:
-  RunOnLine run_;
-};
-
 enum class ClockReason { kStart, kDaily, kDaylightSaving, kRetry };
 const char* ClockReasonName(ClockReason reason);
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,31 @@
 #include "virtual_bus.h"
 
 namespace zarvod::testing {
+
+// The site file as the daemon reads it, in the same shape (SiteConfig).
+struct LookalikeController {
+  int address = 0;
+  std::string name;
+  std::vector<std::string> doors;
+};
+struct LookalikeLine {
+  std::string name;
+  std::string port;
+  int baud = 9600;
+  std::vector<LookalikeController> controllers;
+};
+struct LookalikeClock {
+  bool set_at_start = true;
+  std::string daily_at = "03:00";
+  bool after_dst_change = true;
+  int drift_limit_s = 5;
+};
+struct LookalikeConfig {
+  std::string site = "test";
+  LookalikeClock clock;
+  std::map<std::string, std::vector<std::string>> groups;
+  std::vector<LookalikeLine> lines;
+};
 
 class VirtualSiteTest : public ::testing::Test {
  protected:
@@ -47,6 +73,19 @@ class VirtualSiteTest : public ::testing::Test {
   static std::string LineName(size_t line) { return "line" + std::to_string(line); }
   static std::string Name(size_t line, uint8_t address) {
     return "C" + std::to_string(line) + "." + std::to_string(address);
+  }
+
+  // The site file of these lines: controllers named by Name(), and the
+  // group "lobby" of the first controller of each line.
+  LookalikeConfig Config() const {
+    LookalikeConfig config;
+    for (size_t i = 0; i < buses_.size(); ++i) {
+      LookalikeLine line{LineName(i), buses_[i]->device_name(), 9600, {}};
+      for (uint8_t a : addresses_[i]) line.controllers.push_back({a, Name(i, a), {}});
+      config.groups["lobby"].push_back(LineName(i) + "/" + std::to_string(addresses_[i][0]));
+      config.lines.push_back(line);
+    }
+    return config;
   }
 
   // Valid requests the whole site received.

@@ -8,9 +8,9 @@
 #include "card_diff.h"
 #include "card_list_csv.h"
 #include "card_verify.h"
-#include "direct_line_runner.h"
+#include "lookalike_site.h"
+#include "site_adapters.h"
 #include "sqlite_card_list_store.h"
-#include "virtual_site.h"
 
 namespace zarvod::cards {
 namespace {
@@ -36,11 +36,8 @@ class CardCycleTest : public testing::VirtualSiteTest {
 
   void SetUp() override {
     VirtualSiteTest::SetUp();
-    site_.controllers = {{"C0.1", "line0", 1}, {"C0.2", "line0", 2}, {"C1.1", "line1", 1}};
-    site_.groups["lobby"] = {"C0.1", "C1.1"};
-    ASSERT_EQ(runner_.Open({{"line0", buses_[0]->device_name(), 9600},
-                            {"line1", buses_[1]->device_name(), 9600}}),
-              "");
+    site_ = LayoutFromConfig(Config());
+    ASSERT_TRUE(lookalike_.Open(Config()));
     SqliteCardListStore::EnsureSchema(JournalDb());
     store_ = std::make_unique<SqliteCardListStore>(JournalDb());
   }
@@ -81,7 +78,8 @@ class CardCycleTest : public testing::VirtualSiteTest {
   }
 
   SiteLayout site_;
-  DirectLineRunner runner_;
+  testing::LookalikeSite lookalike_;
+  SiteLineRunner<testing::LookalikeSite> runner_{lookalike_};
   std::unique_ptr<SqliteCardListStore> store_;
 };
 
@@ -95,6 +93,7 @@ TEST_F(CardCycleTest, ApplyThenDiffIsInStepAndVerifyFindsNoDrift) {
   EXPECT_TRUE(Holds(1, 1, 1001));
   EXPECT_FALSE(Holds(0, 2, 1001));
   EXPECT_EQ(JournaledChanges(), 8);
+  EXPECT_EQ(lookalike_.Audit().front(), "cards: add card 00001001 on C0.1");
 
   EXPECT_EQ(Plan(kFirstList).change_count(), 0U);
   const VerifyReport verify = Verify(site_, runner_, *store_, {}, {});

@@ -9,9 +9,9 @@
 #include <map>
 
 #include "clock_drift.h"
-#include "direct_line_runner.h"
+#include "lookalike_site.h"
+#include "site_adapters.h"
 #include "time_zone.h"
-#include "virtual_site.h"
 
 namespace zarvod::clocks {
 namespace {
@@ -150,26 +150,23 @@ class ClockOnSiteTest : public testing::VirtualSiteTest {
   ClockOnSiteTest() : VirtualSiteTest({{1, 2}, {1}}) {}
 };
 
-TEST_F(ClockOnSiteTest, StartSetsEveryControllersClock) {
-  cards::DirectLineRunner lines;
-  ASSERT_EQ(lines.Open({{"line0", buses_[0]->device_name(), 9600},
-                        {"line1", buses_[1]->device_name(), 9600}}),
-            "");
+TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
+  testing::LookalikeSite site;
+  ASSERT_TRUE(site.Open(Config()));
   buses_[1]->WithController(1, [](zarvo::sim::ControllerState& s) {
     s.clock.Set({2001, 1, 1, 0, 0, 0, 1});  // far off
   });
-  LineClockSetter setter([&](const ClockTarget& t, const std::function<int32_t(ZarvoLine*)>& job) {
-    return lines.Run(t.line, {"set clock of " + t.controller, t.address, job});
-  });
+  SiteClockSetter<testing::LookalikeSite> setter(site);
   SystemWallClock wall;
   std::vector<ClockSetting> seen;
-  ClockKeeper keeper({{"C0.1", "line0", 1}, {"C0.2", "line0", 2}, {"C1.1", "line1", 1}}, setter,
-                     wall, ClockPolicy{}, [&](const ClockSetting& s) { seen.push_back(s); });
+  ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
+                     [&](const ClockSetting& s) { seen.push_back(s); });
   std::stop_source stop;
   stop.request_stop();  // the start setting only
   keeper.Run(stop.get_token());
   ASSERT_EQ(seen.size(), 3U);
   for (const ClockSetting& s : seen) EXPECT_EQ(s.result, ZARVO_OK) << s.controller;
+  EXPECT_EQ(site.Audit().back(), "clocks: set the clock of C1.1");
   buses_[1]->WithController(1, [](zarvo::sim::ControllerState& s) {
     EXPECT_EQ(s.clock.Now().year, zarvo::sim::LocalNow().year);
     EXPECT_EQ(s.clock.Now().day, zarvo::sim::LocalNow().day);

@@ -12,10 +12,10 @@
 #include "acl_cli.h"
 #include "acl_service.h"
 #include "control_server.h"
-#include "direct_line_runner.h"
+#include "lookalike_site.h"
+#include "site_adapters.h"
 #include "socket_path.h"
 #include "sqlite_card_list_store.h"
-#include "virtual_site.h"
 
 namespace zarvod::control {
 namespace {
@@ -26,24 +26,21 @@ class ControlSocketTest : public testing::VirtualSiteTest {
 
   void SetUp() override {
     VirtualSiteTest::SetUp();
-    site_.controllers = {{"C0.1", "line0", 1}, {"C0.2", "line0", 2}, {"C1.1", "line1", 1}};
-    ports_ = {{"line0", buses_[0]->device_name(), 9600}, {"line1", buses_[1]->device_name(), 9600}};
+    site_ = cards::LayoutFromConfig(Config());
     cards::SqliteCardListStore::EnsureSchema(JournalDb());
     store_ = std::make_unique<cards::SqliteCardListStore>(JournalDb());
   }
   void TearDown() override {
     server_.reset();
     service_.reset();
-    lines_.reset();
     store_.reset();
     VirtualSiteTest::TearDown();
   }
 
   // The daemon's side: its lines open, the acl commands on its socket.
   void StartDaemon() {
-    lines_ = std::make_unique<cards::DirectLineRunner>();
-    ASSERT_EQ(lines_->Open(ports_), "");
-    service_ = std::make_unique<AclService>(site_, *lines_, *store_);
+    ASSERT_TRUE(lookalike_.Open(Config()));
+    service_ = std::make_unique<AclService>(site_, runner_, *store_);
     AddAclCommands(commands_, *service_);
     server_ = std::make_unique<ControlServer>(commands_);
     ASSERT_EQ(server_->Start(Socket()), "");
@@ -75,7 +72,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
     environment.open_site = [this](std::string&) {
       auto site = std::make_unique<StandaloneSite>();
       site->layout = site_;
-      site->ports = ports_;
+      site->ports = cards::PortsFromConfig(Config());
       site->journal = JournalDb();
       return site;
     };
@@ -97,9 +94,9 @@ class ControlSocketTest : public testing::VirtualSiteTest {
   }
 
   cards::SiteLayout site_;
-  std::vector<cards::LinePort> ports_;
   std::unique_ptr<cards::SqliteCardListStore> store_;
-  std::unique_ptr<cards::DirectLineRunner> lines_;
+  testing::LookalikeSite lookalike_;
+  cards::SiteLineRunner<testing::LookalikeSite> runner_{lookalike_};
   std::unique_ptr<AclService> service_;
   CommandTable commands_;
   std::unique_ptr<ControlServer> server_;
