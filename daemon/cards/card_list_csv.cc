@@ -50,8 +50,11 @@ bool AllOf(const std::string& text, const char* allowed) {
 }
 
 std::optional<uint32_t> ParseCardNumber(const std::string& text) {
-  if (!AllOf(text, "0123456789") || text.size() > 10) return std::nullopt;
-  const unsigned long long value = std::stoull(text);
+  if (!AllOf(text, "0123456789")) return std::nullopt;
+  const size_t digits = text.find_first_not_of('0');
+  if (digits == std::string::npos) return std::nullopt;  // 0 names no card
+  if (text.size() - digits > 10) return std::nullopt;
+  const unsigned long long value = std::stoull(text.substr(digits));
   if (value == 0 || value > 0xFFFFFFFFULL) return std::nullopt;
   return static_cast<uint32_t>(value);
 }
@@ -88,6 +91,8 @@ class Parser {
   }
 
   CardListParse Run(std::string_view text) {
+    // Spreadsheets often save CSV with a byte-order mark.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     int line_no = 0;
     size_t start = 0;
     while (start < text.size() && result_.errors.size() < kMaxErrors) {
@@ -129,7 +134,9 @@ class Parser {
       for (size_t k = 0; k < kColumns.size(); ++k) {
         if (f.text == kColumns[k]) known = static_cast<int>(k);
       }
-      if (known < 0) {
+      if (known < 0 && fields.size() == 1 && f.text.find(';') != std::string::npos) {
+        Error(line_no, f.column, "fields are separated by commas, not ';'");
+      } else if (known < 0) {
         Error(line_no, f.column, "unknown column '" + f.text + "'");
       } else if (index_[known] >= 0) {
         Error(line_no, f.column, "column '" + f.text + "' named twice");

@@ -137,6 +137,15 @@ void ControlServer::Accept(std::stop_token stop) {
     if (fd < 0) continue;
     std::lock_guard lock(mutex_);
     clients_.remove_if([](const Client& c) { return c.done->load(); });
+    if (clients_.size() >= kMaxClients) {
+      const std::string busy =
+          ErrorReply("zarvod is serving " + std::to_string(kMaxClients) + " requests; try again")
+              .Line() +
+          "\n";
+      [[maybe_unused]] const ssize_t n = ::send(fd, busy.data(), busy.size(), MSG_NOSIGNAL);
+      ::close(fd);
+      continue;
+    }
     auto done = std::make_shared<std::atomic<bool>>(false);
     clients_.push_back({done, std::jthread([this, fd, done](std::stop_token client_stop) {
                           Serve(fd, client_stop);

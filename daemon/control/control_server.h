@@ -52,6 +52,7 @@ JsonObject ErrorReply(const std::string& message);
 class ControlServer {
  public:
   static constexpr size_t kMaxRequestBytes = 16 << 20;  // a card list of some 200 000 rows
+  static constexpr size_t kMaxClients = 16;             // served at once; more are turned away
 
   explicit ControlServer(const CommandTable& commands) : commands_(commands) {}
   ~ControlServer() { Stop(); }

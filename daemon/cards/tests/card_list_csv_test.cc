@@ -16,12 +16,12 @@ SiteLayout Site() {
 
 TEST(CardListCsv, GoodFileGivesEachControllerItsCards) {
   const auto parse = ParseCardList(
-      "# staff\n"
+      "\xEF\xBB\xBF# staff, saved by a spreadsheet\n"
       "number, number2, pin, value1, value2, date, flags, flagged, controllers\n"
       "1234, , 12ab56, 1, 2, 2030-02-28, 101, yes, lobby north-1\n"
       "77, 78, , , 9, , , , south\n"
       "\r\n"
-      "500, , , , , , , , *\r\n",
+      "000000000500, , , , , , , , *\r\n",
       "cards.csv", Site());
   ASSERT_TRUE(parse.ok()) << parse.errors[0];
   const auto& by = parse.cards.by_controller;
@@ -29,6 +29,7 @@ TEST(CardListCsv, GoodFileGivesEachControllerItsCards) {
   EXPECT_EQ(by.at("north-1").size(), 2U);  // named directly and through its group: one entry
   EXPECT_EQ(by.at("north-2").size(), 1U);
   ASSERT_EQ(by.at("south-1").size(), 3U);
+  EXPECT_TRUE(by.at("north-2").contains(CardKey{500, 0}));
   const CardEntry& card = by.at("north-1").at(CardKey{1234, 0});
   EXPECT_EQ(card.pin, "12AB56");
   EXPECT_EQ(card.flags, 0b101U);
@@ -54,6 +55,7 @@ TEST(CardListCsv, FaultsNameFileLineAndColumn) {
       {"number,pin\n", "f.csv:1:1: the header has no 'controllers' column"},
       {"number,controllers\n0,*\n", "f.csv:2:1: card number must be 1 to 4294967295"},
       {"number,controllers\n4294967296,*\n", "f.csv:2:1: card number must be"},
+      {"number;controllers\n1;*\n", "f.csv:1:1: fields are separated by commas, not ';'"},
       {"number,pin,controllers\n1, 12345g,*\n", "f.csv:2:4: pin must be six hex digits"},
       {"number,date,controllers\n1,2031-02-29,*\n", "f.csv:2:3: date must be a real date"},
       {"number,value2,controllers\n1,256,*\n", "f.csv:2:3: value2 must be 0 to 255"},
