@@ -78,8 +78,9 @@ VerifyReport Verify(const SiteLayout& site, LineRunner& lines, CardListStore& st
       all, [](const ControllerCards& c) { return c.controller.line; },
       [&](const std::vector<const ControllerCards*>& on_line) {
         for (const ControllerCards* c : on_line) {
-          for (const auto& [key, stored] : c->written) {
+          for (const auto& [card_key, stored] : c->written) {
             if (stop.stop_requested()) return;
+            const CardKey key = card_key;  // captured below
             int32_t result = ZARVO_E_NOT_OPEN;
             CardEntry found;
             const LineTask task{"read card " + KeyText(key) + " on " + c->controller.name,

@@ -18,7 +18,8 @@ void ForEachLineInParallel(const std::vector<Item>& items,
   std::map<std::string, std::vector<const Item*>> by_line;
   for (const Item& item : items) by_line[line_of(item)].push_back(&item);
   std::vector<std::jthread> threads;
-  for (const auto& [line, line_items] : by_line) {
+  for (const auto& entry : by_line) {
+    const std::vector<const Item*>& line_items = entry.second;
     threads.emplace_back([&work, &line_items] { work(line_items); });
   }
 }
