@@ -53,8 +53,9 @@ class ApplyRun {
   void Controller(int64_t run, const ControllerPlan& plan) {
     const ControllerRef& c = plan.controller;
     bool answering = true;
-    for (const CardChange& change : plan.changes) {
-      if (Stopped()) return Skip(1);
+    for (size_t i = 0; i < plan.changes.size(); ++i) {
+      const CardChange& change = plan.changes[i];
+      if (Stopped()) return Skip(plan.changes.size() - i);
       if (!answering) {
         Skip(1);
         continue;
