@@ -25,10 +25,10 @@ files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./||' | so
 for expected in usr/bin/zarvod lib/systemd/system/zarvod.service etc/zarvod/zarvod.toml \
   usr/share/doc/zarvod/copyright usr/share/doc/zarvod/changelog.gz \
   usr/share/man/man1/zarvod.1.gz; do
-  echo "$files" | grep -qx "$expected" || fail "the package lacks $expected"
+  grep -qx "$expected" <<<"$files" || fail "the package lacks $expected"
 done
 stray=$(echo "$files" | grep -Ev '^(usr/|etc/zarvod/|lib/systemd/system/)' || true)
-[ -z "$stray" ] && fail_stray=0 || fail "files outside /usr, /etc/zarvod and the unit folder: $stray"
+[ -z "$stray" ] || fail "files outside /usr, /etc/zarvod and the unit folder: $stray"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
