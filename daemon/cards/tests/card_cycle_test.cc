@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <stdexcept>
+
 #include "card_apply.h"
 #include "card_diff.h"
 #include "card_list_csv.h"
@@ -126,6 +129,37 @@ TEST_F(CardCycleTest, InterruptedApplyRedoesOnlyWhatIsLeft) {
   EXPECT_EQ(pin, "333333");
   EXPECT_FALSE(Holds(0, 1, 1001));
   EXPECT_TRUE(Holds(1, 1, 1004));
+}
+
+// The journal refuses writes after `allowed` changes, as a full disk would.
+class FillingStore : public CardListStore {
+ public:
+  FillingStore(CardListStore& inner, int allowed) : inner_(inner), allowed_(allowed) {}
+  StoredCards Written(const std::string& c) override { return inner_.Written(c); }
+  int64_t BeginRun(const std::string& s, int64_t n) override { return inner_.BeginRun(s, n); }
+  void Record(int64_t run, const std::string& c, const CardChange& change, ChangeOutcome o,
+              int32_t r) override {
+    if (allowed_-- <= 0) throw std::runtime_error("database or disk is full");
+    inner_.Record(run, c, change, o, r);
+  }
+  void FinishRun(int64_t, int64_t, int64_t, bool) override {}
+
+ private:
+  CardListStore& inner_;
+  std::atomic<int> allowed_;
+};
+
+TEST_F(CardCycleTest, JournalThatCannotBeWrittenStopsTheApply) {
+  FillingStore full(*store_, 2);
+  const ApplyReport first = Apply(Plan(kFirstList), "cards.csv", runner_, full, {}, {});
+  EXPECT_TRUE(first.interrupted);
+  EXPECT_LE(first.done, 4U);  // at most one change in flight per line past the last commit
+  EXPECT_NE(FormatApplyReport(first).find("journal cannot be written"), std::string::npos);
+  EXPECT_EQ(JournaledChanges(), 2);
+
+  const ApplyReport second = ApplyList(kFirstList);  // the disk has room again
+  EXPECT_EQ(second.done, 8U - 2U);                   // what was not journaled is done again
+  EXPECT_EQ(Plan(kFirstList).change_count(), 0U);
 }
 
 TEST_F(CardCycleTest, RemovalOfACardAlreadyGoneCountsAsDone) {
