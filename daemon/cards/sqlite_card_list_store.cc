@@ -107,7 +107,7 @@ SqliteCardListStore::SqliteCardListStore(sqlite3* db)
       delete_card_(Prepare("DELETE FROM card_list WHERE controller = ?1 AND number = ?2 AND "
                            "number2 = ?3")),
       insert_run_(Prepare("INSERT INTO card_apply_runs (source, started_at, planned) "
-                          "VALUES (?1, ?2, ?3)")),
+                          "VALUES (?1, ?2, ?3) RETURNING id")),
       finish_run_(Prepare("UPDATE card_apply_runs SET finished_at = ?2, done = ?3, failed = ?4, "
                           "interrupted = ?5 WHERE id = ?1")),
       insert_change_(Prepare("INSERT INTO card_changes (run, at, controller, action, number, "
@@ -177,8 +177,17 @@ int64_t SqliteCardListStore::BeginRun(const std::string& source, int64_t planned
   sqlite3_bind_text(insert_run_, 1, source.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_int64(insert_run_, 2, std::time(nullptr));
   sqlite3_bind_int64(insert_run_, 3, planned);
-  Step(insert_run_);
-  return sqlite3_last_insert_rowid(db_);
+  // The id comes back with the row: another user of a shared connection
+  // may insert in between, so the connection's last rowid could be theirs.
+  const int rc = sqlite3_step(insert_run_);
+  const int64_t id = rc == SQLITE_ROW ? sqlite3_column_int64(insert_run_, 0) : 0;
+  const int done = rc == SQLITE_ROW ? sqlite3_step(insert_run_) : rc;
+  sqlite3_reset(insert_run_);
+  sqlite3_clear_bindings(insert_run_);
+  if (done != SQLITE_DONE) {
+    throw std::runtime_error(std::string("card list store: ") + sqlite3_errstr(done));
+  }
+  return id;
 }
 
 void SqliteCardListStore::Put(const std::string& controller, const CardEntry& e, bool certain) {
@@ -200,7 +209,10 @@ void SqliteCardListStore::Put(const std::string& controller, const CardEntry& e,
 void SqliteCardListStore::Record(int64_t run, const std::string& controller,
                                  const CardChange& change, ChangeOutcome outcome, int32_t result) {
   std::lock_guard lock(mutex_);
-  Exec("BEGIN IMMEDIATE");
+  // A savepoint, not BEGIN: on a connection shared with the journal it nests
+  // in a batch the journal has open (and commits with it); on its own it is
+  // a transaction of its own.
+  Exec("SAVEPOINT card_change");
   try {
     sqlite3_bind_int64(insert_change_, 1, run);
     sqlite3_bind_int64(insert_change_, 2, std::time(nullptr));
@@ -220,9 +232,9 @@ void SqliteCardListStore::Record(int64_t run, const std::string& controller,
     } else if (outcome == ChangeOutcome::kDone || outcome == ChangeOutcome::kUncertain) {
       Put(controller, change.entry, outcome == ChangeOutcome::kDone);
     }
-    Exec("COMMIT");
+    Exec("RELEASE card_change");
   } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "ROLLBACK TO card_change; RELEASE card_change", nullptr, nullptr, nullptr);
     throw;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -96,7 +97,9 @@ TEST_F(CardCycleTest, ApplyThenDiffIsInStepAndVerifyFindsNoDrift) {
   EXPECT_TRUE(Holds(1, 1, 1001));
   EXPECT_FALSE(Holds(0, 2, 1001));
   EXPECT_EQ(JournaledChanges(), 8);
-  EXPECT_EQ(lookalike_.Audit().front(), "cards: add card 00001001 on C0.1");
+  const auto audit = lookalike_.Audit();  // lines in parallel: any order
+  EXPECT_EQ(audit.size(), 8U);
+  EXPECT_NE(std::find(audit.begin(), audit.end(), "cards: add card 00001001 on C0.1"), audit.end());
 
   EXPECT_EQ(Plan(kFirstList).change_count(), 0U);
   const VerifyReport verify = Verify(site_, runner_, *store_, {}, {});
