@@ -45,10 +45,12 @@ class LookalikeSite {
     std::string line_;
   };
 
-  // Opens every line of `config`; false when one cannot be opened.
-  bool Open(const LookalikeConfig& config) {
+  // Opens every line of `config` (a LookalikeConfig or the daemon's
+  // SiteConfig); false when one cannot be opened.
+  template <typename SiteConfig>
+  bool Open(const SiteConfig& config) {
     std::vector<cards::LinePort> ports;
-    for (const LookalikeLine& line : config.lines) {
+    for (const auto& line : config.lines) {
       ports.push_back({line.name, line.port, line.baud});
       workers_[line.name] = std::make_unique<Worker>(*this, line.name);
     }
