@@ -203,11 +203,19 @@ TEST_F(CardCycleTest, VerifyReportsMissingAndChangedCards) {
     card.value2 = 99;
     s.cards.Put(card);
   });
+  buses_[1]->Stop();  // C1.1's line goes dead: asked once, not for each of its cards
   const VerifyReport report = Verify(site_, runner_, *store_, {}, {});
-  ASSERT_EQ(report.drifts.size(), 2U) << FormatVerifyReport(report);
+  const auto audit = lookalike_.Audit();
+  EXPECT_EQ(std::count_if(audit.begin(), audit.end(),
+                          [](const std::string& a) {
+                            return a.starts_with("cards: read card") && a.ends_with("on C1.1");
+                          }),
+            1);
+  ASSERT_EQ(report.drifts.size(), 4U) << FormatVerifyReport(report);
   const std::string text = FormatVerifyReport(report);
   EXPECT_NE(text.find("C0.2 00001003 different: value2 3 -> 99"), std::string::npos) << text;
   EXPECT_NE(text.find("C0.2 00002001+00002002 missing"), std::string::npos) << text;
+  EXPECT_NE(text.find("C1.1 00001003 unreadable"), std::string::npos) << text;
 }
 
 }  // namespace
