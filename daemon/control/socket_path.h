@@ -7,6 +7,10 @@
 
 namespace zarvod::control {
 
+// Where the packaged daemon listens: its runtime folder, which systemd makes
+// for the zarvod user and group only.
+inline constexpr const char* kPackagedSocketPath = "/run/zarvod/zarvod.sock";
+
 // False when `path` does not fit a Unix socket address.
 bool FillSocketAddress(const std::string& path, sockaddr_un& address);
 // Connects to the socket at `path`; the descriptor, or -1 with errno set.
