@@ -6,6 +6,8 @@
 # file against the packaged library and zarvo-sim.
 # Usage: deb_test.sh BUILD_DIR  (exit 77 where dpkg-deb is missing)
 set -euo pipefail
+# (grep reads all its input here: with pipefail, grep -q quitting early would
+# fail the pipeline when the writer gets SIGPIPE.)
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
@@ -71,14 +73,14 @@ expect_field libzarvoac0 Depends '(^|, )libc6( |,|$)'
 expect_field libzarvoac-dev Depends "(^|, )libzarvoac0 \\(= ${version//./\\.}\\)(,|$)"
 expect_field zarvoac-tools Depends '(^|, )libc6( |,|$)'
 expect_field zarvoac-tools Depends '(^|, )libstdc\+\+6( |,|$)'
-dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep -q "^libzarvoac 0 libzarvoac0 " ||
+dpkg-deb -I "$(deb libzarvoac0)" shlibs | grep "^libzarvoac 0 libzarvoac0 " >/dev/null ||
   fail "libzarvoac0 has no shlibs entry for libzarvoac.so.0"
 
 root="$scratch/root"
 for package in libzarvoac0 libzarvoac-dev zarvoac-tools; do
   dpkg-deb -x "$(deb "$package")" "$root"
 done
-readelf -d "$root/$libdir/libzarvoac.so.$version" | grep -q 'SONAME.*\[libzarvoac\.so\.0\]' ||
+readelf -d "$root/$libdir/libzarvoac.so.$version" | grep 'SONAME.*\[libzarvoac\.so\.0\]' >/dev/null ||
   fail "the packaged library's SONAME is not libzarvoac.so.0"
 
 export LD_LIBRARY_PATH="$root/$libdir"
@@ -93,6 +95,6 @@ device="$scratch/ttyZARVO"
 sim=$!
 for _ in $(seq 50); do [ -e "$device" ] && break; sleep 0.1; done
 "$scratch/consumer" "$device" >/dev/null || fail "a program built against libzarvoac-dev cannot probe zarvo-sim"
-ldd "$scratch/consumer" | grep -q "$root/$libdir/libzarvoac.so.0" ||
+ldd "$scratch/consumer" | grep "$root/$libdir/libzarvoac.so.0" >/dev/null ||
   fail "the consumer did not load the packaged library"
 echo "Debian packages libzarvoac0, libzarvoac-dev, zarvoac-tools $version: contents, fields and programs work"
