@@ -1,7 +1,7 @@
-// The running site as the card, clock and control modules use it, in the
-// same shape as the daemon's (Site::Line, LineWorker::Submit): each line is
-// opened directly and a submitted command runs at once on the caller's
-// thread. Keeps the audit trail of what was submitted.
+// A stand-in for the running site where a test counts exchanges: the same
+// shape as the daemon's (Site::Line, LineWorker::Submit), but each line is
+// opened directly, nothing polls, and a submitted command runs at once on
+// the caller's thread. Keeps the audit trail of what was submitted.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "direct_line_runner.h"
-#include "virtual_site.h"
+#include "tests/site_fixture.h"
 
 namespace zarvod::testing {
 
@@ -45,8 +45,7 @@ class LookalikeSite {
     std::string line_;
   };
 
-  // Opens every line of `config` (a LookalikeConfig or the daemon's
-  // SiteConfig); false when one cannot be opened.
+  // Opens every line of `config`; false when one cannot be opened.
   template <typename SiteConfig>
   bool Open(const SiteConfig& config) {
     std::vector<cards::LinePort> ports;

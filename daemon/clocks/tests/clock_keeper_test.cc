@@ -9,8 +9,9 @@
 #include <map>
 
 #include "clock_drift.h"
-#include "lookalike_site.h"
-#include "site_adapters.h"
+#include "clocks/site_adapters.h"
+#include "site/site.h"
+#include "tests/site_fixture.h"
 #include "time_zone.h"
 
 namespace zarvod::clocks {
@@ -151,12 +152,12 @@ class ClockOnSiteTest : public testing::VirtualSiteTest {
 };
 
 TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
-  testing::LookalikeSite site;
-  ASSERT_TRUE(site.Open(Config()));
+  Site site(Config(), *journal_);
+  site.Start();
   buses_[1]->WithController(1, [](zarvo::sim::ControllerState& s) {
     s.clock.Set({2001, 1, 1, 0, 0, 0, 1});  // far off
   });
-  SiteClockSetter<testing::LookalikeSite> setter(site);
+  SiteClockSetter<Site> setter(site);
   SystemWallClock wall;
   std::vector<ClockSetting> seen;
   ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
@@ -166,7 +167,16 @@ TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
   keeper.Run(stop.get_token());
   ASSERT_EQ(seen.size(), 3U);
   for (const ClockSetting& s : seen) EXPECT_EQ(s.result, ZARVO_OK) << s.controller;
-  EXPECT_EQ(site.Audit().back(), "clocks: set the clock of C1.1");
+  site.Stop();
+  sqlite3_stmt* last = nullptr;
+  ASSERT_EQ(
+      sqlite3_prepare_v2(JournalDb(), "SELECT who || ': ' || what FROM audit ORDER BY id DESC", -1,
+                         &last, nullptr),
+      SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(last), SQLITE_ROW);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(last, 0)),
+               "clocks: set the clock of C1.1");
+  sqlite3_finalize(last);
   buses_[1]->WithController(1, [](zarvo::sim::ControllerState& s) {
     EXPECT_EQ(s.clock.Now().year, zarvo::sim::LocalNow().year);
     EXPECT_EQ(s.clock.Now().day, zarvo::sim::LocalNow().day);
