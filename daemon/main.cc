@@ -21,7 +21,7 @@ void PrintUsage(FILE* out) {
                "                                       print journaled events\n"
                "  status [--journal FILE] [--config FILE]\n"
                "                                       lines, controllers, clock drift and gaps\n"
-               "  acl diff FILE | acl apply FILE | acl verify\n"
+               "  acl diff [FILE] | acl apply [FILE] | acl verify\n"
                "      [--config FILE] [--journal FILE] [--socket PATH]\n"
                "                                       the card list: through the running daemon,\n"
                "                                       or on the lines when none runs\n\n"

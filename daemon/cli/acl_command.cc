@@ -64,7 +64,17 @@ int AclCommand(const Args& args) {
     site->owner = journal;
     return site;
   };
-  return control::RunAclCli(AclWords(args), environment);
+  Args words = AclWords(args);
+  // diff and apply without a file take the site file's card list, a
+  // relative path being relative to the site file.
+  if (words.size() == 1 && (words[0] == "diff" || words[0] == "apply") && config &&
+      !config->cards.source.empty()) {
+    const std::filesystem::path source(config->cards.source);
+    words.push_back(source.is_absolute()
+                        ? source.string()
+                        : (std::filesystem::path(config_path).parent_path() / source).string());
+  }
+  return control::RunAclCli(words, environment);
 }
 
 }  // namespace zarvod
