@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -23,32 +24,43 @@ namespace zarvod {
 namespace {
 
 // The card store on the journal's connection, used under the journal's
-// lock so that a card change never lands inside an event's transaction.
+// lock: the connection has no mutex of its own, and a card change must
+// never land inside an event's transaction.
 class JournalCardStore : public cards::CardListStore {
  public:
-  explicit JournalCardStore(Journal& journal) : journal_(journal), store_(journal.db()) {}
+  // Throws std::runtime_error when the card tables cannot be used.
+  explicit JournalCardStore(Journal& journal) : journal_(journal) {
+    auto lock = journal_.Lock();
+    store_.emplace(journal_.db());
+  }
+  ~JournalCardStore() override {
+    auto lock = journal_.Lock();
+    store_.reset();
+  }
+  JournalCardStore(const JournalCardStore&) = delete;
+  JournalCardStore& operator=(const JournalCardStore&) = delete;
 
   cards::StoredCards Written(const std::string& controller) override {
     auto lock = journal_.Lock();
-    return store_.Written(controller);
+    return store_->Written(controller);
   }
   int64_t BeginRun(const std::string& source, int64_t planned) override {
     auto lock = journal_.Lock();
-    return store_.BeginRun(source, planned);
+    return store_->BeginRun(source, planned);
   }
   void Record(int64_t run, const std::string& controller, const cards::CardChange& change,
               cards::ChangeOutcome outcome, int32_t result) override {
     auto lock = journal_.Lock();
-    store_.Record(run, controller, change, outcome, result);
+    store_->Record(run, controller, change, outcome, result);
   }
   void FinishRun(int64_t run, int64_t done, int64_t failed, bool interrupted) override {
     auto lock = journal_.Lock();
-    store_.FinishRun(run, done, failed, interrupted);
+    store_->FinishRun(run, done, failed, interrupted);
   }
 
  private:
   Journal& journal_;
-  cards::SqliteCardListStore store_;
+  std::optional<cards::SqliteCardListStore> store_;
 };
 
 // Everything the control socket serves, alive from start to stop.
@@ -84,8 +96,15 @@ SiteModule ControlSocketModule(const std::string& socket_path) {
       state->server.reset();
     }
   };
+  // Everything goes here, not when the last copy of the module goes: the
+  // site and the journal it uses are gone by then.
   module.stop = [state] {
     if (state->server) state->server->Stop();
+    state->server.reset();
+    state->commands = {};
+    state->acl.reset();
+    state->store.reset();
+    state->lines.reset();
   };
   return module;
 }
@@ -123,6 +142,8 @@ SiteModule ClockKeeperModule(const SiteConfig& config) {
       state->thread.request_stop();
       state->thread.join();
     }
+    state->keeper.reset();
+    state->setter.reset();
   };
   return module;
 }
