@@ -60,6 +60,8 @@ libdir=$(dirname "$(find "$root" -name 'libzarvoac.so.0' | head -n 1)")
 export LD_LIBRARY_PATH="$libdir"
 for soname in $(readelf -d "$root/usr/bin/zarvod" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
   [ "$soname" = libzarvoac.so.0 ] && continue
+  # The dynamic loader (named when thread-local storage is used) is libc6's.
+  [[ "$soname" == ld-linux* ]] && soname=libc.so.6
   path=$(ldd "$root/usr/bin/zarvod" | awk -v so="$soname" '$1 == so { print $3 }')
   package=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -n 1 | cut -d: -f1) ||
     package=$(dpkg -S "$path" | head -n 1 | cut -d: -f1)
