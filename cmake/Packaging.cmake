@@ -2,6 +2,7 @@
 #   libzarvoac0      the shared library (SONAME libzarvoac.so.0)
 #   libzarvoac-dev   header, .so link, CMake package, pkg-config file
 #   zarvoac-tools    zarvoctl, zarvo-sim, the Wireshark dissector
+#   zarvod           the site daemon, its systemd unit and example site file
 # Configure with -DCMAKE_INSTALL_PREFIX=/usr (the deb preset) for Debian's
 # multiarch library folder, then: cpack -G DEB
 set(CPACK_PACKAGE_NAME zarvoac)
@@ -41,6 +42,34 @@ set(CPACK_DEBIAN_TOOLS_DESCRIPTION "Command-line tool and virtual controller for
 zarvoctl runs every controller operation from the shell, against a serial
 line, a device server or its built-in virtual controller; zarvo-sim serves
 virtual controllers on a pseudo-terminal for applications under development.")
+
+# zarvod, the site daemon, where it is built (Linux, with SQLite and toml++;
+# see daemon/CMakeLists.txt). Its files come from daemon/packaging/. It links
+# the shared library of libzarvoac0, which dpkg-shlibdeps cannot resolve
+# inside one build, so its dependencies are listed here; the package test
+# checks them against the libraries the binary needs.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND EXISTS ${PROJECT_SOURCE_DIR}/daemon/packaging)
+  find_package(SQLite3 QUIET)
+  find_package(tomlplusplus QUIET)
+  if(SQLite3_FOUND AND tomlplusplus_FOUND)
+    list(APPEND CPACK_COMPONENTS_ALL daemon)
+    set(CPACK_DEBIAN_DAEMON_PACKAGE_NAME zarvod)
+    set(CPACK_DEBIAN_DAEMON_PACKAGE_SECTION admin)
+    set(CPACK_DEBIAN_DAEMON_DESCRIPTION "Site daemon for door access controllers on serial lines
+zarvod reads every controller's event log into an SQLite journal, each
+event exactly once, keeps the controllers' card lists in step with a CSV
+file, and sets their clocks at start, daily and after daylight-saving
+changes. It runs as the zarvod system user under systemd.")
+    set(CPACK_DEBIAN_DAEMON_PACKAGE_SHLIBDEPS OFF)
+    set(CPACK_DEBIAN_DAEMON_PACKAGE_DEPENDS
+        "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION}), libc6, libgcc-s1, libstdc++6, libsqlite3-0, libtomlplusplus3, adduser, tzdata, init-system-helpers (>= 1.54~)")
+    set(ZARVOD_DEBIAN ${PROJECT_SOURCE_DIR}/daemon/packaging/debian)
+    set(CPACK_DEBIAN_DAEMON_PACKAGE_CONTROL_EXTRA
+        ${ZARVOD_DEBIAN}/conffiles ${ZARVOD_DEBIAN}/postinst ${ZARVOD_DEBIAN}/prerm
+        ${ZARVOD_DEBIAN}/postrm)
+    set(CPACK_DEBIAN_DAEMON_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+  endif()
+endif()
 
 # The C and C++ runtime dependencies come from the binaries themselves where
 # Debian's dpkg-shlibdeps is available.

@@ -22,6 +22,7 @@ int RunCommand(const Args& args);
 int SimCommand(const Args& args);
 int EventsCommand(const Args& args);
 int StatusCommand(const Args& args);
+int AclCommand(const Args& args);
 
 // Blocks SIGINT and SIGTERM in this thread and every thread started after
 // it, so that RunSite alone takes them; call before starting any thread.

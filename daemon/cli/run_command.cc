@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "cli/commands.h"
+#include "cli/site_modules.h"
 #include "journal/journal.h"
 #include "log/log.h"
 #include "site/site.h"
@@ -56,6 +57,10 @@ int CheckConfigCommand(const Args& args) {
     std::fprintf(stderr, "%s\n", error.Text().c_str());
     return 1;
   }
+  if (const std::string zone_error = UseSiteTimeZone(*config); !zone_error.empty()) {
+    std::fprintf(stderr, "%s: time_zone: %s\n", args[0].c_str(), zone_error.c_str());
+    return 1;
+  }
   size_t controllers = 0;
   for (const LineConfig& line : config->lines) controllers += line.controllers.size();
   std::printf("%s: site '%s', %zu lines, %zu controllers: OK\n", args[0].c_str(),
@@ -98,7 +103,7 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
 int RunCommand(const Args& args) {
   const std::string path = FlagValue(args, "--config");
   if (path.empty()) {
-    std::fprintf(stderr, "usage: zarvod run --config FILE [--journal FILE]\n");
+    std::fprintf(stderr, "usage: zarvod run --config FILE [--journal FILE] [--socket PATH]\n");
     return 2;
   }
   ConfigError error;
@@ -107,7 +112,14 @@ int RunCommand(const Args& args) {
     LogError(error.Text());
     return 2;
   }
-  return RunSite(*config, FlagValue(args, "--journal", config->journal.path));
+  // Before any thread starts: localtime_r reads the zone without a lock.
+  if (const std::string zone_error = UseSiteTimeZone(*config); !zone_error.empty()) {
+    LogError(path + ": time_zone: " + zone_error);
+    return 2;
+  }
+  const std::string journal = FlagValue(args, "--journal", config->journal.path);
+  const std::string socket = FlagValue(args, "--socket", DefaultSocketPath(journal));
+  return RunSite(*config, journal, DaemonModules(*config, socket));
 }
 
 }  // namespace zarvod

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cli/commands.h"
+#include "cli/site_modules.h"
 #include "log/log.h"
 #include "sim_site/sim_site.h"
 
@@ -39,7 +40,11 @@ int SimCommand(const Args& args) {
   LogInfo("built-in site: 5 virtual controllers on 2 lines, " + std::to_string(rate) +
           " card events per second");
   LogInfo("see the events with: zarvod events --journal " + journal + " --follow");
-  return RunSite(config, journal, {{[&sim](Site&, Journal&) { sim.StartEvents(); }, nullptr}});
+  const std::string socket = FlagValue(args, "--socket", journal + ".sock");
+  LogInfo("card lists: zarvod acl diff FILE --socket " + socket);
+  std::vector<SiteModule> modules{{[&sim](Site&, Journal&) { sim.StartEvents(); }, nullptr}};
+  for (SiteModule& m : DaemonModules(config, socket)) modules.push_back(std::move(m));
+  return RunSite(config, journal, modules);
 }
 
 }  // namespace zarvod

@@ -3,11 +3,40 @@
 #include <ctime>
 
 #include "cli/commands.h"
+#include "cli/site_modules.h"
+#include "clock_drift.h"
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
 
 namespace zarvod {
 namespace {
+
+// Events looked at for a drift estimate, and the pause before an event that
+// shows the log had been read to its end in between: polling reads a log
+// with events left back to back, so a read this long after the one before
+// followed a read that found the log empty.
+constexpr int kDriftEvents = 32;
+constexpr int64_t kQuietMs = 2000;
+
+// The controller's clock against the host's, from its newest event that
+// came after a quiet spell (see clocks/clock_drift.h).
+std::string Drift(JournalReader& reader, const ControllerRow& c, long limit_s) {
+  const std::vector<EventTiming> events = reader.RecentEvents(c, kDriftEvents);
+  for (size_t i = 0; i + 1 < events.size(); ++i) {
+    if (events[i].received_ms - events[i + 1].received_ms < kQuietMs) continue;
+    const std::string& when = events[i].controller_time;
+    const size_t blank = when.find(' ');
+    clocks::ClockObservation seen;
+    seen.event_date = when.substr(0, blank);
+    seen.event_time = blank == std::string::npos ? "" : when.substr(blank + 1);
+    seen.read_at = static_cast<std::time_t>(events[i].received_ms / 1000 + 1);
+    seen.previous_read_at = static_cast<std::time_t>(events[i + 1].received_ms / 1000);
+    const clocks::DriftEstimate d = clocks::EstimateDrift(seen, limit_s);
+    if (!d.measurable) return "-";
+    return d.drifted ? d.text + " DRIFTED" : d.text;
+  }
+  return "-";
+}
 
 std::string Ago(std::optional<int64_t> ms, int64_t now) {
   if (!ms) return "never";
@@ -20,7 +49,24 @@ std::string Ago(std::optional<int64_t> ms, int64_t now) {
 }  // namespace
 
 int StatusCommand(const Args& args) {
-  const std::string path = FlagValue(args, "--journal", "./zarvod.db");
+  // The site file gives the zone the controllers' times are in, the drift
+  // limit and the journal's path.
+  std::optional<SiteConfig> config;
+  if (const std::string config_path = FlagValue(args, "--config"); !config_path.empty()) {
+    ConfigError config_error;
+    config = LoadConfig(config_path, config_error);
+    if (!config) {
+      std::fprintf(stderr, "zarvod status: %s\n", config_error.Text().c_str());
+      return 1;
+    }
+    if (const std::string zone_error = UseSiteTimeZone(*config); !zone_error.empty()) {
+      std::fprintf(stderr, "zarvod status: time_zone: %s\n", zone_error.c_str());
+      return 1;
+    }
+  }
+  const long drift_limit_s = config ? config->clock.drift_limit_s : ClockConfig{}.drift_limit_s;
+  const std::string path =
+      FlagValue(args, "--journal", config ? config->journal.path : JournalConfig{}.path);
   std::string error;
   std::unique_ptr<JournalReader> reader = JournalReader::Open(path, error);
   if (!reader) {
@@ -32,7 +78,7 @@ int StatusCommand(const Args& args) {
               "STATE", "VERSION", "EVENTS", "LAST EVENT", "LAST REPLY", "GAPS", "DRIFT");
   for (const ControllerRow& c : reader->Controllers()) {
     const char* state = !c.online ? "unknown" : *c.online ? "online" : "offline";
-    const std::string drift = c.clock_drift_s ? std::to_string(*c.clock_drift_s) + " s" : "-";
+    const std::string drift = Drift(*reader, c, drift_limit_s);
     std::printf("%-12s %-16s %4d  %-8s %-22s %8lld  %-19s %-14s %5lld %s\n", c.line.c_str(),
                 c.name.c_str(), c.address, state, c.version.c_str(),
                 static_cast<long long>(c.events),

@@ -86,6 +86,20 @@ std::vector<ControllerRow> JournalReader::Controllers() {
   return rows;
 }
 
+std::vector<EventTiming> JournalReader::RecentEvents(const ControllerRow& controller, int limit) {
+  Statement q(db_,
+              "SELECT e.controller_time, e.received_ms FROM events e "
+              "JOIN controllers c ON c.id = e.controller_id "
+              "WHERE c.site = ? AND c.line = ? AND c.address = ? ORDER BY e.seq DESC LIMIT ?");
+  q.Bind(1, controller.site);
+  q.Bind(2, controller.line);
+  q.Bind(3, int64_t{controller.address});
+  q.Bind(4, int64_t{limit});
+  std::vector<EventTiming> rows;
+  while (q.Step() == SQLITE_ROW) rows.push_back({q.Text(0), q.Int(1)});
+  return rows;
+}
+
 std::vector<GapRow> JournalReader::Gaps(int limit) {
   Statement q(db_,
               "SELECT c.line, c.name, g.kind, g.detail, g.after_seq, g.lost, g.detected_ms "

@@ -45,6 +45,12 @@ struct GapRow {
   int64_t detected_ms = 0;
 };
 
+// When one event happened by the controller's clock and when it was read.
+struct EventTiming {
+  std::string controller_time;  // "2026-12-07 13:45:02"
+  int64_t received_ms = 0;
+};
+
 struct LineCountersRow {
   std::string site, line, counters;
   int64_t at_ms = 0;
@@ -64,6 +70,8 @@ class JournalReader {
   std::vector<ControllerRow> Controllers();
   std::vector<GapRow> Gaps(int limit);
   std::vector<LineCountersRow> LineCounters();
+  // The controller's newest `limit` events, newest first.
+  std::vector<EventTiming> RecentEvents(const ControllerRow& controller, int limit);
 
  private:
   explicit JournalReader(sqlite3* db) : db_(db) {}

@@ -5,8 +5,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <future>
 #include <random>
@@ -116,6 +118,77 @@ TEST_F(DaemonProcessTest, SigtermFinishesCommitsAndExitsWithinTwoSeconds) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   StopEvents();
   ExpectEveryEventJournaledOnce();
+}
+
+// Output and exit status of a shell command.
+std::pair<std::string, int> Shell(const std::string& command) {
+  FILE* out = popen(command.c_str(), "r");
+  std::string text;
+  char chunk[256];
+  for (size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
+  const int status = out ? pclose(out) : -1;
+  return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(DaemonProcessTest, AclApplyGoesThroughTheRunningDaemonsSocket) {
+  int log_pipe[2];
+  ASSERT_EQ(pipe(log_pipe), 0);
+  const std::string socket = dir_ + "/zarvod.sock";
+  const std::string config = dir_ + "/site.toml";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, log_pipe[1], 2);
+  posix_spawn_file_actions_addclose(&actions, log_pipe[0]);
+  const char* argv[] = {ZARVOD_PATH, "run",          "--config", config.c_str(),
+                        "--socket",  socket.c_str(), nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, ZARVOD_PATH, &actions, nullptr, const_cast<char**>(argv), environ),
+            0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(log_pipe[1]);
+  // The daemon listens once it logs its socket; its log is read to the end.
+  std::promise<void> listening;
+  std::string log;
+  std::thread reader([&] {
+    bool told = false;
+    char chunk[256];
+    for (ssize_t n; (n = read(log_pipe[0], chunk, sizeof chunk)) > 0;) {
+      log.append(chunk, static_cast<size_t>(n));
+      if (!told && log.find("control socket: " + socket) != std::string::npos) {
+        told = true;
+        listening.set_value();
+      }
+    }
+    if (!told) listening.set_value();
+  });
+  listening.get_future().wait();
+
+  std::ofstream(dir_ + "/cards.csv") << "number,pin,controllers\n1001,123456,*\n1002,,line0\n";
+  // No --config: a command that could not reach the daemon would fail here
+  // rather than open the lines itself.
+  const auto acl = [&](const std::string& words) {
+    return Shell(std::string(ZARVOD_PATH) + " acl " + words + " --socket " + socket + " 2>&1");
+  };
+  const auto [applied, apply_status] = acl("apply " + dir_ + "/cards.csv");
+  EXPECT_EQ(apply_status, 0) << applied;
+  EXPECT_NE(applied.find("7 done, 0 unconfirmed, 0 failed"), std::string::npos) << applied;
+  const auto [verified, verify_status] = acl("verify");
+  EXPECT_EQ(verify_status, 0) << verified;
+  EXPECT_NE(verified.find("0 drifted"), std::string::npos) << verified;
+
+  kill(pid, SIGTERM);
+  EXPECT_EQ(WEXITSTATUS(Reap(pid)), 0);
+  reader.join();
+  close(log_pipe[0]);
+  // The daemon's line workers made the changes: they are in its audit trail.
+  sqlite3_stmt* q = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(JournalDb(), "SELECT count(*) FROM audit WHERE who = 'control'", -1,
+                               &q, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+  EXPECT_GE(sqlite3_column_int(q, 0), 7) << log;
+  sqlite3_finalize(q);
+  EXPECT_FALSE(std::filesystem::exists(socket)) << "the socket goes with the daemon";
 }
 
 }  // namespace

@@ -54,11 +54,14 @@ class VirtualSiteTest : public ::testing::Test {
   }
 
   std::string JournalPath() const { return dir_ + "/journal.db"; }
+  sqlite3* JournalDb() const { return journal_->db(); }
   static std::string LineName(size_t line) { return "line" + std::to_string(line); }
   static std::string Name(size_t line, uint8_t address) {
     return "C" + std::to_string(line) + "." + std::to_string(address);
   }
 
+  // The site file of these lines: controllers named by Name(), and the
+  // group "lobby" of the first controller of each line.
   SiteConfig Config() const {
     SiteConfig config;
     config.site = "test";
@@ -67,9 +70,17 @@ class VirtualSiteTest : public ::testing::Test {
     for (size_t i = 0; i < buses_.size(); ++i) {
       LineConfig line{LineName(i), buses_[i]->device_name(), 9600, {}};
       for (uint8_t a : addresses_[i]) line.controllers.push_back({a, Name(i, a), {}});
+      config.groups["lobby"].push_back(LineName(i) + "/" + std::to_string(addresses_[i][0]));
       config.lines.push_back(line);
     }
     return config;
+  }
+
+  // Valid requests the whole site received.
+  uint64_t SiteRequests() const {
+    uint64_t n = 0;
+    for (const auto& bus : buses_) n += bus->request_count();
+    return n;
   }
 
   // The collector the daemon would run for this controller, on a line the

@@ -7,6 +7,8 @@
 # installed, none of the packages may have an error.
 # Usage: deb_test.sh BUILD_DIR  (exit 77 where dpkg-deb is missing)
 set -euo pipefail
+# (grep reads all its input here: with pipefail, grep -q quitting early would
+# fail the pipeline when the writer gets SIGPIPE.)
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)

@@ -1,0 +1,28 @@
+// The modules that run beside the lines of a running site (clock keeping,
+// the control socket with the card-list commands), and what they need
+// before the journal opens.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace zarvod {
+
+// Adds the card tables' schema steps to the journal's; call once, before
+// any Journal::Open.
+void RegisterModuleMigrations();
+
+// Makes the site's time zone the process's local zone; call before any
+// thread starts. Returns why it cannot ("" on success or when none is set).
+std::string UseSiteTimeZone(const SiteConfig& config);
+
+// Where the control socket is when no --socket is given: the packaged
+// daemon's runtime folder when it exists, otherwise beside the journal.
+std::string DefaultSocketPath(const std::string& journal_path);
+
+// The clock keeper and the control socket at `socket_path`, in start order.
+std::vector<SiteModule> DaemonModules(const SiteConfig& config, const std::string& socket_path);
+
+}  // namespace zarvod

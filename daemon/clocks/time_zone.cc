@@ -1,0 +1,67 @@
+#include "time_zone.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace zarvod::clocks {
+namespace {
+
+constexpr std::time_t kDay = 24 * 3600;
+
+std::string ZoneFolder() {
+  const char* dir = std::getenv("TZDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/usr/share/zoneinfo";
+}
+
+}  // namespace
+
+std::string UseTimeZone(const std::string& zone) {
+  const bool plain = !zone.empty() && zone[0] != '/' && zone.find("..") == std::string::npos;
+  if (!plain) return "time zone '" + zone + "' is not a zone name such as Europe/Berlin";
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(ZoneFolder() + "/" + zone, error)) {
+    return "time zone '" + zone + "' is not in the tz database (" + ZoneFolder() + ")";
+  }
+  setenv("TZ", zone.c_str(), 1);
+  tzset();
+  return "";
+}
+
+long UtcOffsetAt(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  return local.tm_gmtoff;
+}
+
+std::optional<std::time_t> NextOffsetChange(std::time_t after, std::time_t horizon) {
+  const long offset = UtcOffsetAt(after);
+  // Offsets hold for far longer than a day: find the day, then the second.
+  std::time_t low = after;
+  std::time_t high = after;
+  do {
+    low = high;
+    high = std::min(high + kDay, horizon);
+    if (UtcOffsetAt(high) != offset) {
+      while (high - low > 1) {
+        const std::time_t mid = low + (high - low) / 2;
+        (UtcOffsetAt(mid) == offset ? low : high) = mid;
+      }
+      return high;
+    }
+  } while (high < horizon);
+  return std::nullopt;
+}
+
+std::time_t LocalTimeOnDay(std::time_t when, int days, int hour, int minute) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  local.tm_mday += days;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = 0;
+  local.tm_isdst = -1;
+  return std::mktime(&local);
+}
+
+}  // namespace zarvod::clocks

@@ -1,0 +1,189 @@
+#include "control_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "socket_path.h"
+
+namespace zarvod::control {
+namespace {
+
+constexpr int kRequestWaitMs = 10000;  // a client that sends nothing is let go
+
+class SocketReplies : public ReplyStream {
+ public:
+  SocketReplies(int fd, std::stop_token server_stop)
+      : fd_(fd), on_server_stop_(std::move(server_stop), [this] { source_.request_stop(); }) {}
+
+  bool Send(const JsonObject& line) override {
+    const std::string text = line.Line() + "\n";
+    size_t sent = 0;
+    while (sent < text.size()) {
+      const ssize_t n = ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        source_.request_stop();  // the client has gone: stop what it asked for
+        return false;
+      }
+      sent += static_cast<size_t>(n);
+    }
+    return true;
+  }
+  std::stop_token stop() const override { return source_.get_token(); }
+
+ private:
+  int fd_;
+  std::stop_source source_;
+  std::stop_callback<std::function<void()>> on_server_stop_;
+};
+
+// Reads up to the first newline. Returns the line, or sets `error`.
+std::string ReadRequest(int fd, int wake_fd, std::string& error) {
+  std::string line;
+  char chunk[4096];
+  while (true) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, kRequestWaitMs);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || (fds[1].revents & POLLIN) != 0) {
+      error = "request:1:1: no request line arrived";
+      return "";
+    }
+    const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (line.empty()) error = "request:1:1: the connection closed before a request";
+      return line;  // a last line without its newline is taken as it is
+    }
+    const size_t before = line.size();
+    line.append(chunk, static_cast<size_t>(n));
+    if (const size_t end = line.find('\n', before); end != std::string::npos) {
+      line.resize(end);
+      return line;
+    }
+    if (line.size() > ControlServer::kMaxRequestBytes) {
+      error = "request:1:" + std::to_string(ControlServer::kMaxRequestBytes + 1) +
+              ": request longer than " + std::to_string(ControlServer::kMaxRequestBytes) + " bytes";
+      return "";
+    }
+  }
+}
+
+}  // namespace
+
+JsonObject ErrorReply(const std::string& message) {
+  return JsonObject().Set("ok", false).Set("error", message);
+}
+
+JsonObject CommandTable::Dispatch(const ParsedRequest& request, ReplyStream& replies) const {
+  if (!request.error.empty()) return ErrorReply(request.error);
+  const auto field = request.fields.find("command");
+  if (field == request.fields.end()) return ErrorReply("request:1:1: no \"command\" key");
+  const auto* name = std::get_if<std::string>(&field->second.value);
+  const std::string at = "request:1:" + std::to_string(field->second.column) + ": ";
+  if (name == nullptr) return ErrorReply(at + "\"command\" must be a string");
+  const auto handler = handlers_.find(*name);
+  if (handler == handlers_.end()) return ErrorReply(at + "unknown command '" + *name + "'");
+  try {
+    return handler->second(request, replies);
+  } catch (const std::exception& e) {
+    return ErrorReply(*name + ": " + e.what());
+  }
+}
+
+std::string ControlServer::Start(const std::string& path) {
+  sockaddr_un address{};
+  if (!FillSocketAddress(path, address)) return "control socket path too long: " + path;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0) {
+    if (!S_ISSOCK(info.st_mode)) return path + " exists and is not a socket";
+    if (DaemonAnswers(path)) return "another zarvod answers on " + path;
+    ::unlink(path.c_str());
+  }
+  listen_fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listen_fd_ < 0 || ::pipe2(wake_pipe_, O_CLOEXEC) != 0) {
+    return std::string("control socket: ") + std::strerror(errno);
+  }
+  // Created without any permission for others, then opened to the group:
+  // no moment in which anyone else could connect.
+  const mode_t old_mask = ::umask(0177);
+  const int bound = ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::umask(old_mask);
+  if (bound != 0 || ::chmod(path.c_str(), 0660) != 0 || ::listen(listen_fd_, 16) != 0) {
+    const std::string why = std::strerror(errno);
+    Stop();
+    return "control socket " + path + ": " + why;
+  }
+  path_ = path;
+  acceptor_ = std::jthread([this](std::stop_token stop) { Accept(stop); });
+  return "";
+}
+
+void ControlServer::Accept(std::stop_token stop) {
+  while (!stop.stop_requested()) {
+    pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if ((fds[1].revents & POLLIN) != 0) return;
+    if ((fds[0].revents & POLLIN) == 0) continue;
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    std::lock_guard lock(mutex_);
+    clients_.remove_if([](const Client& c) { return c.done->load(); });
+    if (clients_.size() >= kMaxClients) {
+      const std::string busy =
+          ErrorReply("zarvod is serving " + std::to_string(kMaxClients) + " requests; try again")
+              .Line() +
+          "\n";
+      [[maybe_unused]] const ssize_t n = ::send(fd, busy.data(), busy.size(), MSG_NOSIGNAL);
+      ::close(fd);
+      continue;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    clients_.push_back({done, std::jthread([this, fd, done](std::stop_token client_stop) {
+                          Serve(fd, client_stop);
+                          done->store(true);
+                        })});
+  }
+}
+
+void ControlServer::Serve(int fd, std::stop_token stop) {
+  SocketReplies replies(fd, std::move(stop));
+  std::string error;
+  const std::string line = ReadRequest(fd, wake_pipe_[0], error);
+  const JsonObject reply =
+      error.empty() ? commands_.Dispatch(ParseRequestLine(line), replies) : ErrorReply(error);
+  replies.Send(reply);
+  ::close(fd);
+}
+
+void ControlServer::Stop() {
+  if (wake_pipe_[1] >= 0) {
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wake_pipe_[1], &wake, 1);
+  }
+  if (acceptor_.joinable()) {
+    acceptor_.request_stop();
+    acceptor_.join();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    for (Client& client : clients_) client.thread.request_stop();
+    clients_.clear();  // joins each
+  }
+  for (int* fd : {&listen_fd_, &wake_pipe_[0], &wake_pipe_[1]}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  if (!path_.empty()) ::unlink(path_.c_str());
+  path_.clear();
+}
+
+}  // namespace zarvod::control
