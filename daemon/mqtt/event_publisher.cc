@@ -1,0 +1,109 @@
+#include "event_publisher.h"
+
+#include "payloads.h"
+
+namespace zarvo::mqtt {
+
+EventPublisher::EventPublisher(std::string site, Topics topics, EventOutbox& outbox, size_t window)
+    : site_(std::move(site)), topics_(std::move(topics)), outbox_(outbox), window_(window) {}
+
+EventPublisher::~EventPublisher() { Stop(); }
+
+void EventPublisher::Start(BrokerConnection& connection) {
+  connection_ = &connection;
+  outbox_.SetListener([this] { OnNewEvents(); });
+  thread_ = std::thread([this] { Run(); });
+}
+
+void EventPublisher::Stop() {
+  if (!thread_.joinable()) return;
+  outbox_.SetListener(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
+void EventPublisher::OnConnected() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    connected_ = true;
+    ++generation_;
+    cursor_ = 0;
+    in_flight_.clear();
+    early_acks_.clear();
+    more_ = true;
+  }
+  wake_.notify_all();
+}
+
+void EventPublisher::OnDisconnected() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  connected_ = false;
+}
+
+void EventPublisher::OnAcknowledged(int message_id, bool accepted) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = in_flight_.find(message_id);
+    if (it == in_flight_.end()) {
+      early_acks_.insert(accepted ? message_id : -message_id);
+      return;
+    }
+    if (accepted) outbox_.MarkDelivered(it->second);
+    in_flight_.erase(it);
+  }
+  wake_.notify_all();
+}
+
+void EventPublisher::OnNewEvents() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    more_ = true;
+  }
+  wake_.notify_all();
+}
+
+bool EventPublisher::ReadyToSend() const {
+  return connected_ && more_ && in_flight_.size() < window_;
+}
+
+void EventPublisher::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (true) {
+    wake_.wait(lock, [this] { return stopping_ || ReadyToSend(); });
+    if (stopping_) return;
+    const uint64_t after = cursor_;
+    const uint64_t generation = generation_;
+    const size_t room = window_ - in_flight_.size();
+    lock.unlock();
+    std::vector<OutboxEvent> batch = outbox_.Undelivered(after, room);
+    lock.lock();
+    if (generation_ != generation) continue;  // reconnected meanwhile: start again
+    if (batch.empty()) {
+      more_ = false;
+      continue;
+    }
+    for (OutboxEvent& event : batch) {
+      lock.unlock();
+      const int mid = connection_->Publish(topics_.Events(event.controller),
+                                           EventPayload(site_, event), 1, false);
+      lock.lock();
+      if (generation_ != generation) break;  // sent again from the start
+      if (mid < 0) {
+        connected_ = false;  // lost the connection; the next one starts again
+        break;
+      }
+      cursor_ = event.position;
+      if (early_acks_.erase(mid) != 0) {
+        outbox_.MarkDelivered(event);
+      } else if (early_acks_.erase(-mid) == 0) {
+        in_flight_.emplace(mid, std::move(event));
+      }
+    }
+  }
+}
+
+}  // namespace zarvo::mqtt
