@@ -71,12 +71,14 @@ bool CommandHandler::ReadEnvelope(const json& body, const CommandMessage& messag
                                   Request& request) {
   RequestArgs envelope(body);
   request.id = envelope.Text("id", 1, 64, nullptr, "");
+  if (envelope.ok() && !request.id.empty() && !IsTopicLevel(request.id)) {
+    envelope.Fail("id must not contain '/', '+' or '#'");
+  } else if (envelope.ok() && !request.id.empty() && request.reply_to.topic.empty()) {
+    request.reply_to.topic = topics_.Reply(request.id);
+  }
   request.controller = envelope.Text("controller", 1, 64, nullptr);
   const std::string by = envelope.Text("by", 1, 64, nullptr, "");
   if (!by.empty()) request.who = by;
-  if (envelope.ok() && !request.id.empty() && !IsTopicLevel(request.id)) {
-    envelope.Fail("id must not contain '/', '+' or '#'");
-  }
   if (envelope.ok() && request.id.empty()) {
     // A QoS 0 request is delivered at most once, so it needs no id to be
     // told from a repeat; anything else does.
@@ -86,8 +88,6 @@ bool CommandHandler::ReadEnvelope(const json& body, const CommandMessage& messag
       request.id =
           "unnamed-" + std::to_string(clock_.NowMs()) + "-" + std::to_string(++unnamed_requests_);
     }
-  } else if (request.reply_to.topic.empty() && envelope.ok()) {
-    request.reply_to.topic = topics_.Reply(request.id);
   }
   if (!envelope.ok()) Refuse(request, kMalformed, envelope.error(), false);
   return envelope.ok();
