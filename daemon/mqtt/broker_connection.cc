@@ -15,7 +15,7 @@ namespace {
 std::once_flag library_ready;
 
 constexpr auto kFirstRetry = std::chrono::milliseconds(200);
-constexpr auto kLongestRetry = std::chrono::seconds(30);
+constexpr auto kLongestRetry = std::chrono::seconds(15);
 constexpr auto kConnackWait = std::chrono::seconds(10);
 constexpr int kSocketWaitMs = 1000;  // the loop also keeps the keepalive
 

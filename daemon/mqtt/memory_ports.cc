@@ -37,6 +37,13 @@ std::vector<OutboxEvent> MemoryOutbox::Undelivered(uint64_t after, size_t limit)
 void MemoryOutbox::MarkDelivered(const OutboxEvent& event) {
   std::lock_guard<std::mutex> lock(mutex_);
   undelivered_.erase(event.position);
+  if (undelivered_.empty()) delivered_.notify_all();
+}
+
+bool MemoryOutbox::WaitAllDelivered(int timeout_ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return delivered_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [this] { return undelivered_.empty(); });
 }
 
 void MemoryOutbox::SetListener(std::function<void()> wake) {

@@ -2,6 +2,7 @@
 // and for running the MQTT side before a journal is wired to it.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -18,12 +19,15 @@ class MemoryOutbox final : public EventOutbox {
   void MarkDelivered(const OutboxEvent& event) override;
   void SetListener(std::function<void()> wake) override;
   size_t UndeliveredCount() const;
+  // Waits until every event is delivered; false after `timeout_ms`.
+  bool WaitAllDelivered(int timeout_ms);
 
  private:
   mutable std::mutex mutex_;
   std::vector<OutboxEvent> events_;  // index = position - 1
   std::set<uint64_t> undelivered_;
   std::function<void()> wake_;
+  std::condition_variable delivered_;
 };
 
 class MemoryCommandJournal final : public CommandJournal {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -40,6 +41,9 @@ bool BrokerProcess::Start() {
   const std::string config = dir_ + "/mosquitto.conf";
   std::ofstream(config) << "listener " << port_ << " 127.0.0.1\n"
                         << "allow_anonymous true\n"
+                        // Started by root, the broker would otherwise become
+                        // another user that cannot write our directory.
+                        << "user " << (getuid() == 0 ? "root" : "nobody") << "\n"
                         << "persistence true\npersistence_location " << dir_ << "/\n"
                         << "log_dest stderr\nlog_type all\n"
                         << extra_ << "\n";
@@ -79,6 +83,8 @@ void BrokerProcess::DrainLog(int fd) {
     size_t end;
     while ((end = pending.find('\n')) != std::string::npos) {
       std::lock_guard<std::mutex> lock(mutex_);
+      if (std::getenv("ZARVO_BROKER_LOG") != nullptr)
+        std::fprintf(stderr, "broker: %s\n", pending.substr(0, end).c_str());
       log_.push_back(pending.substr(0, end));
       pending.erase(0, end + 1);
       logged_.notify_all();
