@@ -40,7 +40,6 @@ void MqttService::Stop() {
 
 void MqttService::OnConnected() {
   connection_->Subscribe(topics_.CommandFilter(), 1);
-  connection_->Publish(topics_.SiteStatus(), "online", 1, true);
   const std::vector<ControllerInfo> controllers = site_.Controllers();
   for (const ControllerInfo& controller : controllers) PublishControllerStatus(controller);
   if (settings_.home_assistant) {
@@ -48,6 +47,8 @@ void MqttService::OnConnected() {
       connection_->Publish(m.topic, m.payload, 1, true);
     }
   }
+  // Last, so that whoever sees "online" finds the rest in place.
+  connection_->Publish(topics_.SiteStatus(), "online", 1, true);
   publisher_.OnConnected();
 }
 

@@ -79,6 +79,11 @@ bool TestSite::WaitQueued(size_t count) {
   return wake_.wait_for(lock, std::chrono::seconds(10), [&] { return queue_.size() >= count; });
 }
 
+bool TestSite::WaitActions(int count) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return wake_.wait_for(lock, std::chrono::seconds(10), [&] { return actions_run_ >= count; });
+}
+
 void TestSite::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
@@ -88,9 +93,10 @@ void TestSite::Work() {
     queue_.pop_front();
     lock.unlock();
     const int32_t result = job.action(line_, job.address);
-    if (result != kExpired) ++actions_run_;
     job.done(result);
     lock.lock();
+    if (result != kExpired) ++actions_run_;
+    wake_.notify_all();
   }
 }
 

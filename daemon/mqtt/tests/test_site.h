@@ -47,6 +47,8 @@ class TestSite final : public SiteDirectory, public CommandRunner {
   bool WaitQueued(size_t count);
   void SetOnline(const std::string& controller, bool online);
   int actions_run() const { return actions_run_; }
+  // Waits until `count` actions have been carried out on the line.
+  bool WaitActions(int count);
   sim::VirtualBus& bus() { return bus_; }
 
  private:
