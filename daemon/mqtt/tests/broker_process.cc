@@ -44,7 +44,11 @@ bool BrokerProcess::Start() {
                         // Started by root, the broker would otherwise become
                         // another user that cannot write our directory.
                         << "user " << (getuid() == 0 ? "root" : "nobody") << "\n"
-                        << "persistence true\npersistence_location " << dir_ << "/\n"
+                        << "persistence true\npersistence_location " << dir_
+                        << "/\n"
+                        // A subscriber away during a long outage gets the
+                        // whole backlog (1000 queued messages by default).
+                        << "max_queued_messages 0\n"
                         << "log_dest stderr\nlog_type all\n"
                         << extra_ << "\n";
   int fds[2];
@@ -110,14 +114,18 @@ bool MakeCertificates(const std::string& dir, const std::string& name) {
   const std::string d = dir + "/" + name;
   const std::string script =
       "set -e; mkdir -p " + d + "; cd " + d +
-      "; openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=" + name +
+      "; openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
+      "/CN=" +
+      name +
       "-ca -keyout ca.key -out ca.crt 2>/dev/null"
-      "; openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout server.key"
+      "; openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 "
+      "-keyout server.key"
       " -out server.csr 2>/dev/null"
       "; printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext"
       "; openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2"
       " -extfile san.ext -out server.crt 2>/dev/null"
-      "; openssl req -newkey rsa:2048 -nodes -subj /CN=site-daemon -keyout client.key"
+      "; openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=site-daemon "
+      "-keyout client.key"
       " -out client.csr 2>/dev/null"
       "; openssl x509 -req -in client.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2"
       " -out client.crt 2>/dev/null";

@@ -20,6 +20,8 @@ class BrokerProcess {
   ~BrokerProcess();
 
   bool Start();
+  // Configuration appended from the next start on.
+  void set_extra(std::string extra) { extra_ = std::move(extra); }
   void Stop();  // SIGTERM: the broker saves its persistent sessions
   bool Restart() {
     Stop();
