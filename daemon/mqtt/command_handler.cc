@@ -153,10 +153,25 @@ void CommandHandler::Run(Request& request, LineAction action, std::shared_ptr<js
     Reply reply{request.id, request.name, result, "", *data};
     if (result == kExpired) reply.error = "the deadline passed while the command waited";
     Complete(request, reply, true);
+    std::lock_guard<std::mutex> lock(waiting_mutex_);
+    if (--running_ == 0) idle_.notify_all();
   };
+  {
+    std::lock_guard<std::mutex> lock(waiting_mutex_);
+    ++running_;
+  }
   if (!runner_.Submit(request.controller, std::move(guarded), std::move(done))) {
+    {
+      std::lock_guard<std::mutex> lock(waiting_mutex_);
+      --running_;
+    }
     Refuse(request, kUnknownController, "no controller " + request.controller, true);
   }
+}
+
+void CommandHandler::WaitIdle() {
+  std::unique_lock<std::mutex> lock(waiting_mutex_);
+  idle_.wait(lock, [this] { return running_ == 0; });
 }
 
 void CommandHandler::Refuse(const Request& request, int32_t result, const std::string& why,

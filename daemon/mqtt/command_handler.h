@@ -6,6 +6,7 @@
 // with the reason and sends nothing to a line.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -49,6 +50,9 @@ class CommandHandler {
                  Clock& clock, ReplySink send);
 
   void Handle(const CommandMessage& message);
+  // Waits until every command handed to the site has been answered. The
+  // site's queue calls each `done`, so this returns while the site runs.
+  void WaitIdle();
 
  private:
   struct Destination {
@@ -77,6 +81,8 @@ class CommandHandler {
   std::mutex waiting_mutex_;
   // Repeats of a request still running, answered when it completes.
   std::map<std::string, std::vector<Destination>> waiting_;
+  int running_ = 0;  // commands handed to the site and not yet answered
+  std::condition_variable idle_;
 };
 
 }  // namespace zarvo::mqtt

@@ -33,7 +33,6 @@ void EventPublisher::OnConnected() {
     ++generation_;
     cursor_ = 0;
     in_flight_.clear();
-    early_acks_.clear();
     more_ = true;
   }
   wake_.notify_all();
@@ -48,10 +47,7 @@ void EventPublisher::OnAcknowledged(int message_id, bool accepted) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = in_flight_.find(message_id);
-    if (it == in_flight_.end()) {
-      early_acks_.insert(accepted ? message_id : -message_id);
-      return;
-    }
+    if (it == in_flight_.end()) return;  // not an event, or sent before a reconnection
     if (accepted) outbox_.MarkDelivered(it->second);
     in_flight_.erase(it);
   }
@@ -62,6 +58,7 @@ void EventPublisher::OnNewEvents() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     more_ = true;
+    ++commits_;
   }
   wake_.notify_all();
 }
@@ -77,31 +74,25 @@ void EventPublisher::Run() {
     if (stopping_) return;
     const uint64_t after = cursor_;
     const uint64_t generation = generation_;
+    const uint64_t commits = commits_;
     const size_t room = window_ - in_flight_.size();
     lock.unlock();
     std::vector<OutboxEvent> batch = outbox_.Undelivered(after, room);
     lock.lock();
     if (generation_ != generation) continue;  // reconnected meanwhile: start again
     if (batch.empty()) {
-      more_ = false;
+      more_ = commits_ != commits;  // unless events came while we looked
       continue;
     }
     for (OutboxEvent& event : batch) {
-      lock.unlock();
       const int mid = connection_->Publish(topics_.Events(event.controller),
                                            EventPayload(site_, event), 1, false);
-      lock.lock();
-      if (generation_ != generation) break;  // sent again from the start
       if (mid < 0) {
         connected_ = false;  // lost the connection; the next one starts again
         break;
       }
       cursor_ = event.position;
-      if (early_acks_.erase(mid) != 0) {
-        outbox_.MarkDelivered(event);
-      } else if (early_acks_.erase(-mid) == 0) {
-        in_flight_.emplace(mid, std::move(event));
-      }
+      in_flight_.emplace(mid, std::move(event));
     }
   }
 }

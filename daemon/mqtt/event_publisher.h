@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include "broker_connection.h"
@@ -44,11 +43,13 @@ class EventPublisher {
   std::condition_variable wake_;
   bool stopping_ = false;
   bool connected_ = false;
-  bool more_ = true;                      // the outbox may hold events past the cursor
-  uint64_t cursor_ = 0;                   // position of the last event handed to the broker
-  uint64_t generation_ = 0;               // connections so far
-  std::map<int, OutboxEvent> in_flight_;  // by message id
-  std::set<int> early_acks_;              // acknowledged before Publish returned their id
+  bool more_ = true;         // the outbox may hold events past the cursor
+  uint64_t commits_ = 0;     // outbox notifications so far
+  uint64_t cursor_ = 0;      // position of the last event handed to the broker
+  uint64_t generation_ = 0;  // connections so far
+  // By message id. Publish is called holding mutex_, so an acknowledgement
+  // cannot come before its event is entered here.
+  std::map<int, OutboxEvent> in_flight_;
 };
 
 }  // namespace zarvo::mqtt

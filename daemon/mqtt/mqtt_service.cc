@@ -35,6 +35,7 @@ bool MqttService::Start(std::string& error) {
 void MqttService::Stop() {
   site_.SetListener(nullptr);
   connection_->Stop();
+  commands_.WaitIdle();
   publisher_.Stop();
 }
 

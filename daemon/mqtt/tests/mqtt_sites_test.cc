@@ -37,6 +37,7 @@ class MqttSitesTest : public MqttTest {
                                                   other.journal, clock_);
     std::string error;
     ASSERT_TRUE(other.service->Start(error)) << error;
+    WaitOnline(settings);
   }
   std::string DoorOpen(const std::string& id) {
     return R"({"id":")" + id + R"(","controller":"front","door":1,"deadline":)" +

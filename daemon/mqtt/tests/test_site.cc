@@ -127,7 +127,17 @@ MqttService& MqttTest::StartService(const MqttSettings& settings) {
   service_ = std::make_unique<MqttService>(settings, site_, outbox_, site_, journal_, clock_);
   std::string error;
   EXPECT_TRUE(service_->Start(error)) << error;
+  WaitOnline(settings);
   return *service_;
+}
+
+void MqttTest::WaitOnline(const MqttSettings& settings) {
+  TestClient watcher(ClientOptions{"", false, "", "", ""});
+  // On the fixture's broker: a site on a broker bridged to it shows there too.
+  ASSERT_TRUE(watcher.Connect(broker_.port()));
+  watcher.Subscribe(settings.EffectivePrefix() + "status");
+  EXPECT_TRUE(
+      watcher.WaitUntil([](auto& all) { return !all.empty() && all.back().payload == "online"; }));
 }
 
 std::unique_ptr<TestClient> MqttTest::Client(const std::string& id, bool persistent) {

@@ -82,8 +82,10 @@ class MqttTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(broker_.Start()); }
 
   MqttSettings Settings(const std::string& site = "hq") const;
-  // Starts the MQTT side; the test fails when it does not start.
+  // Starts the MQTT side and waits until the site says "online", which it
+  // publishes once it has subscribed to its commands.
   MqttService& StartService(const MqttSettings& settings);
+  void WaitOnline(const MqttSettings& settings);
   std::unique_ptr<TestClient> Client(const std::string& id, bool persistent = false);
   // Publishes a command and waits for its reply on the reply topic.
   std::optional<Received> Command(TestClient& client, const std::string& name,
