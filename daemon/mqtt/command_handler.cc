@@ -11,6 +11,26 @@ namespace zarvo::mqtt {
 
 using nlohmann::json;
 
+namespace {
+
+// Secrets stay out of the audit trail: door passwords, duress codes, PINs.
+json Redacted(json request) {
+  static constexpr const char* kSecret[] = {"password", "code", "pin"};
+  auto hide = [](json& object) {
+    if (!object.is_object()) return;
+    for (const char* key : kSecret) {
+      if (object.contains(key)) object[key] = "***";
+    }
+  };
+  hide(request);
+  if (request.contains("cards") && request["cards"].is_array()) {
+    for (json& card : request["cards"]) hide(card);
+  }
+  return request;
+}
+
+}  // namespace
+
 struct CommandHandler::Request {
   std::string name;
   std::string id;
@@ -41,7 +61,7 @@ void CommandHandler::Handle(const CommandMessage& message) {
   }
   if (!ReadEnvelope(body, message, request)) return;
   if (!Authenticate(message, request)) return;
-  request.what = json{{"command", request.name}, {"request", body}}.dump();
+  request.what = json{{"command", request.name}, {"request", Redacted(body)}}.dump();
   if (AnswerRepeat(request)) return;
 
   const CommandSpec* spec = FindCommand(request.name);
@@ -160,7 +180,8 @@ void CommandHandler::Run(Request& request, LineAction action, std::shared_ptr<js
     std::lock_guard<std::mutex> lock(waiting_mutex_);
     ++running_;
   }
-  if (!runner_.Submit(request.controller, std::move(guarded), std::move(done))) {
+  if (!runner_.Submit(RemoteCommand{request.controller, "mqtt:" + request.who, request.what,
+                                    std::move(guarded), std::move(done)})) {
     {
       std::lock_guard<std::mutex> lock(waiting_mutex_);
       --running_;

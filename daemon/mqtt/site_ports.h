@@ -63,13 +63,23 @@ class SiteDirectory {
 // and the controller's bus address. Returns a library result code.
 using LineAction = std::function<int32_t(ZarvoLine* line, int32_t address)>;
 
-// The site's command queue. `done` receives the action's result, on the
-// worker's thread. Returns false, calling nothing, for an unknown controller.
+// A command for the site's queue.
+struct RemoteCommand {
+  std::string controller;
+  std::string who;   // for the site's audit trail
+  std::string what;  // the command's name and request
+  LineAction action;
+  // Called exactly once: with the action's result on the line's thread, or
+  // with ZARVO_E_NOT_OPEN when the line stopped before running it.
+  std::function<void(int32_t result)> done;
+};
+
+// The site's command queue. Returns false, calling nothing, for an unknown
+// controller.
 class CommandRunner {
  public:
   virtual ~CommandRunner() = default;
-  virtual bool Submit(const std::string& controller, LineAction action,
-                      std::function<void(int32_t result)> done) = 0;
+  virtual bool Submit(RemoteCommand command) = 0;
 };
 
 // One remote command, as the audit trail keeps it.

@@ -153,6 +153,15 @@ TEST_F(MqttCommandsTest, ARepeatedRequestIsAnsweredFromTheJournal) {
   EXPECT_EQ(records[0].result, 0);
 }
 
+TEST_F(MqttCommandsTest, SecretsStayOutOfTheJournal) {
+  Run("card.add", R"({"id":"s1","controller":"front","card":"5","pin":"abcdef"})");
+  Run("door.password.write", R"({"id":"s2","controller":"front","door":0,"password":"1234abcd"})");
+  for (const CommandRecord& record : journal_.Records()) {
+    EXPECT_EQ(record.what.find("abcdef"), std::string::npos) << record.what;
+    EXPECT_EQ(record.what.find("1234abcd"), std::string::npos) << record.what;
+  }
+}
+
 // A door-open that waited in the site's queue past its deadline is refused
 // when its turn comes, whether the deadline came from the request or from
 // the message's expiry.

@@ -54,12 +54,11 @@ void TestSite::SetOnline(const std::string& controller, bool online) {
   if (listener) listener(changed);
 }
 
-bool TestSite::Submit(const std::string& controller, LineAction action,
-                      std::function<void(int32_t)> done) {
+bool TestSite::Submit(RemoteCommand command) {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const ControllerInfo& c : controllers_) {
-    if (c.name != controller) continue;
-    queue_.push_back({c.address, std::move(action), std::move(done)});
+    if (c.name != command.controller) continue;
+    queue_.push_back({c.address, std::move(command.action), std::move(command.done)});
     wake_.notify_all();
     return true;
   }

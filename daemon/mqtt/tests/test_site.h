@@ -38,8 +38,7 @@ class TestSite final : public SiteDirectory, public CommandRunner {
 
   std::vector<ControllerInfo> Controllers() override;
   void SetListener(std::function<void(const ControllerInfo&)> changed) override;
-  bool Submit(const std::string& controller, LineAction action,
-              std::function<void(int32_t)> done) override;
+  bool Submit(RemoteCommand command) override;
 
   // While held, the worker takes no command from the queue.
   void Hold(bool held);
