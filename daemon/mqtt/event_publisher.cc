@@ -44,13 +44,17 @@ void EventPublisher::OnDisconnected() {
 }
 
 void EventPublisher::OnAcknowledged(int message_id, bool accepted) {
+  OutboxEvent event;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = in_flight_.find(message_id);
     if (it == in_flight_.end()) return;  // not an event, or sent before a reconnection
-    if (accepted) outbox_.MarkDelivered(it->second);
+    event = std::move(it->second);
     in_flight_.erase(it);
   }
+  // Outside our lock: the outbox takes the journal's, which is held when
+  // the journal wakes us.
+  if (accepted) outbox_.MarkDelivered(event);
   wake_.notify_all();
 }
 
