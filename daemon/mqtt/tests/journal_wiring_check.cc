@@ -2,10 +2,15 @@
 // the daemon's core is): journal order, delivery marks, retention, repeats.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
+#include "broker_process.h"
 #include "journal_outbox.h"
+#include "mqtt_site.h"
+#include "sim_site/sim_site.h"
+#include "test_client.h"
 
 namespace zarvo::mqtt {
 namespace {
@@ -80,6 +85,59 @@ TEST_F(JournalWiringTest, ARequestIdIsRecordedOnceWithItsReply) {
   EXPECT_FALSE(log.Begin(record, &earlier));
   EXPECT_EQ(earlier.reply, R"({"id":"r1","name":"OK"})");
   EXPECT_EQ(earlier.who, "alice");
+}
+
+}  // namespace
+}  // namespace zarvo::mqtt
+
+namespace zarvo::mqtt {
+namespace {
+
+// The whole path with no hardware, as `zarvod --sim --mqtt` runs it: the
+// built-in site's virtual controllers log card events, the daemon journals
+// them, a central subscriber sees them and opens a door.
+TEST(SimSiteOnMqtt, EventsGoOutAndADoorOpens) {
+  testing::BrokerProcess broker;
+  ASSERT_TRUE(broker.Start());
+  char pattern[] = "/tmp/zarvo-mqtt-sim-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  zarvod::SimSite sim(20.0);
+  std::string error;
+  ASSERT_TRUE(sim.Start(error)) << error;
+  const zarvod::SiteConfig config = sim.Config(dir + "/journal.db");
+  zarvod::ClearRegisteredMigrations();
+  MqttSite::RegisterMigrations();
+  auto journal = zarvod::Journal::Open(config.journal.path, error);
+  ASSERT_TRUE(journal) << error;
+  zarvod::Site site(config, *journal);
+  site.Start();
+  MqttSettings settings;
+  settings.port = broker.port();
+  {
+    MqttSite mqtt(settings, config, *journal, site);
+    testing::TestClient central({"central", false, "", "", ""});
+    ASSERT_TRUE(central.Connect(broker.port()));
+    const std::string prefix = "zarvo/" + config.site + "/";
+    central.Subscribe(prefix + "#");
+    ASSERT_TRUE(mqtt.Start(error)) << error;
+    sim.StartEvents();
+    EXPECT_TRUE(central.WaitUntil([&](auto& all) {
+      return std::count_if(all.begin(), all.end(), [](const testing::Received& m) {
+               return m.topic.find("/events") != std::string::npos;
+             }) >= 5;
+    }));
+    const std::string controller = config.lines.at(0).controllers.at(0).name;
+    const std::string deadline = std::to_string(zarvod::NowMs() / 1000 + 60);
+    central.Publish(prefix + "cmd/door.open", R"({"id":"sim-1","controller":")" + controller +
+                                                  R"(","door":0,"deadline":)" + deadline + "}");
+    const auto reply = central.WaitFor(prefix + "reply/sim-1");
+    ASSERT_TRUE(reply);
+    EXPECT_NE(reply->payload.find("\"name\":\"OK\""), std::string::npos) << reply->payload;
+    EXPECT_TRUE(central.WaitFor(prefix + controller + "/status"));
+  }
+  site.Stop();
+  journal.reset();
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
