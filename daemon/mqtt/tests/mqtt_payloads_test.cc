@@ -120,3 +120,40 @@ TEST(MqttDoc, ListsEveryCommand) {
 
 }  // namespace
 }  // namespace zarvo::mqtt::testing
+
+namespace zarvo::mqtt::testing {
+namespace {
+
+TEST(MqttSettingsTest, BrokerUrlFromTheCommandLine) {
+  struct Row {
+    const char* url;
+    bool ok;
+    const char* host;
+    int port;
+    bool tls;
+  } rows[] = {
+      {"mqtt://broker.local:1884", true, "broker.local", 1884, false},
+      {"mqtts://10.0.0.7", true, "10.0.0.7", 8883, true},
+      {"mqtt://broker.local", true, "broker.local", 1883, false},
+      {"tcp://broker.local:1883", false, "", 0, false},
+      {"mqtt://broker.local:99999", false, "", 0, false},
+      {"mqtt://:1883", false, "", 0, false},
+      {"mqtt://a/b:1883", false, "", 0, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.url);
+    MqttSettings settings;
+    std::string error;
+    ASSERT_EQ(ApplyBrokerUrl(row.url, settings, error), row.ok) << error;
+    if (!row.ok) {
+      EXPECT_NE(error.find(row.url), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(settings.host, row.host);
+    EXPECT_EQ(settings.port, row.port);
+    EXPECT_EQ(settings.tls.enabled, row.tls);
+  }
+}
+
+}  // namespace
+}  // namespace zarvo::mqtt::testing
