@@ -1,0 +1,41 @@
+// The event outbox and the command log over the daemon's journal. The
+// module's own tables come in through the journal's migrations ("mqtt"):
+// which events the broker acknowledged, and each remote request with the
+// reply it got.
+#pragma once
+
+#include "journal/journal.h"
+#include "journal/migrations.h"
+#include "journal_watch.h"
+#include "site_ports.h"
+
+namespace zarvo::mqtt {
+
+// Register before the journal opens.
+std::vector<zarvod::Migration> MqttMigrations();
+
+class JournalOutbox final : public EventOutbox {
+ public:
+  JournalOutbox(zarvod::Journal& journal, JournalWatch& watch);
+  std::vector<OutboxEvent> Undelivered(uint64_t after, size_t limit) override;
+  void MarkDelivered(const OutboxEvent& event) override;
+  void SetListener(std::function<void()> wake) override { watch_.OnEvents(std::move(wake)); }
+
+ private:
+  zarvod::Journal& journal_;
+  JournalWatch& watch_;
+  zarvod::Statement undelivered_, delivered_;
+};
+
+class JournalCommandLog final : public CommandJournal {
+ public:
+  explicit JournalCommandLog(zarvod::Journal& journal);
+  bool Begin(const CommandRecord& record, CommandRecord* earlier) override;
+  void Finish(const std::string& request_id, int32_t result, const std::string& reply) override;
+
+ private:
+  zarvod::Journal& journal_;
+  zarvod::Statement insert_, find_, finish_;
+};
+
+}  // namespace zarvo::mqtt

@@ -1,0 +1,118 @@
+#include "site_adapters.h"
+
+#include <memory>
+
+namespace zarvo::mqtt {
+namespace {
+
+constexpr int64_t kLastSeenEvery = 60'000;
+
+// Calls `done` once: with the action's result, or, when the line drops the
+// command without running it, as the last copy of the command goes.
+class DoneOnce {
+ public:
+  explicit DoneOnce(std::function<void(int32_t)> done) : done_(std::move(done)) {}
+  ~DoneOnce() {
+    if (done_) done_(ZARVO_E_NOT_OPEN);
+  }
+  void Call(int32_t result) {
+    auto done = std::move(done_);
+    done_ = nullptr;
+    done(result);
+  }
+
+ private:
+  std::function<void(int32_t)> done_;
+};
+
+}  // namespace
+
+bool SiteCommandRunner::Submit(RemoteCommand command) {
+  const auto where = site_.FindController(command.controller);
+  if (!where) return false;
+  auto once = std::make_shared<DoneOnce>(std::move(command.done));
+  const int address = where->address;
+  zarvod::LineCommand line_command;
+  line_command.who = command.who;
+  line_command.what = command.what;
+  line_command.address = address;
+  line_command.run = [once, action = std::move(command.action), address](ZarvoLine* line) {
+    const int32_t result = action(line, address);
+    once->Call(result);
+    return result;
+  };
+  // The result comes through `once`; the future is not needed.
+  where->line->Submit(std::move(line_command));
+  return true;
+}
+
+JournalSiteDirectory::JournalSiteDirectory(const zarvod::SiteConfig& config,
+                                           zarvod::Journal& journal, JournalWatch& watch)
+    : config_(config),
+      journal_(journal),
+      status_(journal.db(),
+              "SELECT online, version, last_seen_ms FROM controllers "
+              "WHERE site = ? AND line = ? AND address = ?") {
+  watch.OnControllers([this] {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dirty_ = true;
+    wake_.notify_all();
+  });
+  thread_ = std::thread([this] { Watch(); });
+}
+
+JournalSiteDirectory::~JournalSiteDirectory() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
+std::vector<ControllerInfo> JournalSiteDirectory::Controllers() {
+  std::vector<ControllerInfo> out;
+  auto lock = journal_.Lock();
+  for (const zarvod::LineConfig& line : config_.lines) {
+    for (const zarvod::ControllerConfig& c : line.controllers) {
+      ControllerInfo info{c.name, line.name, c.address, c.doors, false, "", 0};
+      status_.Bind(1, config_.site).Bind(2, line.name).Bind(3, int64_t{c.address});
+      if (status_.Step() == SQLITE_ROW) {
+        info.online = !status_.IsNull(0) && status_.Int(0) != 0;
+        info.version = status_.IsNull(1) ? "" : status_.Text(1);
+        info.last_seen_ms = status_.IsNull(2) ? 0 : status_.Int(2);
+      }
+      status_.Reset();
+      out.push_back(std::move(info));
+    }
+  }
+  return out;
+}
+
+void JournalSiteDirectory::SetListener(std::function<void(const ControllerInfo&)> changed) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  listener_ = std::move(changed);
+}
+
+void JournalSiteDirectory::Watch() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (true) {
+    wake_.wait(lock, [this] { return stopping_ || dirty_; });
+    if (stopping_) return;
+    dirty_ = false;
+    lock.unlock();
+    const std::vector<ControllerInfo> now = Controllers();
+    lock.lock();
+    for (const ControllerInfo& c : now) {
+      ControllerInfo& before = told_[c.name];
+      const bool changed = before.name.empty() || c.online != before.online ||
+                           c.version != before.version ||
+                           c.last_seen_ms - before.last_seen_ms >= kLastSeenEvery;
+      if (!changed) continue;
+      before = c;
+      if (listener_) listener_(c);
+    }
+  }
+}
+
+}  // namespace zarvo::mqtt

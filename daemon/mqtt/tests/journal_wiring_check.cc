@@ -1,0 +1,144 @@
+// The outbox and command log over the daemon's real journal (built where
+// the daemon's core is): journal order, delivery marks, retention, repeats.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "broker_process.h"
+#include "journal_outbox.h"
+#include "mqtt_site.h"
+#include "sim_site/sim_site.h"
+#include "test_client.h"
+
+namespace zarvo::mqtt {
+namespace {
+
+class JournalWiringTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zarvo-mqtt-journal-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    zarvod::ClearRegisteredMigrations();
+    zarvod::AddMigrations(MqttMigrations());
+    std::string error;
+    journal_ = zarvod::Journal::Open(dir_ + "/journal.db", error);
+    ASSERT_TRUE(journal_) << error;
+  }
+  void TearDown() override {
+    journal_.reset();
+    std::system(("rm -rf " + dir_).c_str());
+  }
+  void Commit(const std::string& name, int address, int count) {
+    const auto id = journal_->Controller({"hq", "line1", address, name});
+    zarvod::Bookmark& b = bookmarks_[address];
+    b.known = true;
+    for (int i = 0; i < count; ++i) {
+      ++b.next_seq;
+      ASSERT_TRUE(
+          journal_->CommitEvent(*id, zarvod::StoredRecord{0x26, 0x12, 0x07}, zarvod::NowMs(), b));
+    }
+  }
+
+  std::string dir_;
+  std::unique_ptr<zarvod::Journal> journal_;
+  std::map<int, zarvod::Bookmark> bookmarks_;
+};
+
+TEST_F(JournalWiringTest, UndeliveredEventsComeInJournalOrderUntilAcknowledged) {
+  JournalWatch watch(*journal_);
+  JournalOutbox outbox(*journal_, watch);
+  int wakes = 0;
+  outbox.SetListener([&] { ++wakes; });
+  Commit("front", 1, 2);
+  Commit("back", 2, 1);
+  Commit("front", 1, 1);
+  EXPECT_EQ(wakes, 4);
+  std::vector<OutboxEvent> events = outbox.Undelivered(0, 10);
+  ASSERT_EQ(events.size(), 4u);
+  const char* order[] = {"front", "front", "back", "front"};
+  for (size_t i = 0; i < events.size(); ++i) {
+    EXPECT_EQ(events[i].controller, order[i]);
+    if (i > 0) {
+      EXPECT_GT(events[i].position, events[i - 1].position);
+    }
+    EXPECT_EQ(events[i].raw_hex.substr(0, 6), "261207");
+  }
+  EXPECT_EQ(events[3].sequence, events[1].sequence + 1);
+  outbox.MarkDelivered(events[0]);
+  outbox.MarkDelivered(events[2]);
+  EXPECT_EQ(outbox.Undelivered(0, 10).size(), 2u);
+  EXPECT_EQ(outbox.Undelivered(events[1].position, 10).size(), 1u);
+  EXPECT_EQ(journal_->Prune(0, 1), 3);  // retention takes delivered and undelivered alike
+  EXPECT_EQ(outbox.Undelivered(0, 10).size(), 1u);
+}
+
+TEST_F(JournalWiringTest, ARequestIdIsRecordedOnceWithItsReply) {
+  JournalCommandLog log(*journal_);
+  CommandRecord record{"r1", "alice", R"({"command":"door.open"})", 0, "", 1000};
+  CommandRecord earlier;
+  EXPECT_TRUE(log.Begin(record, &earlier));
+  EXPECT_FALSE(log.Begin(record, &earlier));
+  EXPECT_EQ(earlier.reply, "");  // still running
+  log.Finish("r1", 0, R"({"id":"r1","name":"OK"})");
+  EXPECT_FALSE(log.Begin(record, &earlier));
+  EXPECT_EQ(earlier.reply, R"({"id":"r1","name":"OK"})");
+  EXPECT_EQ(earlier.who, "alice");
+}
+
+}  // namespace
+}  // namespace zarvo::mqtt
+
+namespace zarvo::mqtt {
+namespace {
+
+// The whole path with no hardware, as `zarvod --sim --mqtt` runs it: the
+// built-in site's virtual controllers log card events, the daemon journals
+// them, a central subscriber sees them and opens a door.
+TEST(SimSiteOnMqtt, EventsGoOutAndADoorOpens) {
+  testing::BrokerProcess broker;
+  ASSERT_TRUE(broker.Start());
+  char pattern[] = "/tmp/zarvo-mqtt-sim-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  zarvod::SimSite sim(20.0);
+  std::string error;
+  ASSERT_TRUE(sim.Start(error)) << error;
+  const zarvod::SiteConfig config = sim.Config(dir + "/journal.db");
+  zarvod::ClearRegisteredMigrations();
+  MqttSite::RegisterMigrations();
+  auto journal = zarvod::Journal::Open(config.journal.path, error);
+  ASSERT_TRUE(journal) << error;
+  zarvod::Site site(config, *journal);
+  site.Start();
+  MqttSettings settings;
+  settings.port = broker.port();
+  {
+    MqttSite mqtt(settings, config, *journal, site);
+    testing::TestClient central({"central", false, "", "", ""});
+    ASSERT_TRUE(central.Connect(broker.port()));
+    const std::string prefix = "zarvo/" + config.site + "/";
+    central.Subscribe(prefix + "#");
+    ASSERT_TRUE(mqtt.Start(error)) << error;
+    sim.StartEvents();
+    EXPECT_TRUE(central.WaitUntil([&](auto& all) {
+      return std::count_if(all.begin(), all.end(), [](const testing::Received& m) {
+               return m.topic.find("/events") != std::string::npos;
+             }) >= 5;
+    }));
+    const std::string controller = config.lines.at(0).controllers.at(0).name;
+    const std::string deadline = std::to_string(zarvod::NowMs() / 1000 + 60);
+    central.Publish(prefix + "cmd/door.open", R"({"id":"sim-1","controller":")" + controller +
+                                                  R"(","door":0,"deadline":)" + deadline + "}");
+    const auto reply = central.WaitFor(prefix + "reply/sim-1");
+    ASSERT_TRUE(reply);
+    EXPECT_NE(reply->payload.find("\"name\":\"OK\""), std::string::npos) << reply->payload;
+    EXPECT_TRUE(central.WaitFor(prefix + controller + "/status"));
+  }
+  site.Stop();
+  journal.reset();
+  std::system(("rm -rf " + dir).c_str());
+}
+
+}  // namespace
+}  // namespace zarvo::mqtt

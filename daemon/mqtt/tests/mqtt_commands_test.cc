@@ -1,0 +1,205 @@
+// Commands over the broker onto the virtual controllers: each operation's
+// mapping, refusals that send nothing, deadlines, repeats and the journal.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "test_site.h"
+
+namespace zarvo::mqtt::testing {
+namespace {
+
+using nlohmann::json;
+
+json Reply(const std::optional<Received>& message) {
+  return message ? json::parse(message->payload) : json();
+}
+
+std::string InOneMinute(TestClock& clock) { return std::to_string(clock.NowMs() / 1000 + 60); }
+
+class MqttCommandsTest : public MqttTest {
+ protected:
+  void SetUp() override {
+    MqttTest::SetUp();
+    StartService(Settings());
+    client_ = Client("operator");
+  }
+  json Run(const std::string& name, const std::string& payload,
+           const PublishOptions& options = {}) {
+    return Reply(Command(*client_, name, payload, options));
+  }
+  std::unique_ptr<TestClient> client_;
+};
+
+TEST_F(MqttCommandsTest, EachOperationReachesTheController) {
+  const std::string deadline = InOneMinute(clock_);
+  struct Row {
+    const char* command;
+    std::string request;
+    const char* name;
+    const char* data_field;  // a field the reply's data must hold, or ""
+  } rows[] = {
+      {"probe", R"({"id":"p1","controller":"front"})", "OK", ""},
+      {"version", R"({"id":"v1","controller":"back"})", "OK", "version"},
+      {"device.info", R"({"id":"d1","controller":"front"})", "OK", "values"},
+      {"clock.set", R"({"id":"c1","controller":"front"})", "OK", ""},
+      {"door.open", R"({"id":"o1","controller":"front","door":1,"deadline":)" + deadline + "}",
+       "OK", ""},
+      {"door.close", R"({"id":"o2","controller":"front","door":1})", "OK", ""},
+      {"door.clear_alarm", R"({"id":"o3","controller":"back","door":0})", "OK", ""},
+      {"card.add",
+       R"({"id":"k1","controller":"front","card":"12345","pin":"12ab56","flags":"101","valid_until":"2030-06-30"})",
+       "OK", ""},
+      {"card.get", R"({"id":"k2","controller":"front","card":"12345"})", "OK", "card"},
+      {"cards.apply",
+       R"({"id":"k3","controller":"front","cards":[{"card":"7"},{"card":"12345","delete":true}]})",
+       "OK", "applied"},
+      {"card.get", R"({"id":"k4","controller":"front","card":"12345"})", "REFUSED", ""},
+      {"table.week.write",
+       R"({"id":"t1","controller":"front","table":3,"day":2,"periods":[[8,0,12,30],[13,0,17,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0]]})",
+       "OK", ""},
+      {"table.week.read", R"({"id":"t2","controller":"front","table":3,"day":2})", "OK", "periods"},
+      {"holiday.write", R"({"id":"h1","controller":"front","index":5,"month":12,"day":25})", "OK",
+       ""},
+      {"holiday.read", R"({"id":"h2","controller":"front","index":5})", "OK", "month"},
+      {"chain.write",
+       R"({"id":"n1","controller":"front","group":1,"entries":[1,2,3,4],"value":513})", "OK", ""},
+      {"chain.read", R"({"id":"n2","controller":"front","group":1})", "OK", "entries"},
+      {"door.access.read", R"({"id":"a1","controller":"front","door":0})", "OK", "settings"},
+      {"door.alarm.read", R"({"id":"a2","controller":"front","door":0})", "OK", "settings"},
+      {"door.delay.write", R"({"id":"a3","controller":"front","values":[5,10,0,0]})", "OK", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.request);
+    const json reply = Run(row.command, row.request);
+    EXPECT_EQ(reply.value("name", ""), row.name) << reply.dump();
+    if (*row.data_field != '\0') {
+      EXPECT_TRUE(reply["data"].contains(row.data_field)) << reply.dump();
+    }
+  }
+  // What was written reads back.
+  EXPECT_EQ(
+      Run("card.get", R"({"id":"r1","controller":"front","card":"7"})")["data"]["card"]["card"],
+      "00000007");
+  EXPECT_EQ(Run("table.week.read",
+                R"({"id":"r2","controller":"front","table":3,"day":2})")["data"]["periods"][1],
+            json({13, 0, 17, 0}));
+  EXPECT_EQ(Run("holiday.read", R"({"id":"r3","controller":"front","index":5})")["data"]["day"],
+            25);
+}
+
+TEST_F(MqttCommandsTest, RefusedRequestsAreAnsweredAndSendNothing) {
+  struct Row {
+    const char* command;
+    const char* request;
+    const char* name;
+    const char* error;
+  } rows[] = {
+      {"probe", R"({"id":"m1"})", "MALFORMED", "controller is missing"},
+      {"door.open", R"({"id":"m2","controller":"front","door":9,"deadline":4102444800})",
+       "MALFORMED", "door must be 0 to 3"},
+      {"door.close", R"({"id":"m3","controller":"front","door":1,"colour":"red"})", "MALFORMED",
+       "unknown field colour"},
+      {"card.add", R"({"id":"m4","controller":"front","card":"12x"})", "MALFORMED",
+       "card may hold"},
+      {"cards.apply",
+       R"({"id":"m5","controller":"front","cards":[{"card":"1"},{"card":"2","pin":"zz"}]})",
+       "MALFORMED", "cards[1].pin"},
+      {"table.week.read", R"({"id":"m6","controller":"front","table":16,"day":0})", "MALFORMED",
+       "table must be 0 to 15"},
+      {"probe", R"({"id":"m7","controller":"nowhere"})", "UNKNOWN_CONTROLLER", "nowhere"},
+      {"door.explode", R"({"id":"m8","controller":"front"})", "UNKNOWN_COMMAND", "door.explode"},
+      {"controller.init", R"({"id":"m9","controller":"front"})", "DISABLED", "off"},
+      {"events.clear", R"({"id":"m10","controller":"front"})", "DISABLED", "off"},
+      {"door.open", R"({"id":"m11","controller":"front","door":0})", "MALFORMED",
+       "needs a deadline"},
+      {"door.open",
+       R"({"id":"m12","controller":"front","door":0,"deadline":"2020-01-01T00:00:00Z"})", "EXPIRED",
+       "deadline"},
+      {"door.open", R"({"id":"m13","controller":"front","door":0,"deadline":"tomorrow"})",
+       "EXPIRED", "deadline"},
+  };
+  const uint64_t requests_before = site_.bus().request_count();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.request);
+    const json reply = Run(row.command, row.request);
+    EXPECT_EQ(reply.value("name", ""), row.name) << reply.dump();
+    EXPECT_NE(reply.value("error", "").find(row.error), std::string::npos) << reply.dump();
+  }
+  // Not JSON, and no id: answered on the response topic given.
+  client_->Subscribe("operator/replies");
+  client_->Publish("zarvo/hq/cmd/probe", "{not json",
+                   {1, "operator/replies", std::string("corr-1"), std::nullopt, {}});
+  const auto reply = client_->WaitFor("operator/replies");
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(json::parse(reply->payload)["name"], "MALFORMED");
+  EXPECT_EQ(reply->correlation_data, std::string("corr-1"));
+  EXPECT_EQ(site_.bus().request_count(), requests_before);
+}
+
+TEST_F(MqttCommandsTest, ARepeatedRequestIsAnsweredFromTheJournal) {
+  const std::string request =
+      R"({"id":"once","controller":"front","door":0,"by":"alice","deadline":)" +
+      InOneMinute(clock_) + "}";
+  const json first = Run("door.open", request);
+  const json second = Run("door.open", request);
+  EXPECT_EQ(first["name"], "OK");
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(site_.actions_run(), 1);
+  const std::vector<CommandRecord> records = journal_.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].who, "alice");
+  EXPECT_NE(records[0].what.find("door.open"), std::string::npos);
+  EXPECT_EQ(records[0].result, 0);
+}
+
+TEST_F(MqttCommandsTest, SecretsStayOutOfTheJournal) {
+  Run("card.add", R"({"id":"s1","controller":"front","card":"5","pin":"abcdef"})");
+  Run("door.password.write", R"({"id":"s2","controller":"front","door":0,"password":"1234abcd"})");
+  for (const CommandRecord& record : journal_.Records()) {
+    EXPECT_EQ(record.what.find("abcdef"), std::string::npos) << record.what;
+    EXPECT_EQ(record.what.find("1234abcd"), std::string::npos) << record.what;
+  }
+}
+
+// A door-open that waited in the site's queue past its deadline is refused
+// when its turn comes, whether the deadline came from the request or from
+// the message's expiry.
+TEST_F(MqttCommandsTest, ADoorOpenThatWaitedPastItsDeadlineIsNotCarriedOut) {
+  struct Row {
+    const char* id;
+    bool expiry;
+  } rows[] = {{"late-field", false}, {"late-expiry", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    json request = {{"id", row.id}, {"controller", "front"}, {"door", 0}};
+    PublishOptions options;
+    if (row.expiry) {
+      options.expiry_s = 5;
+    } else {
+      request["deadline"] = clock_.NowMs() / 1000 + 5;
+    }
+    site_.Hold(true);
+    const uint64_t requests_before = site_.bus().request_count();
+    const std::string reply_topic = std::string("zarvo/hq/reply/") + row.id;
+    client_->Subscribe(reply_topic);
+    client_->Publish("zarvo/hq/cmd/door.open", request.dump(), options);
+    ASSERT_TRUE(site_.WaitQueued(1));
+    clock_.Advance(10'000);
+    site_.Hold(false);
+    const json reply = Reply(client_->WaitFor(reply_topic));
+    EXPECT_EQ(reply.value("name", ""), "EXPIRED") << reply.dump();
+    EXPECT_EQ(site_.bus().request_count(), requests_before);
+  }
+}
+
+TEST_F(MqttCommandsTest, IdentityCommandsRunOnlyWhenTheConfigAllowsThem) {
+  service_.reset();
+  MqttSettings settings = Settings();
+  settings.allow_identity_commands = true;
+  StartService(settings);
+  EXPECT_EQ(Run("events.clear", R"({"id":"e1","controller":"back"})")["name"], "OK");
+}
+
+}  // namespace
+}  // namespace zarvo::mqtt::testing
