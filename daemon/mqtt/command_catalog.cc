@@ -4,8 +4,8 @@ namespace zarvo::mqtt {
 
 const CommandSpec* FindCommand(std::string_view name) {
   for (auto group : {ManagementCommands(), DoorCommands(), CardCommands(), TableCommands()}) {
-    for (const CommandSpec& spec : group) {
-      if (name == spec.name) return &spec;
+    for (const CommandSpec& entry : group) {
+      if (name == entry.name) return &entry;
     }
   }
   return nullptr;

@@ -64,20 +64,20 @@ void CommandHandler::Handle(const CommandMessage& message) {
   request.what = json{{"command", request.name}, {"request", Redacted(body)}}.dump();
   if (AnswerRepeat(request)) return;
 
-  const CommandSpec* spec = FindCommand(request.name);
-  if (spec == nullptr) return Refuse(request, kUnknownCommand, "no command " + request.name, true);
+  const CommandSpec* entry = FindCommand(request.name);
+  if (entry == nullptr) return Refuse(request, kUnknownCommand, "no command " + request.name, true);
   RequestArgs args(body);
   for (const char* key : {"id", "controller", "by", "deadline"}) args.Accept(key);
   BuiltCommand built;
-  spec->build(args, built);
+  entry->build(args, built);
   if (!args.Finish()) return Refuse(request, kMalformed, args.error(), true);
-  if (spec->kind == CommandKind::kIdentity && !settings_.allow_identity_commands) {
+  if (entry->kind == CommandKind::kIdentity && !settings_.allow_identity_commands) {
     return Refuse(request, kDisabled, request.name + " is off in this site's configuration", true);
   }
   request.deadline_ms = Deadline(body, message);
   // A door-open that could have waited in the broker for the site must say
   // until when it is wanted; a QoS 0 message is never kept for later.
-  if (spec->kind == CommandKind::kDoorOpen && !request.deadline_ms && message.qos > 0) {
+  if (entry->kind == CommandKind::kDoorOpen && !request.deadline_ms && message.qos > 0) {
     return Refuse(request, kMalformed,
                   "door.open needs a deadline: a message expiry or a deadline field", true);
   }

@@ -111,9 +111,9 @@ TEST(MqttDoc, ListsEveryCommand) {
   std::stringstream text;
   text << file.rdbuf();
   for (auto group : {ManagementCommands(), DoorCommands(), CardCommands(), TableCommands()}) {
-    for (const CommandSpec& spec : group) {
-      EXPECT_NE(text.str().find(std::string("`") + spec.name + "`"), std::string::npos)
-          << spec.name;
+    for (const CommandSpec& entry : group) {
+      EXPECT_NE(text.str().find(std::string("`") + entry.name + "`"), std::string::npos)
+          << entry.name;
     }
   }
 }
