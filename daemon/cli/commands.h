@@ -30,9 +30,10 @@ sigset_t BlockStopSignals();
 
 // A part of the daemon that runs beside the lines (clock keeping, the
 // control socket, ...): started once the lines are up, stopped before they
-// stop. Either function may be empty.
+// stop. Either function may be empty. `start` returns "" or why the daemon
+// cannot run (it then stops at start).
 struct SiteModule {
-  std::function<void(Site& site, Journal& journal)> start;
+  std::function<std::string(Site& site, Journal& journal)> start;
   std::function<void()> stop;
 };
 

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "cli/commands.h"
+#include "cli/mqtt_module.h"
 #include "cli/site_modules.h"
 #include "journal/journal.h"
 #include "log/log.h"
@@ -82,34 +83,47 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
   Prune(*journal, config.journal);
   Site site(config, *journal);
   site.Start();
-  for (const SiteModule& m : modules) {
-    if (m.start) m.start(site, *journal);
+  size_t started = 0;
+  for (; started < modules.size(); ++started) {
+    const SiteModule& m = modules[started];
+    if (!m.start) continue;
+    if (const std::string why = m.start(site, *journal); !why.empty()) {
+      LogError(why);
+      break;
+    }
   }
-  for (;;) {
+  const bool all_started = started == modules.size();
+  while (all_started) {
     const timespec wait{kPruneEverySeconds, 0};
     const int signal_number = sigtimedwait(&stop, nullptr, &wait);
     if (signal_number == SIGINT || signal_number == SIGTERM) break;
     Prune(*journal, config.journal);
   }
   LogInfo("stopping");
-  for (auto m = modules.rbegin(); m != modules.rend(); ++m) {
-    if (m->stop) m->stop();
+  while (started-- > 0) {
+    if (modules[started].stop) modules[started].stop();
   }
   site.Stop();
   LogInfo("stopped");
-  return 0;
+  return all_started ? 0 : 1;
 }
 
 int RunCommand(const Args& args) {
   const std::string path = FlagValue(args, "--config");
   if (path.empty()) {
-    std::fprintf(stderr, "usage: zarvod run --config FILE [--journal FILE] [--socket PATH]\n");
+    std::fprintf(stderr,
+                 "usage: zarvod run --config FILE [--journal FILE] [--socket PATH] "
+                 "[--mqtt mqtt[s]://HOST[:PORT]]\n");
     return 2;
   }
   ConfigError error;
-  const std::optional<SiteConfig> config = LoadConfig(path, error);
+  std::optional<SiteConfig> config = LoadConfig(path, error);
   if (!config) {
     LogError(error.Text());
+    return 2;
+  }
+  if (const std::string flag_error = ApplyMqttFlag(args, *config); !flag_error.empty()) {
+    LogError(flag_error);
     return 2;
   }
   // Before any thread starts: localtime_r reads the zone without a lock.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cli/commands.h"
+#include "cli/mqtt_module.h"
 #include "cli/site_modules.h"
 #include "log/log.h"
 #include "sim_site/sim_site.h"
@@ -36,13 +37,24 @@ int SimCommand(const Args& args) {
     LogError(error);
     return 1;
   }
-  const SiteConfig config = sim.Config(journal);
+  SiteConfig config = sim.Config(journal);
+  if (const std::string flag_error = ApplyMqttFlag(args, config); !flag_error.empty()) {
+    LogError(flag_error);
+    return 2;
+  }
   LogInfo("built-in site: 5 virtual controllers on 2 lines, " + std::to_string(rate) +
           " card events per second");
   LogInfo("see the events with: zarvod events --journal " + journal + " --follow");
   const std::string socket = FlagValue(args, "--socket", journal + ".sock");
   LogInfo("card lists: zarvod acl diff FILE --socket " + socket);
-  std::vector<SiteModule> modules{{[&sim](Site&, Journal&) { sim.StartEvents(); }, nullptr}};
+  if (config.mqtt) {
+    LogInfo("on MQTT at " + config.mqtt->broker + ": subscribe to 'zarvo/" + config.site + "/#'");
+  }
+  std::vector<SiteModule> modules{{[&sim](Site&, Journal&) {
+                                     sim.StartEvents();
+                                     return std::string();
+                                   },
+                                   nullptr}};
   for (SiteModule& m : DaemonModules(config, socket)) modules.push_back(std::move(m));
   return RunSite(config, journal, modules);
 }

@@ -1,5 +1,7 @@
 #include "cli/site_modules.h"
 
+#include "cli/mqtt_module.h"
+
 #include <sys/stat.h>
 
 #include <memory>
@@ -76,14 +78,14 @@ struct ControlModule {
 SiteModule ControlSocketModule(const std::string& socket_path) {
   auto state = std::make_shared<ControlModule>();
   SiteModule module;
-  module.start = [state, socket_path](Site& site, Journal& journal) {
+  module.start = [state, socket_path](Site& site, Journal& journal) -> std::string {
     state->layout = cards::LayoutFromConfig(site.config());
     state->lines = std::make_unique<cards::SiteLineRunner<Site>>(site, "control");
     try {
       state->store = std::make_unique<JournalCardStore>(journal);
     } catch (const std::runtime_error& e) {
       LogError(std::string("control socket: card tables: ") + e.what());
-      return;
+      return "";
     }
     state->acl = std::make_unique<control::AclService>(state->layout, *state->lines, *state->store);
     control::AddAclCommands(state->commands, *state->acl);
@@ -95,6 +97,7 @@ SiteModule ControlSocketModule(const std::string& socket_path) {
       LogError("control socket: " + error);
       state->server.reset();
     }
+    return "";
   };
   // Everything goes here, not when the last copy of the module goes: the
   // site and the journal it uses are gone by then.
@@ -130,12 +133,13 @@ SiteModule ClockKeeperModule(const SiteConfig& config) {
   auto state = std::make_shared<ClockModule>();
   const clocks::ClockPolicy policy = clocks::PolicyFromConfig(config);
   SiteModule module;
-  module.start = [state, policy](Site& site, Journal&) {
+  module.start = [state, policy](Site& site, Journal&) -> std::string {
     state->setter = std::make_unique<clocks::SiteClockSetter<Site>>(site);
     state->keeper =
         std::make_unique<clocks::ClockKeeper>(clocks::TargetsFromConfig(site.config()),
                                               *state->setter, state->wall, policy, LogClockSetting);
     state->thread = std::jthread([state](std::stop_token stop) { state->keeper->Run(stop); });
+    return "";
   };
   module.stop = [state] {
     if (state->thread.joinable()) {
@@ -156,6 +160,7 @@ void RegisterModuleMigrations() {
   for (const std::string& sql : cards::CardListMigrations())
     steps.push_back({"cards", ++step, sql});
   AddMigrations(std::move(steps));
+  RegisterMqttMigrations();
 }
 
 std::string UseSiteTimeZone(const SiteConfig& config) {
@@ -172,7 +177,7 @@ std::string DefaultSocketPath(const std::string& journal_path) {
 }
 
 std::vector<SiteModule> DaemonModules(const SiteConfig& config, const std::string& socket_path) {
-  return {ClockKeeperModule(config), ControlSocketModule(socket_path)};
+  return {ClockKeeperModule(config), ControlSocketModule(socket_path), MqttModule(config)};
 }
 
 }  // namespace zarvod

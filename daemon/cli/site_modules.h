@@ -10,7 +10,7 @@
 
 namespace zarvod {
 
-// Adds the card tables' schema steps to the journal's; call once, before
+// Adds the card and MQTT tables' schema steps to the journal's; call once, before
 // any Journal::Open.
 void RegisterModuleMigrations();
 
@@ -22,7 +22,8 @@ std::string UseSiteTimeZone(const SiteConfig& config);
 // daemon's runtime folder when it exists, otherwise beside the journal.
 std::string DefaultSocketPath(const std::string& journal_path);
 
-// The clock keeper and the control socket at `socket_path`, in start order.
+// The clock keeper, the control socket at `socket_path` and the site on
+// MQTT (when configured), in start order.
 std::vector<SiteModule> DaemonModules(const SiteConfig& config, const std::string& socket_path);
 
 }  // namespace zarvod

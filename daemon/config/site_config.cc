@@ -3,6 +3,9 @@
 // its parser reports the line and column of every node.
 #include "config/site_config.h"
 
+#include "config/mqtt_section.h"
+#include "config/toml_fields.h"
+
 #include <toml++/toml.h>
 
 #include <cstdio>
@@ -15,81 +18,7 @@
 namespace zarvod {
 namespace {
 
-// Thrown by the checks below and turned into a ConfigError at the top.
-struct Fault {
-  toml::source_region where;
-  std::string message;
-};
-
-[[noreturn]] void Fail(const toml::node& node, std::string message) {
-  throw Fault{node.source(), std::move(message)};
-}
-
-// Every key of `table` must be one of `known`.
-void RejectUnknownKeys(const toml::table& table, std::initializer_list<std::string_view> known) {
-  for (const auto& [key, node] : table) {
-    bool found = false;
-    for (std::string_view k : known) found = found || key.str() == k;
-    if (!found) throw Fault{key.source(), "unknown key '" + std::string(key.str()) + "'"};
-    (void)node;
-  }
-}
-
-const toml::table& RequireTable(const toml::node& node, std::string_view what) {
-  if (const toml::table* t = node.as_table()) return *t;
-  Fail(node, std::string(what) + " must be a table");
-}
-
-std::string GetString(const toml::table& table, std::string_view key, std::string fallback,
-                      bool required = false) {
-  const toml::node* node = table.get(key);
-  if (!node) {
-    if (required) throw Fault{table.source(), "missing key '" + std::string(key) + "'"};
-    return fallback;
-  }
-  if (!node->is_string()) Fail(*node, "'" + std::string(key) + "' must be a string");
-  return node->as_string()->get();
-}
-
-int64_t GetInt(const toml::table& table, std::string_view key, int64_t fallback, int64_t low,
-               int64_t high, bool required = false) {
-  const toml::node* node = table.get(key);
-  if (!node) {
-    if (required) throw Fault{table.source(), "missing key '" + std::string(key) + "'"};
-    return fallback;
-  }
-  if (!node->is_integer()) Fail(*node, "'" + std::string(key) + "' must be an integer");
-  const int64_t value = node->as_integer()->get();
-  if (value < low || value > high) {
-    Fail(*node, "'" + std::string(key) + "' must be " + std::to_string(low) + " to " +
-                    std::to_string(high));
-  }
-  return value;
-}
-
-bool GetBool(const toml::table& table, std::string_view key, bool fallback) {
-  const toml::node* node = table.get(key);
-  if (!node) return fallback;
-  if (!node->is_boolean()) Fail(*node, "'" + std::string(key) + "' must be true or false");
-  return node->as_boolean()->get();
-}
-
-std::vector<std::string> GetStrings(const toml::table& table, std::string_view key,
-                                    size_t max_count) {
-  std::vector<std::string> out;
-  const toml::node* node = table.get(key);
-  if (!node) return out;
-  const toml::array* array = node->as_array();
-  if (!array) Fail(*node, "'" + std::string(key) + "' must be a list of strings");
-  if (array->size() > max_count) {
-    Fail(*node, "'" + std::string(key) + "' holds at most " + std::to_string(max_count));
-  }
-  for (const toml::node& item : *array) {
-    if (!item.is_string()) Fail(item, "'" + std::string(key) + "' must hold strings only");
-    out.push_back(item.as_string()->get());
-  }
-  return out;
-}
+using namespace toml_fields;
 
 bool IsDailyTime(const std::string& text) {
   int hour = 0;
@@ -158,6 +87,7 @@ void ReadSections(const toml::table& root, SiteConfig& config) {
     config.clock.after_dst_change = GetBool(t, "after_dst_change", true);
     config.clock.drift_limit_s = static_cast<int>(GetInt(t, "drift_limit_s", 5, 1, 86400));
   }
+  if (const toml::node* n = root.get("mqtt")) config.mqtt = ReadMqttSection(*n);
   if (const toml::node* n = root.get("groups")) {
     const toml::table& t = RequireTable(*n, "[groups]");
     for (const auto& [key, node] : t) {
@@ -193,7 +123,7 @@ void CheckNames(const toml::table& root, const SiteConfig& config) {
 
 SiteConfig ReadSite(const toml::table& root) {
   RejectUnknownKeys(root, {"site", "time_zone", "poll_interval_ms", "journal", "cards", "clock",
-                           "groups", "line"});
+                           "groups", "mqtt", "line"});
   SiteConfig config;
   config.site = GetString(root, "site", "", true);
   config.time_zone = GetString(root, "time_zone", "");
@@ -205,6 +135,7 @@ SiteConfig ReadSite(const toml::table& root) {
   if (!list) Fail(*lines, "'line' must be a list of tables ([[line]])");
   for (const toml::node& item : *list) config.lines.push_back(ReadLine(item));
   CheckNames(root, config);
+  CheckTopicNames(root, config);
   return config;
 }
 
@@ -228,7 +159,7 @@ std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string
     error.line = static_cast<int>(e.source().begin.line);
     error.column = static_cast<int>(e.source().begin.column);
     error.message = std::string(e.description());
-  } catch (const Fault& f) {
+  } catch (const toml_fields::Fault& f) {
     error.line = static_cast<int>(f.where.begin.line);
     error.column = static_cast<int>(f.where.begin.column);
     error.message = f.message;

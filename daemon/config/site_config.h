@@ -42,6 +42,27 @@ struct ClockConfig {
   int drift_limit_s = 5;  // a controller further off than this is reported
 };
 
+// The [mqtt] table: the site on a broker. Read by the MQTT module, which
+// checks the broker URL and the TLS files when it starts.
+struct MqttConfig {
+  std::string broker;  // "mqtt://host[:port]" or "mqtts://host[:port]"
+  std::string client_id;
+  std::string username;
+  std::string password;
+  std::string prefix;  // empty: "zarvo/<site>/"
+  int keepalive_s = 30;
+  int64_t session_expiry_s = 7 * 24 * 3600;
+  int max_inflight = 64;
+  std::string ca_file;  // [mqtt.tls]
+  std::string cert_file;
+  std::string key_file;
+  bool allow_identity_commands = false;
+  bool require_signatures = false;
+  std::map<std::string, std::string> signing_keys;  // [mqtt.signing_keys] key id = "secret"
+  bool home_assistant = false;
+  std::string discovery_prefix = "homeassistant";
+};
+
 struct SiteConfig {
   std::string site;
   std::string time_zone;  // IANA name; empty: the host's
@@ -49,6 +70,7 @@ struct SiteConfig {
   JournalConfig journal;
   CardsConfig cards;
   ClockConfig clock;
+  std::optional<MqttConfig> mqtt;  // absent: the site is not on MQTT
   // Named groups of controllers ("line/address" or controller names).
   std::map<std::string, std::vector<std::string>> groups;
   std::vector<LineConfig> lines;

@@ -83,7 +83,13 @@ bool LineWorker::OpenLine() {
     Zarvo_LineOpenError(line_, why, sizeof why);
     LogError("line " + config_.name + ": cannot open " + config_.port + ": " + why +
              "; trying again");
-    WaitUntil(Clock::now() + backoff);
+    // A command cannot wait for a port that may never open: its caller (a
+    // clock setting, a remote door-open) would hang, and so would stopping.
+    const Clock::time_point retry_at = Clock::now() + backoff;
+    while (!stop_ && Clock::now() < retry_at) {
+      FailQueuedCommands();
+      WaitUntil(retry_at);
+    }
     backoff = std::min(backoff * 2, kLongestBackoff);
   }
   return false;
@@ -118,12 +124,15 @@ void LineWorker::Run() {
     }
     SaveCounters();
   }
-  // Whatever is still queued was never run.
+  FailQueuedCommands();
+  Zarvo_LineDestroy(line_);
+  line_ = nullptr;
+}
+
+void LineWorker::FailQueuedCommands() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (Queued& q : queue_) q.result.set_value(kCommandNotRun);
   queue_.clear();
-  Zarvo_LineDestroy(line_);
-  line_ = nullptr;
 }
 
 void LineWorker::RunQueuedCommands() {

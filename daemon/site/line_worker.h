@@ -42,7 +42,7 @@ struct LineCommand {
 };
 
 // What a command's submitter gets back when the line stops before the
-// command ran.
+// command ran, or when its port cannot be opened.
 inline constexpr int32_t kCommandNotRun = ZARVO_E_NOT_OPEN;
 
 class LineWorker {
@@ -60,7 +60,8 @@ class LineWorker {
   void Join();
 
   // Queues `command` ahead of polling. The future holds its result, or
-  // kCommandNotRun when the worker stopped first. Every command run is
+  // kCommandNotRun when the worker stopped first or the port is not open
+  // (a failed open is retried with backoff). Every command run is
   // written to the journal's audit trail.
   std::future<int32_t> Submit(LineCommand command);
 
@@ -84,6 +85,7 @@ class LineWorker {
   void Run();
   bool OpenLine();
   void RunQueuedCommands();
+  void FailQueuedCommands();
   void PollTurn(Polled& controller);
   void MarkOnline(Polled& controller);
   void MarkOffline(Polled& controller);

@@ -31,6 +31,13 @@ doors = ["Main", "Side"]
 [[line.controller]]
 address = 2
 name = "Back"
+[mqtt]
+broker = "mqtts://broker.example:8883"
+username = "site-works"
+[mqtt.tls]
+ca_file = "/etc/zarvod/ca.pem"
+[mqtt.signing_keys]
+hq = "0123456789abcdef0123"
 )";
 
 TEST(SiteConfig, ReadsEverySection) {
@@ -52,6 +59,11 @@ TEST(SiteConfig, ReadsEverySection) {
   ASSERT_EQ(c->lines[0].controllers.size(), 2u);
   EXPECT_EQ(c->lines[0].controllers[0].doors, (std::vector<std::string>{"Main", "Side"}));
   EXPECT_EQ(c->lines[0].controllers[1].address, 2);
+  ASSERT_TRUE(c->mqtt);
+  EXPECT_EQ(c->mqtt->broker, "mqtts://broker.example:8883");
+  EXPECT_EQ(c->mqtt->ca_file, "/etc/zarvod/ca.pem");
+  EXPECT_EQ(c->mqtt->signing_keys.at("hq"), "0123456789abcdef0123");
+  EXPECT_EQ(c->mqtt->keepalive_s, 30);
 }
 
 struct BadCase {
@@ -77,6 +89,14 @@ TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
       {"daily time", "\"03:30\"", "\"3h30\"", 10, 12, "HH:MM"},
       {"unknown group member", "\"ground/2\"", "\"Nobody\"", 12, 1, "no controller 'Nobody'"},
       {"syntax", "site = \"Works\"", "site = \"Works", 1, 14, ""},
+      {"broker scheme", "\"mqtts://broker", "\"tcp://broker", 26, 10, "mqtt:// or mqtts://"},
+      {"unknown key in [mqtt]", "username =", "retain = true\nusername =", 27, 1,
+       "unknown key 'retain'"},
+      {"TLS with a plain broker", "\"mqtts://broker", "\"mqtt://broker", 28, 1,
+       "needs an mqtts://"},
+      {"short signing key", "\"0123456789abcdef0123\"", "\"short\"", 31, 6, "at least 16"},
+      {"topic character in a name", "name = \"Back\"", "name = \"Back#2\"", 14, 1,
+       "topic level"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -47,5 +47,21 @@ TEST_F(LineWorkerTest, CommandsRunAheadOfACollectionInProgressAndAreAudited) {
   EXPECT_EQ(audit.Step(), SQLITE_DONE);
 }
 
+TEST_F(LineWorkerTest, APortThatCannotOpenFailsCommandsAndStillStops) {
+  LineConfig unopenable = Config().lines[0];
+  unopenable.port = "/dev/null";  // not a serial port: every open fails
+  LineWorker worker("test", unopenable, *journal_, 10);
+  worker.Start();
+  // Neither waits for an open that may never come: a clock keeper or a
+  // remote door-open would hang, and stopping the daemon with it.
+  for (int i = 0; i < 2; ++i) {
+    std::future<int32_t> probe = worker.Submit(
+        {"test", "probe 1", 1, [](ZarvoLine* line) { return Zarvo_LineSearchAR(line, 1); }});
+    EXPECT_EQ(probe.get(), kCommandNotRun);
+  }
+  worker.RequestStop();
+  worker.Join();
+}
+
 }  // namespace
 }  // namespace zarvod::testing
