@@ -59,10 +59,22 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND EXISTS ${PROJECT_SOURCE_DIR}/daemon/pa
 zarvod reads every controller's event log into an SQLite journal, each
 event exactly once, keeps the controllers' card lists in step with a CSV
 file, and sets their clocks at start, daily and after daylight-saving
-changes. It runs as the zarvod system user under systemd.")
+changes. On an MQTT broker it publishes events and controller status and
+takes commands. It runs as the zarvod system user under systemd.")
     set(CPACK_DEBIAN_DAEMON_PACKAGE_SHLIBDEPS OFF)
+    # The MQTT side is built where its libraries are (daemon/mqtt/CMakeLists.txt).
+    find_package(PkgConfig QUIET)
+    if(PkgConfig_FOUND)
+      pkg_check_modules(ZARVOD_PACKAGE_MOSQUITTO QUIET libmosquitto)
+    endif()
+    find_package(OpenSSL QUIET COMPONENTS Crypto)
+    find_package(nlohmann_json 3 QUIET)
+    set(ZARVOD_MQTT_DEPENDS "")
+    if(ZARVOD_PACKAGE_MOSQUITTO_FOUND AND OpenSSL_FOUND AND nlohmann_json_FOUND)
+      set(ZARVOD_MQTT_DEPENDS ", libmosquitto1, libssl3")
+    endif()
     set(CPACK_DEBIAN_DAEMON_PACKAGE_DEPENDS
-        "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION}), libc6, libgcc-s1, libstdc++6, libsqlite3-0, libtomlplusplus3, adduser, tzdata, init-system-helpers (>= 1.54~)")
+        "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION}), libc6, libgcc-s1, libstdc++6, libsqlite3-0, libtomlplusplus3${ZARVOD_MQTT_DEPENDS}, adduser, tzdata, init-system-helpers (>= 1.54~)")
     set(ZARVOD_DEBIAN ${PROJECT_SOURCE_DIR}/daemon/packaging/debian)
     set(CPACK_DEBIAN_DAEMON_PACKAGE_CONTROL_EXTRA
         ${ZARVOD_DEBIAN}/conffiles ${ZARVOD_DEBIAN}/postinst ${ZARVOD_DEBIAN}/prerm
