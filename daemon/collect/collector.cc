@@ -220,8 +220,10 @@ Collector::BlockResult Collector::TakeBlock() {
   const int next = before.position + behind_;
   const int first = next % kBlockSlots;
   block_.resize(kBlockSlots);
+  if (reading_block_) *reading_block_ = true;
   const int32_t slots =
       Zarvo_LineReadRecordOfBlock(line_, address_, next / kBlockSlots, block_.data());
+  if (reading_block_) *reading_block_ = false;
   if (slots < 0 || !Look()) return BlockResult::kNoReply;
   const bool held = view_.position == before.position && view_.set_aside == before.set_aside &&
                     (view_.count == before.count || (view_.count > before.count && !view_.full()));

@@ -39,6 +39,10 @@ class Collector {
   // Everything is journaled but the read position still has to catch up
   // with what block reads took (later turns do it).
   bool catching_up() const { return bookmark_.ahead > 0; }
+  // `flag` is true while a block read is on the line. A block read moves
+  // nothing on the controller and nothing of it is committed until it is
+  // over, so a process that stops may leave it unfinished.
+  void ReportBlockReadsTo(std::atomic<bool>* flag) { reading_block_ = flag; }
   const LogView& last_view() const { return view_; }
 
  private:
@@ -81,6 +85,7 @@ class Collector {
   // Turns left without block reads after one whose log changed under it.
   int blockless_turns_ = 0;
   std::vector<EventRecord> block_;
+  std::atomic<bool>* reading_block_ = nullptr;
 };
 
 }  // namespace zarvod

@@ -103,6 +103,7 @@ void LineWorker::Run() {
       p.id = *id;
       p.collector =
           std::make_unique<Collector>(journal_, *id, line_, c.address, config_.name + "/" + c.name);
+      p.collector->ReportBlockReadsTo(&reading_block_);
       controllers_.push_back(std::move(p));
     }
     counters_due_ = Clock::now() + kCountersEvery;
@@ -124,6 +125,13 @@ void LineWorker::Run() {
   queue_.clear();
   Zarvo_LineDestroy(line_);
   line_ = nullptr;
+  stopped_ = true;
+  stopped_cv_.notify_all();
+}
+
+bool LineWorker::StoppedBy(Clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return stopped_cv_.wait_until(lock, deadline, [this] { return stopped_ || !thread_.joinable(); });
 }
 
 void LineWorker::RunQueuedCommands() {
