@@ -142,9 +142,12 @@ int Collector::LocateByBytes(const StoredRecord& at_position) {
   if (b.ahead > 0) {
     const std::vector<StoredRecord> after_anchor =
         journal_.JournaledRecords(controller_id_, b.next_seq - b.ahead, b.next_seq - 1);
-    const auto found = std::find(after_anchor.begin(), after_anchor.end(), at_position);
-    if (found != after_anchor.end())
-      return b.ahead - static_cast<int>(found - after_anchor.begin());
+    // The newest match: should a record repeat within the window, records
+    // are journaled twice rather than skipped.
+    const auto found = std::find(after_anchor.rbegin(), after_anchor.rend(), at_position);
+    if (found != after_anchor.rend()) {
+      return b.ahead - static_cast<int>(after_anchor.rend() - found - 1);
+    }
   }
   if (view_.position == 0 || b.ahead > 0) {
     // Our last record dropped off the full log before the read position
