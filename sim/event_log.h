@@ -10,7 +10,9 @@
 // What a host collecting the log relies on, and this log keeps to: the read
 // position stays on its record when older ones drop off a full log, and
 // rests on the oldest when its own record drops; block reads and the device
-// values (record count, read position, records set aside) never move it.
+// values (record count, read position, records set aside) never move it;
+// block b holds the records whose indexes (as the read position counts
+// them) run from b * kBlockRecords on.
 #pragma once
 
 #include <array>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "codec/frame_codec.h"
 #include "line_conditions.h"
@@ -97,10 +98,16 @@ void VirtualBus::OnRequest(const Request& request) {
     } else {
       wire = Answer(*state, request, fault);
     }
+    if (after_answer_) after_answer_(request.command, *state);
     if (noise_) AddStrayBytes(wire);
   }
   // On the wire a request of n body bytes takes 2n + 6 bytes.
   SendReply(wire, fault, 2 * request.body.size() + 6);
+}
+
+void VirtualBus::set_after_answer(AnswerHook hook) {
+  std::lock_guard lock(mutex_);
+  after_answer_ = std::move(hook);
 }
 
 std::vector<uint8_t> VirtualBus::Answer(ControllerState& state, const Request& request,

@@ -71,6 +71,12 @@ class VirtualBus {
   // bus lock; false when no controller has that address.
   bool WithController(uint8_t address, const std::function<void(ControllerState&)>& inspect);
 
+  // Runs `hook` under the bus lock after each request was answered, before
+  // the reply leaves: what happens on a controller while its reply is on the
+  // line (events logged during a block read, a clear, ...).
+  using AnswerHook = std::function<void(uint8_t command, ControllerState& state)>;
+  void set_after_answer(AnswerHook hook);
+
   // Waits up to `timeout_ms` until at least `count` replies have been sent.
   bool WaitForReplies(uint64_t count, uint32_t timeout_ms) const;
 
@@ -94,6 +100,7 @@ class VirtualBus {
   mutable std::mutex mutex_;
   std::map<uint8_t, std::unique_ptr<ControllerState>> controllers_;
   Fault fault_;
+  AnswerHook after_answer_;
   std::vector<uint8_t> last_request_;
   std::atomic<uint64_t> requests_{0};
   std::atomic<uint64_t> replies_{0};

@@ -132,6 +132,11 @@ TEST(VirtualEventLogTest, FullLogDropsItsOldestRecordKeepingTheReadPosition) {
   ASSERT_EQ(log.records().size(), sim::EventLog::kCapacity);
   EXPECT_EQ(log.records().front(), Numbered(6));
   EXPECT_EQ(log.Current(), Numbered(11));
+  // Block numbering counts indexes as the read position does, after drops too.
+  const size_t slot = log.position() % sim::EventLog::kBlockRecords;
+  const std::vector<uint8_t> block =
+      log.Block(static_cast<uint8_t>(log.position() / sim::EventLog::kBlockRecords));
+  EXPECT_EQ(std::memcmp(&block[slot * 16], log.Current().data(), 16), 0);
 }
 
 TEST(VirtualEventLogTest, MalformedClearAndBlockRequestsAreRefused) {

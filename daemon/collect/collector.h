@@ -1,14 +1,16 @@
 // Collects one controller's events exactly once. The steps carry the names
 // they have in docs/daemon.md ("Exactly once"): Look, Reconcile, Take,
-// Commit, Move. The invariant: the controller's read position moves past an
-// event only after the journal has committed it, together with a bookmark
-// that says where the read position stood.
+// Commit, Move, and for a backlog Block and Catch up. The invariant: the
+// controller's read position moves past an event only after the journal has
+// committed it, together with a bookmark that says where the read position
+// stood.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "collect/log_view.h"
 #include "journal/journal.h"
@@ -29,18 +31,40 @@ class Collector {
             std::string label);
 
   // One turn on the line: looks at the log and journals up to `budget`
-  // events. Returns early, between two events, once `stop` is set.
+  // events (a backlog by whole blocks), or moves the read position up to
+  // `budget` records towards what block reads journaled. Returns early,
+  // between two exchanges, once `stop` is set.
   TurnResult Turn(int budget, const std::atomic<bool>& stop);
 
+  // Everything is journaled but the read position still has to catch up
+  // with what block reads took (later turns do it).
+  bool catching_up() const { return bookmark_.ahead > 0; }
+  // `flag` is true while a block read is on the line. A block read moves
+  // nothing on the controller and nothing of it is committed until it is
+  // over, so a process that stops may leave it unfinished.
+  void ReportBlockReadsTo(std::atomic<bool>* flag) { reading_block_ = flag; }
   const LogView& last_view() const { return view_; }
 
  private:
+  enum class BlockResult { kTaken, kChanged, kNoReply, kJournalFailed };
+
   bool Look();
-  // Compares the log with the bookmark, records any gap, and returns the
-  // position the bookmark's last record would have if the read position has
-  // not moved past it yet (the only case in which Take must skip it).
+  // Compares the log with the bookmark and records any gap. Returns how many
+  // journaled records lie from the read position on, when the device values
+  // tell (a log with room); nullopt when only the record's bytes can.
   std::optional<int> Reconcile();
-  bool AlreadyJournaled(const StoredRecord& at_position, std::optional<int> unmoved_at) const;
+  // The same from the record at the read position (a full log).
+  int LocateByBytes(const StoredRecord& at_position);
+  // Reconcile, then Locate where needed; sets behind_ and rests the
+  // bookmark on the read position. `at_position` receives the record there
+  // when it was read.
+  TurnResult Resolve(std::optional<StoredRecord>& at_position);
+  bool RestOnReadPosition(const std::optional<StoredRecord>& at_position);
+  bool BlockPays(int read_position, int next) const;
+  BlockResult TakeBlock();
+  TurnResult CatchUp(int& budget, const std::atomic<bool>& stop);
+  TurnResult TakeOneByOne(std::optional<StoredRecord> at_position, int budget,
+                          const std::atomic<bool>& stop);
   void NoteGap(Gap gap);
   bool Read(bool move, StoredRecord& record);
   // Read, with a record that looks cut short read again at the read position.
@@ -55,6 +79,13 @@ class Collector {
   Bookmark bookmark_;
   LogView view_;
   bool loaded_ = false;
+  // Journaled records from the read position on, after Resolve: 0 when the
+  // read position is on the next record to take (or past the last one).
+  int behind_ = 0;
+  // Turns left without block reads after one whose log changed under it.
+  int blockless_turns_ = 0;
+  std::vector<EventRecord> block_;
+  std::atomic<bool>* reading_block_ = nullptr;
 };
 
 }  // namespace zarvod

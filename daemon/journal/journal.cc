@@ -88,7 +88,7 @@ Journal::~Journal() {
   for (Statement* s :
        {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
         &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
-        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_}) {
+        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_, &journaled_records_}) {
     *s = Statement();
   }
   sqlite3_close(db_);
@@ -100,11 +100,12 @@ bool Journal::Prepare() {
   insert_controller_ =
       Statement(db_, "INSERT INTO controllers(site, line, address, name) VALUES(?, ?, ?, ?)");
   load_bookmark_ = Statement(db_,
-                             "SELECT next_seq, position, has_last, last_raw, count, set_aside "
-                             "FROM bookmarks WHERE controller_id=?");
+                             "SELECT next_seq, position, has_last, last_raw, count, set_aside, "
+                             "ahead, anchor_raw FROM bookmarks WHERE controller_id=?");
   save_bookmark_ = Statement(db_,
                              "INSERT OR REPLACE INTO bookmarks(controller_id, next_seq, position, "
-                             "has_last, last_raw, count, set_aside) VALUES(?, ?, ?, ?, ?, ?, ?)");
+                             "has_last, last_raw, count, set_aside, ahead, anchor_raw) "
+                             "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
   insert_event_ = Statement(db_,
                             "INSERT INTO events(controller_id, seq, raw, controller_time, value1, "
                             "value2, number1, number2, received_ms) VALUES(?,?,?,?,?,?,?,?,?)");
@@ -127,13 +128,15 @@ bool Journal::Prepare() {
   prune_by_count_ = Statement(
       db_,
       "DELETE FROM events WHERE id <= (SELECT id FROM events ORDER BY id DESC LIMIT 1 OFFSET ?)");
+  journaled_records_ = Statement(
+      db_, "SELECT raw FROM events WHERE controller_id=? AND seq BETWEEN ? AND ? ORDER BY seq");
   begin_ = Statement(db_, "BEGIN IMMEDIATE");
   commit_ = Statement(db_, "COMMIT");
   rollback_ = Statement(db_, "ROLLBACK");
   for (const Statement* s :
        {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
         &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
-        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_}) {
+        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_, &journaled_records_}) {
     if (!s->ok()) return false;
   }
   return true;
@@ -176,6 +179,13 @@ Bookmark Journal::LoadBookmark(int64_t controller) {
     if (raw.size() == b.last.size()) std::memcpy(b.last.data(), raw.data(), raw.size());
     b.count = static_cast<int>(load_bookmark_.Int(4));
     b.set_aside = static_cast<int>(load_bookmark_.Int(5));
+    b.ahead = static_cast<int>(load_bookmark_.Int(6));
+    const std::string anchor = load_bookmark_.Blob(7);
+    if (anchor.size() == b.anchor.size()) {
+      std::memcpy(b.anchor.data(), anchor.data(), anchor.size());
+    } else {
+      b.anchor = b.last;  // a bookmark from before block reads
+    }
   }
   load_bookmark_.Reset();
   return b;
@@ -190,22 +200,59 @@ bool Journal::WriteBookmark(int64_t controller, const Bookmark& b) {
     save_bookmark_.BindNull(5);
   }
   save_bookmark_.Bind(6, int64_t{b.count}).Bind(7, int64_t{b.set_aside});
+  save_bookmark_.Bind(8, int64_t{b.ahead});
+  save_bookmark_.Bind(9, b.anchor.data(), static_cast<int>(b.anchor.size()));
   return save_bookmark_.Run();
+}
+
+bool Journal::InsertEvent(int64_t controller, int64_t seq, const StoredRecord& record,
+                          int64_t received_ms) {
+  const DecodedEvent e = Decode(record);
+  insert_event_.Bind(1, controller).Bind(2, seq);
+  insert_event_.Bind(3, record.data(), static_cast<int>(record.size()));
+  insert_event_.Bind(4, e.controller_time).Bind(5, int64_t{e.value1}).Bind(6, int64_t{e.value2});
+  insert_event_.Bind(7, int64_t{e.number1}).Bind(8, int64_t{e.number2}).Bind(9, received_ms);
+  return insert_event_.Run();
 }
 
 bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
                           const Bookmark& bookmark) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!begin_.Run()) return Fail("starting a transaction");
-  const DecodedEvent e = Decode(record);
-  insert_event_.Bind(1, controller).Bind(2, bookmark.next_seq - 1);
-  insert_event_.Bind(3, record.data(), static_cast<int>(record.size()));
-  insert_event_.Bind(4, e.controller_time).Bind(5, int64_t{e.value1}).Bind(6, int64_t{e.value2});
-  insert_event_.Bind(7, int64_t{e.number1}).Bind(8, int64_t{e.number2}).Bind(9, received_ms);
-  if (!insert_event_.Run()) return Fail("journaling an event");
+  if (!InsertEvent(controller, bookmark.next_seq - 1, record, received_ms)) {
+    return Fail("journaling an event");
+  }
   if (!WriteBookmark(controller, bookmark)) return Fail("writing a bookmark");
   if (!commit_.Run()) return Fail("committing an event");
   return true;
+}
+
+bool Journal::CommitEvents(int64_t controller, const std::vector<StoredRecord>& records,
+                           int64_t received_ms, const Bookmark& bookmark) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!begin_.Run()) return Fail("starting a transaction");
+  int64_t seq = bookmark.next_seq - static_cast<int64_t>(records.size());
+  for (const StoredRecord& record : records) {
+    if (!InsertEvent(controller, seq++, record, received_ms)) return Fail("journaling an event");
+  }
+  if (!WriteBookmark(controller, bookmark)) return Fail("writing a bookmark");
+  if (!commit_.Run()) return Fail("committing events");
+  return true;
+}
+
+std::vector<StoredRecord> Journal::JournaledRecords(int64_t controller, int64_t first,
+                                                    int64_t last) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<StoredRecord> records;
+  journaled_records_.Bind(1, controller).Bind(2, first).Bind(3, last);
+  while (journaled_records_.Step() == SQLITE_ROW) {
+    const std::string raw = journaled_records_.Blob(0);
+    StoredRecord r{};
+    if (raw.size() == r.size()) std::memcpy(r.data(), raw.data(), raw.size());
+    records.push_back(r);
+  }
+  journaled_records_.Reset();
+  return records;
 }
 
 bool Journal::SaveBookmark(int64_t controller, const Bookmark& bookmark) {

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "journal/statement.h"
 #include "journal/stored_record.h"
@@ -31,8 +32,10 @@ struct ControllerKey {
 
 // Where collection stands on one controller (see docs/daemon.md, "The
 // bookmark"). `position` is the index of the controller's read position when
-// the bookmark was written; when `has_last` the record there is `last`, is
-// journaled, and the read position may or may not have moved past it yet.
+// the bookmark was written; when `has_last` the record there is `anchor`, is
+// journaled, and the read position may or may not have moved one past it
+// yet. `last`, the newest record journaled, lies `ahead` records after it
+// (block reads journal records the read position has not reached).
 struct Bookmark {
   bool known = false;  // false before the first contact with the controller
   int64_t next_seq = 1;
@@ -41,6 +44,8 @@ struct Bookmark {
   StoredRecord last{};
   int count = 0;      // records in the controller's log then
   int set_aside = 0;  // records a clear had set aside then
+  int ahead = 0;
+  StoredRecord anchor{};  // the record at `position`; `last` when ahead is 0
 };
 
 struct Gap {
@@ -81,7 +86,14 @@ class Journal {
   // (already advanced by the caller), in one transaction.
   bool CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
                    const Bookmark& bookmark);
+  // Journals `records` in order, sequence numbers up to bookmark.next_seq - 1,
+  // and writes `bookmark`, in one transaction.
+  bool CommitEvents(int64_t controller, const std::vector<StoredRecord>& records,
+                    int64_t received_ms, const Bookmark& bookmark);
   bool SaveBookmark(int64_t controller, const Bookmark& bookmark);
+  // The journaled records with sequence numbers from `first` to `last`, in
+  // order (fewer when retention pruned some).
+  std::vector<StoredRecord> JournaledRecords(int64_t controller, int64_t first, int64_t last);
   bool RecordGap(int64_t controller, int64_t after_seq, const Gap& gap);
   bool RecordStatus(int64_t controller, bool online, const std::string& version,
                     const std::string& detail);
@@ -97,6 +109,8 @@ class Journal {
   explicit Journal(sqlite3* db) : db_(db) {}
   bool Prepare();
   bool WriteBookmark(int64_t controller, const Bookmark& bookmark);
+  bool InsertEvent(int64_t controller, int64_t seq, const StoredRecord& record,
+                   int64_t received_ms);
   bool Fail(const char* what);
 
   sqlite3* db_;
@@ -104,7 +118,7 @@ class Journal {
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
       insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_,
-      prune_by_age_, prune_by_count_, begin_, commit_, rollback_;
+      prune_by_age_, prune_by_count_, begin_, commit_, rollback_, journaled_records_;
 };
 
 }  // namespace zarvod

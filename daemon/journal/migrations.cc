@@ -44,6 +44,12 @@ CREATE TABLE line_counters(
   site TEXT NOT NULL, line TEXT NOT NULL, at_ms INTEGER NOT NULL, counters TEXT NOT NULL,
   PRIMARY KEY(site, line));
 )sql"},
+      // A bookmark may stand ahead of the read position (records taken by
+      // block reads, the read position not yet moved past them).
+      {"journal", 2, R"sql(
+ALTER TABLE bookmarks ADD COLUMN ahead INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE bookmarks ADD COLUMN anchor_raw BLOB;
+)sql"},
   };
   return steps;
 }

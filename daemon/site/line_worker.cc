@@ -109,6 +109,7 @@ void LineWorker::Run() {
       p.id = *id;
       p.collector =
           std::make_unique<Collector>(journal_, *id, line_, c.address, config_.name + "/" + c.name);
+      p.collector->ReportBlockReadsTo(&reading_block_);
       controllers_.push_back(std::move(p));
     }
     counters_due_ = Clock::now() + kCountersEvery;
@@ -127,12 +128,22 @@ void LineWorker::Run() {
   FailQueuedCommands();
   Zarvo_LineDestroy(line_);
   line_ = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+  }
+  stopped_cv_.notify_all();
 }
 
 void LineWorker::FailQueuedCommands() {
   std::lock_guard<std::mutex> lock(mutex_);
   for (Queued& q : queue_) q.result.set_value(kCommandNotRun);
   queue_.clear();
+}
+
+bool LineWorker::StoppedBy(Clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return stopped_cv_.wait_until(lock, deadline, [this] { return stopped_ || !thread_.joinable(); });
 }
 
 void LineWorker::RunQueuedCommands() {

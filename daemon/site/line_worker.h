@@ -58,6 +58,10 @@ class LineWorker {
   // Finishes the exchange in progress and the commit after it, then stops.
   void RequestStop();
   void Join();
+  // After RequestStop: true once the worker has stopped, false at `deadline`.
+  bool StoppedBy(std::chrono::steady_clock::time_point deadline);
+  // A block read is on the line (it may take seconds at a low speed).
+  bool reading_block() const { return reading_block_; }
 
   // Queues `command` ahead of polling. The future holds its result, or
   // kCommandNotRun when the worker stopped first or the port is not open
@@ -106,6 +110,9 @@ class LineWorker {
   std::atomic<bool> stop_{false};
   // Set while commands wait or a stop is asked: a polling turn yields.
   std::atomic<bool> yield_{false};
+  std::atomic<bool> reading_block_{false};
+  bool stopped_ = false;  // under mutex_
+  std::condition_variable stopped_cv_;
   Clock::time_point counters_due_{};
 };
 

@@ -20,6 +20,20 @@ void Site::Stop() {
   for (auto& line : lines_) line->Join();
 }
 
+bool Site::StopWithin(std::chrono::milliseconds patience) {
+  for (auto& line : lines_) line->RequestStop();
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  bool all = true;
+  for (auto& line : lines_) {
+    if (!line->StoppedBy(deadline) && line->reading_block()) {
+      all = false;
+      continue;
+    }
+    line->Join();
+  }
+  return all;
+}
+
 LineWorker* Site::Line(const std::string& name) {
   for (auto& line : lines_) {
     if (line->config().name == name) return line.get();

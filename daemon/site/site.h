@@ -2,6 +2,7 @@
 // how threads share the lines).
 #pragma once
 
+#include <chrono>
 #include <future>
 #include <memory>
 #include <optional>
@@ -22,6 +23,10 @@ class Site {
   void Start();
   // Asks every line to stop after its exchange in progress and waits.
   void Stop();
+  // The same, but a line still in a block read after `patience` is left to
+  // it: returns false then, and the process must end without waiting (the
+  // block read moved nothing and nothing of it is committed).
+  bool StopWithin(std::chrono::milliseconds patience);
 
   const SiteConfig& config() const { return config_; }
   LineWorker* Line(const std::string& name);

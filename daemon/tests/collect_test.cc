@@ -2,6 +2,8 @@
 // order, across lost replies, full logs and logs cleared by someone else.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "commands/command_codes.h"
 #include "site_fixture.h"
 
@@ -158,6 +160,141 @@ TEST_F(CollectTest, AJournalThatCannotBeWrittenLeavesTheEventsOnTheController) {
   exec("DROP TRIGGER full_disk");
   Drain(0, 1);
   EXPECT_EQ(Journaled(0, 1), ControllerLog(0, 1));
+}
+
+}  // namespace
+}  // namespace zarvod::testing
+
+namespace zarvod::testing {
+namespace {
+
+class BlockDrainTest : public CollectTest {
+ protected:
+  // Runs `during` on the controller while the first block read's reply is
+  // on the line, and counts block reads.
+  void DuringFirstBlock(std::function<void(zarvo::sim::ControllerState&)> during) {
+    buses_[0]->set_after_answer([this, during](uint8_t command, auto& state) {
+      if (command != zarvo::kCmdReadEventBlock) return;
+      if (block_reads_++ == 0 && during) during(state);
+    });
+  }
+  void ExpectReadPositionPastTheLastRecord(uint8_t address) {
+    buses_[0]->WithController(
+        address, [](auto& s) { EXPECT_EQ(s.events.position(), s.events.records().size()); });
+  }
+  int block_reads_ = 0;
+};
+
+enum class DuringBlock { kNothing, kEvents, kClear };
+
+struct BlockCase {
+  const char* name;
+  DuringBlock during;
+  size_t capacity;  // the log is full of the backlog when it is this size
+  int first_drain;  // events journaled before the backlog
+  int block_reads;  // at least
+};
+
+// A backlog is read by blocks, one commit per block, and the read position
+// catches up afterwards. A block under which the log changed (records
+// dropped off a full log, a clear) is not committed: collection falls back
+// to single records and loses nothing that was still in the log.
+TEST_F(BlockDrainTest, DrainsABacklogByBlocksAndFallsBackWhenTheLogChanges) {
+  const BlockCase cases[] = {
+      {"log with room", DuringBlock::kNothing, 4096, 0, 2},
+      {"full log taking events during the block", DuringBlock::kEvents, 400, 0, 1},
+      {"log cleared during the block", DuringBlock::kClear, 4096, 200, 1},
+  };
+  uint8_t address = 0;
+  for (const BlockCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ++address;
+    block_reads_ = 0;
+    SetCapacity(address, c.capacity);
+    std::vector<StoredRecord> expected;
+    if (c.first_drain > 0) {
+      LogEvents(0, address, c.first_drain, 100);
+      Drain(0, address);
+      expected = ControllerLog(0, address);
+    }
+    LogEvents(0, address, 400, 1000);
+    if (c.during == DuringBlock::kEvents) MoveReadPosition(address, 50);  // read before us
+    std::vector<StoredRecord> late;
+    DuringFirstBlock([&](zarvo::sim::ControllerState& s) {
+      if (c.during == DuringBlock::kClear) s.events.Clear();
+      if (c.during == DuringBlock::kNothing) return;
+      for (uint32_t i = 0; i < 5; ++i) {
+        s.LogEvent(zarvo::sim::kEventCardPresented, 0, 5000 + i, 0);
+        late.push_back(s.events.records().back());
+      }
+    });
+    const std::vector<StoredRecord> before_block = ControllerLog(0, address);
+    Drain(0, address);
+    buses_[0]->set_after_answer(nullptr);
+    if (c.during == DuringBlock::kEvents) {
+      expected.assign(before_block.begin() + 50, before_block.end());
+    } else if (c.during == DuringBlock::kNothing) {
+      expected = before_block;
+    }
+    expected.insert(expected.end(), late.begin(), late.end());
+    EXPECT_EQ(Journaled(0, address), expected);
+    EXPECT_GE(block_reads_, c.block_reads);
+    ExpectReadPositionPastTheLastRecord(address);
+  }
+  const std::vector<GapRow> gaps = Gaps();
+  ASSERT_EQ(gaps.size(), 1u);  // the clear's
+  EXPECT_EQ(gaps[0].kind, "cleared");
+  EXPECT_EQ(gaps[0].lost.value_or(-1), 400);
+}
+
+struct CatchUpCase {
+  const char* name;
+  size_t capacity;                // 384: the backlog fills the log
+  zarvo::sim::FaultKind on_move;  // on the first catch-up move
+};
+
+// A restart (kill -9) after block commits, before or during the catch-up,
+// and a catch-up move whose answer is lost: the bookmark alone tells where
+// the read position stands, by index in a log with room, by the record's
+// bytes in a full log that drops records meanwhile.
+TEST_F(BlockDrainTest, ARestartOrALostMoveDuringTheCatchUpCostsNothing) {
+  const CatchUpCase cases[] = {
+      {"restart before the catch-up, log with room", 4096, zarvo::sim::FaultKind::kNone},
+      {"restart before the catch-up, full log", 384, zarvo::sim::FaultKind::kNone},
+      {"catch-up move not made, full log", 384, zarvo::sim::FaultKind::kSilence},
+      {"catch-up move made, answer cut, full log", 384, zarvo::sim::FaultKind::kTruncate},
+  };
+  uint8_t address = 0;
+  for (const CatchUpCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ++address;
+    SetCapacity(address, c.capacity);
+    LogEvents(0, address, 384 - static_cast<int>(ControllerLog(0, address).size()), 1000);
+    MoveReadPosition(address, 1);  // a full log is block-read with the read position off 0
+    std::vector<StoredRecord> logged = ControllerLog(0, address);
+    logged.erase(logged.begin());
+    const std::atomic<bool> stop{false};
+    EXPECT_EQ(CollectorFor(0, address).Turn(64, stop), TurnResult::kIdle);
+    EXPECT_TRUE(CollectorFor(0, address).catching_up());
+    EXPECT_EQ(Journaled(0, address), logged);
+    if (c.on_move != zarvo::sim::FaultKind::kNone) {
+      zarvo::sim::Fault fault;
+      fault.kind = c.on_move;
+      fault.bytes = 30;
+      fault.command = zarvo::kCmdNextEvent;
+      buses_[0]->InjectFault(fault);
+      CollectorFor(0, address).Turn(64, stop);
+      buses_[0]->ClearFaults();
+    }
+    collectors_.erase({0, address});  // a restart: only the journal remembers
+    // In the full log these drop as many of the oldest, the read position's own
+    // record among them.
+    for (const StoredRecord& r : LogEvents(0, address, 20, 9000)) logged.push_back(r);
+    Drain(0, address);
+    EXPECT_EQ(Journaled(0, address), logged);
+    ExpectReadPositionPastTheLastRecord(address);
+  }
+  EXPECT_TRUE(Gaps().empty());
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ TEST_F(JournalTest, AppliesEachModulesStepsOnceInOrder) {
   for (int open = 0; open < 2; ++open) {
     std::unique_ptr<Journal> j = Journal::Open(Path(), error);
     ASSERT_TRUE(j) << error;
-    EXPECT_EQ(Count(*j, "SELECT count(*) FROM schema_migrations"), 3);
+    EXPECT_EQ(Count(*j, "SELECT count(*) FROM schema_migrations"),
+              static_cast<int64_t>(JournalMigrations().size()) + 2);
     EXPECT_EQ(Count(*j, "SELECT count(pin) FROM applied_cards"), 0);
     EXPECT_EQ(Count(*j, "SELECT count(*) FROM pragma_journal_mode WHERE journal_mode='wal'"), 1);
   }
@@ -70,6 +71,37 @@ TEST_F(JournalTest, PrunesByCountKeepingTheNewest) {
   EXPECT_EQ(Count(*j, "SELECT min(seq) FROM events"), 7);
   EXPECT_EQ(j->Prune(3650, 0), 0);               // all are newer
   EXPECT_EQ(j->LoadBookmark(*id).next_seq, 11);  // sequence numbers go on
+}
+
+// A block's records are one transaction with the bookmark that stands ahead
+// of the read position; a bookmark written before blocks existed (no
+// anchor) reads as resting on its last record.
+TEST_F(JournalTest, CommitsABlockWithItsBookmarkAndReadsItBack) {
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
+  std::vector<StoredRecord> block;
+  for (uint8_t i = 0; i < 5; ++i) block.push_back(StoredRecord{0x26, 0x12, 0x07, i});
+  Bookmark b;
+  b.known = true;
+  b.next_seq = 6;
+  b.position = 2;
+  b.has_last = true;
+  b.last = block.back();
+  b.ahead = 4;
+  b.anchor = block.front();
+  ASSERT_TRUE(j->CommitEvents(id, block, NowMs(), b));
+  const Bookmark loaded = j->LoadBookmark(id);
+  EXPECT_EQ(loaded.ahead, 4);
+  EXPECT_EQ(loaded.anchor, block.front());
+  EXPECT_EQ(j->JournaledRecords(id, 2, 4),
+            std::vector<StoredRecord>(block.begin() + 1, block.end() - 1));
+  {
+    auto lock = j->Lock();
+    ASSERT_TRUE(Exec(j->db(), "UPDATE bookmarks SET ahead = 0, anchor_raw = NULL"));
+  }
+  EXPECT_EQ(j->LoadBookmark(id).anchor, block.back());
 }
 
 }  // namespace
