@@ -86,41 +86,42 @@ void ClearAlarm(RequestArgs& args, BuiltCommand& out) {
   };
 }
 
-void AccessRead(RequestArgs& args, BuiltCommand& out) {
+// A door's access or alarm settings: the record, its fields, and the
+// library call that reads (write = 0) or writes (write = 1) it.
+struct AccessSettings {
+  using Record = AccessLevelRecord;
+  static constexpr const auto& kFields = kAccessFields;
+  static int32_t Call(ZarvoLine* line, int32_t address, int32_t door, Record* r, int32_t write) {
+    return Zarvo_LineAccessLevel(line, address, door, r, write);
+  }
+};
+
+struct AlarmSettings {
+  using Record = WarnLevelRecord;
+  static constexpr const auto& kFields = kWarnFields;
+  static int32_t Call(ZarvoLine* line, int32_t address, int32_t door, Record* r, int32_t write) {
+    return Zarvo_LineWarnLevel(line, address, door, r, write);
+  }
+};
+
+template <typename Settings>
+void SettingsRead(RequestArgs& args, BuiltCommand& out) {
   const int32_t door = args.Int("door", 0, kLastDoor);
   out.action = [door, data = out.data](ZarvoLine* line, int32_t address) {
-    AccessLevelRecord record{};
-    const int32_t result = Zarvo_LineAccessLevel(line, address, door, &record, 0);
-    if (result == ZARVO_OK) (*data)["settings"] = SettingsJson(record, kAccessFields);
+    typename Settings::Record record{};
+    const int32_t result = Settings::Call(line, address, door, &record, 0);
+    if (result == ZARVO_OK) (*data)["settings"] = SettingsJson(record, Settings::kFields);
     return result;
   };
 }
 
-void AccessWrite(RequestArgs& args, BuiltCommand& out) {
+template <typename Settings>
+void SettingsWrite(RequestArgs& args, BuiltCommand& out) {
   const int32_t door = args.Int("door", 0, kLastDoor);
-  const AccessLevelRecord record = SettingsFromJson(args, kAccessFields);
+  const auto record = SettingsFromJson(args, Settings::kFields);
   out.action = [door, record](ZarvoLine* line, int32_t address) {
-    AccessLevelRecord copy = record;
-    return Zarvo_LineAccessLevel(line, address, door, &copy, 1);
-  };
-}
-
-void AlarmRead(RequestArgs& args, BuiltCommand& out) {
-  const int32_t door = args.Int("door", 0, kLastDoor);
-  out.action = [door, data = out.data](ZarvoLine* line, int32_t address) {
-    WarnLevelRecord record{};
-    const int32_t result = Zarvo_LineWarnLevel(line, address, door, &record, 0);
-    if (result == ZARVO_OK) (*data)["settings"] = SettingsJson(record, kWarnFields);
-    return result;
-  };
-}
-
-void AlarmWrite(RequestArgs& args, BuiltCommand& out) {
-  const int32_t door = args.Int("door", 0, kLastDoor);
-  const WarnLevelRecord record = SettingsFromJson(args, kWarnFields);
-  out.action = [door, record](ZarvoLine* line, int32_t address) {
-    WarnLevelRecord copy = record;
-    return Zarvo_LineWarnLevel(line, address, door, &copy, 1);
+    auto copy = record;
+    return Settings::Call(line, address, door, &copy, 1);
   };
 }
 
@@ -190,10 +191,10 @@ constexpr CommandSpec kCommands[] = {
     {"door.open", CommandKind::kDoorOpen, Open},
     {"door.close", CommandKind::kChange, Close},
     {"door.clear_alarm", CommandKind::kChange, ClearAlarm},
-    {"door.access.read", CommandKind::kRead, AccessRead},
-    {"door.access.write", CommandKind::kChange, AccessWrite},
-    {"door.alarm.read", CommandKind::kRead, AlarmRead},
-    {"door.alarm.write", CommandKind::kChange, AlarmWrite},
+    {"door.access.read", CommandKind::kRead, SettingsRead<AccessSettings>},
+    {"door.access.write", CommandKind::kChange, SettingsWrite<AccessSettings>},
+    {"door.alarm.read", CommandKind::kRead, SettingsRead<AlarmSettings>},
+    {"door.alarm.write", CommandKind::kChange, SettingsWrite<AlarmSettings>},
     {"door.delay.write", CommandKind::kChange, DelayWrite},
     {"door.password.write", CommandKind::kChange, PasswordWrite},
     {"door.duress_code.write", CommandKind::kChange, DuressCodeWrite},
