@@ -138,7 +138,8 @@ std::optional<int> Collector::Reconcile() {
 int Collector::LocateByBytes(const StoredRecord& at_position) {
   Bookmark& b = bookmark_;
   if (IsEmptySlot(at_position)) return 0;
-  if (at_position == b.anchor) return b.ahead + 1;
+  const bool moved_past_last = past_last_of_ == b.next_seq && b.ahead == 0;
+  if (at_position == b.anchor && !moved_past_last) return b.ahead + 1;
   if (b.ahead > 0) {
     const std::vector<StoredRecord> after_anchor =
         journal_.JournaledRecords(controller_id_, b.next_seq - b.ahead, b.next_seq - 1);
@@ -290,6 +291,13 @@ TurnResult Collector::CatchUp(int& budget, const std::atomic<bool>& stop) {
   return TurnResult::kIdle;
 }
 
+bool Collector::MovePastLast(StoredRecord& next) {
+  past_last_of_.reset();  // until the answer is in, the move may or may not have happened
+  if (!ReadChecked(true, next)) return false;
+  if (bookmark_.has_last && bookmark_.ahead == 0) past_last_of_ = bookmark_.next_seq;
+  return true;
+}
+
 bool Collector::Commit(const StoredRecord& record, int position) {
   Bookmark next = bookmark_;
   ++next.next_seq;
@@ -314,7 +322,7 @@ TurnResult Collector::TakeOneByOne(std::optional<StoredRecord> at_position, int 
     // On the last record journaled: the move past it a crash or a lost
     // answer cut off (or the end of a catch-up).
     position = bookmark_.position;
-    if (!ReadChecked(true, record)) return TurnResult::kNoReply;
+    if (!MovePastLast(record)) return TurnResult::kNoReply;
     ++position;
     behind_ = 0;
   } else if (position >= view_.count) {
@@ -333,7 +341,7 @@ TurnResult Collector::TakeOneByOne(std::optional<StoredRecord> at_position, int 
     }
     // Move: the read position passes the event only now. The reply is the
     // next record (an empty slot at the end of the log).
-    if (!ReadChecked(true, record)) return TurnResult::kNoReply;
+    if (!MovePastLast(record)) return TurnResult::kNoReply;
     ++position;
     // A backlog that has come within reach of a block goes faster that way.
     if (!IsEmptySlot(record) && BlockPays(position, position)) return TurnResult::kMore;

@@ -69,6 +69,8 @@ class Collector {
   bool Read(bool move, StoredRecord& record);
   // Read, with a record that looks cut short read again at the read position.
   bool ReadChecked(bool move, StoredRecord& record);
+  // Move next past the bookmark's last record; false when the answer was lost.
+  bool MovePastLast(StoredRecord& next);
   bool Commit(const StoredRecord& record, int position);
 
   Journal& journal_;
@@ -82,6 +84,12 @@ class Collector {
   // Journaled records from the read position on, after Resolve: 0 when the
   // read position is on the next record to take (or past the last one).
   int behind_ = 0;
+  // Set (to the bookmark's next_seq) when this process saw the answer of the
+  // move past the bookmark's last record: the read position is then on the
+  // record after it, even one with the same bytes (a card shown twice
+  // within a second). After a restart, or a move whose answer was lost, the
+  // bytes decide (A8).
+  std::optional<int64_t> past_last_of_;
   // Turns left without block reads after one whose log changed under it.
   int blockless_turns_ = 0;
   std::vector<EventRecord> block_;

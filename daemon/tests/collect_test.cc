@@ -139,6 +139,25 @@ TEST_F(CollectTest, FullLogWithTheReadPositionAheadLosesNothing) {
   EXPECT_TRUE(Gaps().empty());
 }
 
+// The same card shown twice within a second at one door logs two records
+// with the same bytes. Once the move past the first is confirmed, the
+// second is a new event, full log or not.
+TEST_F(CollectTest, ATwinOfTheLastRecordInAFullLogIsJournaledToo) {
+  SetCapacity(1, 20);
+  LogEvents(0, 1, 20, 100);
+  Drain(0, 1);
+  std::vector<StoredRecord> logged = Journaled(0, 1);
+  for (int twins = 0; twins < 2; ++twins) {
+    buses_[0]->WithController(1, [&](zarvo::sim::ControllerState& state) {
+      state.events.Append(state.events.records().back());
+      logged.push_back(state.events.records().back());
+    });
+    Drain(0, 1);
+  }
+  EXPECT_EQ(Journaled(0, 1), logged);
+  EXPECT_TRUE(Gaps().empty());
+}
+
 }  // namespace
 }  // namespace zarvod::testing
 
