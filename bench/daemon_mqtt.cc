@@ -329,7 +329,7 @@ struct IdleFigure {
 IdleFigure IdleCpu(int broker_port, const std::string& journal, double window) {
   const auto buses = StartLines(8, 16);
   auto child = StartSiteChild(journal, broker_port, 16, buses);
-  Sleep(3);  // first looks and the controllers' history collected
+  Sleep(2);  // first looks and the controllers' history collected
   const uint64_t requests = Requests(buses);
   const double cpu = child->CpuSeconds();
   const Clock::time_point t0 = Clock::now();
@@ -466,9 +466,9 @@ int main(int argc, char** argv) {
   const auto wanted = [&](const char* figure) {
     return only == args.end() || (only + 1 != args.end() && *(only + 1) == figure);
   };
-  if (wanted("backlog")) BacklogToSubscriber(broker, dir, quick ? 96 : 384);
-  if (wanted("doors")) DoorOpenLatency(broker, dir, quick ? 24 : 150);
-  if (wanted("idle")) IdleCpuFigure(broker, dir, quick ? 4 : 20);
+  if (wanted("backlog")) BacklogToSubscriber(broker, dir, quick ? 64 : 384);
+  if (wanted("doors")) DoorOpenLatency(broker, dir, quick ? 20 : 150);
+  if (wanted("idle")) IdleCpuFigure(broker, dir, quick ? 3 : 20);
   if (wanted("memory")) MemoryFigure(broker, events);
   std::filesystem::remove_all(dir);
   return 0;
