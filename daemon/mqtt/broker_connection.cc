@@ -44,6 +44,9 @@ bool BrokerConnection::Configure(std::string& error) {
     return false;
   }
   mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+  // A reply right behind the request's acknowledgement would otherwise wait
+  // for the broker's delayed ACK of that small packet (tens of ms).
+  mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
   mosquitto_threaded_set(mosq_, true);
   mosquitto_log_callback_set(mosq_, OnLog);
   mosquitto_connect_v5_callback_set(mosq_, OnConnect);

@@ -19,18 +19,19 @@ void JournalWatch::OnEvents(std::function<void()> wake) {
   events_ = std::move(wake);
 }
 
-void JournalWatch::OnControllers(std::function<void()> wake) {
+void JournalWatch::OnControllers(std::function<void(int64_t row)> wake) {
   std::lock_guard<std::mutex> lock(mutex_);
   controllers_ = std::move(wake);
 }
 
-void JournalWatch::Hook(void* self, int operation, const char*, const char* table, sqlite3_int64) {
+void JournalWatch::Hook(void* self, int operation, const char*, const char* table,
+                        sqlite3_int64 row) {
   auto* watch = static_cast<JournalWatch*>(self);
   std::lock_guard<std::mutex> lock(watch->mutex_);
   if (operation == SQLITE_INSERT && std::strcmp(table, "events") == 0 && watch->events_) {
     watch->events_();
   } else if (std::strcmp(table, "controllers") == 0 && watch->controllers_) {
-    watch->controllers_();
+    watch->controllers_(row);
   }
 }
 

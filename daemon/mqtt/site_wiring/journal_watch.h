@@ -18,7 +18,8 @@ class JournalWatch {
   ~JournalWatch();
 
   void OnEvents(std::function<void()> wake);
-  void OnControllers(std::function<void()> wake);
+  // `wake` gets the row id (controllers.id) of the controller that changed.
+  void OnControllers(std::function<void(int64_t row)> wake);
 
  private:
   static void Hook(void* self, int operation, const char* database, const char* table,
@@ -27,7 +28,7 @@ class JournalWatch {
   zarvod::Journal& journal_;
   std::mutex mutex_;
   std::function<void()> events_;
-  std::function<void()> controllers_;
+  std::function<void(int64_t)> controllers_;
 };
 
 }  // namespace zarvo::mqtt

@@ -52,10 +52,18 @@ JournalSiteDirectory::JournalSiteDirectory(const zarvod::SiteConfig& config,
       journal_(journal),
       status_(journal.db(),
               "SELECT online, version, last_seen_ms FROM controllers "
-              "WHERE site = ? AND line = ? AND address = ?") {
-  watch.OnControllers([this] {
+              "WHERE site = ? AND line = ? AND address = ?"),
+      by_row_(journal.db(),
+              "SELECT line, address, online, version, last_seen_ms FROM controllers "
+              "WHERE id = ? AND site = ?") {
+  for (const zarvod::LineConfig& line : config_.lines) {
+    for (const zarvod::ControllerConfig& c : line.controllers) {
+      configured_[{line.name, c.address}] = {c.name, line.name, c.address, c.doors, false, "", 0};
+    }
+  }
+  watch.OnControllers([this](int64_t row) {
     std::lock_guard<std::mutex> lock(mutex_);
-    dirty_ = true;
+    dirty_.insert(row);
     wake_.notify_all();
   });
   thread_ = std::thread([this] { Watch(); });
@@ -94,14 +102,35 @@ void JournalSiteDirectory::SetListener(std::function<void(const ControllerInfo&)
   listener_ = std::move(changed);
 }
 
+std::optional<ControllerInfo> JournalSiteDirectory::Read(int64_t row) {
+  std::optional<ControllerInfo> info;
+  auto lock = journal_.Lock();
+  by_row_.Bind(1, row).Bind(2, config_.site);
+  if (by_row_.Step() == SQLITE_ROW) {
+    const auto it = configured_.find({by_row_.Text(0), static_cast<int>(by_row_.Int(1))});
+    if (it != configured_.end()) {
+      info = it->second;
+      info->online = !by_row_.IsNull(2) && by_row_.Int(2) != 0;
+      info->version = by_row_.IsNull(3) ? "" : by_row_.Text(3);
+      info->last_seen_ms = by_row_.IsNull(4) ? 0 : by_row_.Int(4);
+    }
+  }
+  by_row_.Reset();
+  return info;
+}
+
 void JournalSiteDirectory::Watch() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
-    wake_.wait(lock, [this] { return stopping_ || dirty_; });
+    wake_.wait(lock, [this] { return stopping_ || !dirty_.empty(); });
     if (stopping_) return;
-    dirty_ = false;
+    const std::set<int64_t> rows = std::move(dirty_);
+    dirty_.clear();
     lock.unlock();
-    const std::vector<ControllerInfo> now = Controllers();
+    std::vector<ControllerInfo> now;
+    for (int64_t row : rows) {
+      if (std::optional<ControllerInfo> c = Read(row)) now.push_back(std::move(*c));
+    }
     lock.lock();
     for (const ControllerInfo& c : now) {
       ControllerInfo& before = told_[c.name];

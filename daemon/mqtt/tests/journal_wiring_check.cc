@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 
 #include "broker_process.h"
 #include "journal_outbox.h"
@@ -85,6 +87,50 @@ TEST_F(JournalWiringTest, ARequestIdIsRecordedOnceWithItsReply) {
   EXPECT_FALSE(log.Begin(record, &earlier));
   EXPECT_EQ(earlier.reply, R"({"id":"r1","name":"OK"})");
   EXPECT_EQ(earlier.who, "alice");
+}
+
+// Only this site's configured controllers are told, each with its own row's
+// status; rows of another site or of an address the site file does not
+// have sharing the journal are left out.
+TEST_F(JournalWiringTest, AChangedControllerIsToldWithItsOwnStatus) {
+  zarvod::SiteConfig config;
+  config.site = "hq";
+  config.lines.push_back({"line1", "/dev/null", 9600, {{1, "front", {}}, {2, "back", {}}}});
+  JournalWatch watch(*journal_);
+  JournalSiteDirectory directory(config, *journal_, watch);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<ControllerInfo> told;
+  directory.SetListener([&](const ControllerInfo& c) {
+    std::lock_guard<std::mutex> lock(mutex);
+    told.push_back(c);
+    changed.notify_all();
+  });
+  struct Row {
+    const char* site;
+    int address;
+    const char* version;
+  };
+  // The last row is the one to be told; the rows before it are changed first.
+  const Row rows[] = {{"elsewhere", 1, "x1"}, {"hq", 9, "x2"}, {"hq", 2, "b1"}, {"hq", 1, "f1"}};
+  for (const Row& r : rows) {
+    const auto id = journal_->Controller({r.site, "line1", r.address, "c"});
+    ASSERT_TRUE(id);
+    ASSERT_TRUE(journal_->RecordStatus(*id, true, r.version, "answers"));
+  }
+  std::unique_lock<std::mutex> lock(mutex);
+  ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] {
+    return !told.empty() && told.back().name == "front" && told.back().version == "f1";
+  }));
+  for (const ControllerInfo& c : told) {
+    EXPECT_TRUE(c.name == "front" || c.name == "back") << c.name;
+    if (c.online) {
+      EXPECT_EQ(c.version, c.name == "front" ? "f1" : "b1");
+    }
+  }
+  EXPECT_TRUE(told.back().online);
+  EXPECT_EQ(told.back().line, "line1");
+  EXPECT_EQ(told.back().address, 1);
 }
 
 }  // namespace
