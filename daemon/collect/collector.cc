@@ -356,6 +356,9 @@ TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
   }
   // Look
   if (!Look()) return TurnResult::kNoReply;
+  // A command waiting (a door to open) goes first: it waits for one
+  // exchange at most, not for the reads this look may lead to.
+  if (stop.load()) return TurnResult::kMore;
   if (!bookmark_.known) {
     // First contact: what lies before the read position was collected by
     // whoever read this log before us.
