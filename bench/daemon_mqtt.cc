@@ -376,6 +376,11 @@ int64_t JournaledEvents(sqlite3* db) {
   return count;
 }
 
+// Unread events kept in each log: enough that they drain by blocks. Topping
+// up follows the read position, which catches up (one move per record)
+// after the blocks were journaled; meanwhile nothing new is logged.
+constexpr size_t kUnreadKept = 500;
+
 // Keeps up to `unread` events waiting in every controller's log until
 // `remaining` more were logged; returns how many this call logged. Each
 // event carries its own number: no two records are alike.
@@ -412,11 +417,11 @@ void MemoryFigure(const BrokerProcess& broker, int64_t events) {
   std::vector<std::pair<int64_t, int64_t>> samples;  // events, heap bytes
   int64_t logged = 0;
   const Clock::time_point t0 = Clock::now();
-  // Until every event is journaled, or none more was for 10 s.
+  // Until every event is journaled, or none more was for 30 s.
   int64_t done = 0;
   Clock::time_point progress = Clock::now();
-  while (samples.size() < 10 && SecondsSince(progress) < 10) {
-    logged += TopUp(buses, 16, 2000, logged, events - logged);
+  while (samples.size() < 10 && SecondsSince(progress) < 30) {
+    logged += TopUp(buses, 16, kUnreadKept, logged, events - logged);
     const int64_t now_done = JournaledEvents(db) - history;
     if (now_done > done) progress = Clock::now();
     done = now_done;
