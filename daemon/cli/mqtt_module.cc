@@ -23,8 +23,7 @@ std::string ApplyMqttFlag(const Args& args, SiteConfig& config) {
 namespace {
 
 // The site file's [mqtt] as the MQTT side takes it; "" or why it cannot be.
-std::string ToSettings(const MqttConfig& c, const std::string& site,
-                       zarvo::mqtt::MqttSettings& s) {
+std::string ToSettings(const MqttConfig& c, const std::string& site, zarvo::mqtt::MqttSettings& s) {
   std::string error;
   if (!zarvo::mqtt::ApplyBrokerUrl(c.broker, s, error)) return error;
   if (s.tls.enabled && c.ca_file.empty()) {
@@ -70,8 +69,7 @@ SiteModule MqttModule(const SiteConfig& config) {
       mqtt->reset();
       return "mqtt: " + error;
     }
-    LogInfo("mqtt: " + site_config.mqtt->broker + ", topics under " +
-            settings.EffectivePrefix());
+    LogInfo("mqtt: " + site_config.mqtt->broker + ", topics under " + settings.EffectivePrefix());
     return "";
   };
   // Stopped before the lines: no command is taken that the site could not run.

@@ -63,10 +63,10 @@ void CheckTopicNames(const toml::table& root, const SiteConfig& config) {
 
 MqttConfig ReadMqttSection(const toml::node& node) {
   const toml::table& t = RequireTable(node, "[mqtt]");
-  RejectUnknownKeys(t, {"broker", "client_id", "username", "password", "prefix", "keepalive_s",
-                        "session_expiry_s", "max_inflight", "tls", "allow_identity_commands",
-                        "require_signatures", "signing_keys", "home_assistant",
-                        "discovery_prefix"});
+  RejectUnknownKeys(t,
+                    {"broker", "client_id", "username", "password", "prefix", "keepalive_s",
+                     "session_expiry_s", "max_inflight", "tls", "allow_identity_commands",
+                     "require_signatures", "signing_keys", "home_assistant", "discovery_prefix"});
   MqttConfig c;
   c.broker = GetString(t, "broker", "", true);
   if (!StartsWith(c.broker, "mqtt://") && !StartsWith(c.broker, "mqtts://")) {

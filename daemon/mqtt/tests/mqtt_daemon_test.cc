@@ -1,12 +1,11 @@
 // zarvod itself on a broker: `zarvod --sim --mqtt` puts the built-in site's
 // events and status on the broker, and a broker setting that cannot work
 // stops the daemon at start with the reason.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-
-#include <fcntl.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -96,8 +95,8 @@ TEST_F(MqttDaemonTest, SimSitePublishesStatusAndEventsAndGoesOfflineOnStop) {
     return n;
   };
   EXPECT_TRUE(central.WaitUntil([&](const std::vector<Received>& all) {
-    return count(all, "/status", "\"online\"") >= 5 && count(all, "/events", "\"sequence\"") >= 10 &&
-           count(all, "site/status", "online") >= 1;
+    return count(all, "/status", "\"online\"") >= 5 &&
+           count(all, "/events", "\"sequence\"") >= 10 && count(all, "site/status", "online") >= 1;
   })) << ReadFile(log);
   zarvod.Terminate();
   EXPECT_EQ(zarvod.ExitCode(5000), 0) << ReadFile(log);
@@ -131,8 +130,8 @@ TEST_F(MqttDaemonTest, ABrokerSettingThatCannotWorkStopsTheDaemonAtStart) {
       std::ofstream(config) << "site = \"s\"\n[[line]]\nname = \"a\"\nport = \"/dev/null\"\n"
                                "[[line.controller]]\naddress = 1\nname = \"A\"\n";
     }
-    std::vector<std::string> args{"run", "--config", config, "--journal", Path("run.db"),
-                                  "--socket", Path("run.sock")};
+    std::vector<std::string> args{"run",          "--config", config,          "--journal",
+                                  Path("run.db"), "--socket", Path("run.sock")};
     args.insert(args.end(), c.flags.begin(), c.flags.end());
     const std::string log = Path("run.log");
     ZarvodProcess zarvod(args, log);
