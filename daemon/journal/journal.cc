@@ -4,7 +4,6 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
-#include <thread>
 
 #include "journal/migrations.h"
 
@@ -249,7 +248,7 @@ bool Journal::Fail(const char* what) {
 }
 
 std::optional<int64_t> Journal::Controller(const ControllerKey& key) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   find_controller_.Bind(1, key.site).Bind(2, key.line).Bind(3, int64_t{key.address});
   const int rc = find_controller_.Step();
   const int64_t id = rc == SQLITE_ROW ? find_controller_.Int(0) : 0;
@@ -269,7 +268,7 @@ std::optional<int64_t> Journal::Controller(const ControllerKey& key) {
 }
 
 std::optional<Bookmark> Journal::LoadBookmark(int64_t controller) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   Bookmark b;
   load_bookmark_.Bind(1, controller);
   const int rc = load_bookmark_.Step();
@@ -324,7 +323,7 @@ bool Journal::InsertEvent(int64_t controller, int64_t seq, const StoredRecord& r
 
 bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
                           const Bookmark& bookmark) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   if (!begin_.Run()) return Fail("starting a transaction");
   if (!InsertEvent(controller, bookmark.next_seq - 1, record, received_ms)) {
     return Fail("journaling an event");
@@ -336,7 +335,7 @@ bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_
 
 bool Journal::CommitEvents(int64_t controller, const std::vector<StoredRecord>& records,
                            int64_t received_ms, const Bookmark& bookmark) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   if (!begin_.Run()) return Fail("starting a transaction");
   int64_t seq = bookmark.next_seq - static_cast<int64_t>(records.size());
   for (const StoredRecord& record : records) {
@@ -349,7 +348,7 @@ bool Journal::CommitEvents(int64_t controller, const std::vector<StoredRecord>& 
 
 std::optional<std::vector<StoredRecord>> Journal::JournaledRecords(int64_t controller,
                                                                    int64_t first, int64_t last) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   std::vector<StoredRecord> records;
   journaled_records_.Bind(1, controller).Bind(2, first).Bind(3, last);
   int rc = SQLITE_DONE;
@@ -368,12 +367,12 @@ std::optional<std::vector<StoredRecord>> Journal::JournaledRecords(int64_t contr
 }
 
 bool Journal::SaveBookmark(int64_t controller, const Bookmark& bookmark) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   return WriteBookmark(controller, bookmark) || Fail("writing a bookmark");
 }
 
 bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   insert_gap_.Bind(1, controller).Bind(2, after_seq).Bind(3, gap.kind);
   if (gap.lost) {
     insert_gap_.Bind(4, int64_t{*gap.lost});
@@ -386,7 +385,7 @@ bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap) {
 
 bool Journal::RecordStatus(int64_t controller, bool online, const std::string& version,
                            const std::string& detail) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   const int64_t now = NowMs();
   if (!begin_.Run()) return Fail("starting a transaction");
   insert_status_.Bind(1, controller).Bind(2, now).Bind(3, int64_t{online}).Bind(4, detail);
@@ -398,13 +397,13 @@ bool Journal::RecordStatus(int64_t controller, bool online, const std::string& v
 }
 
 bool Journal::Touch(int64_t controller) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   touch_.Bind(1, NowMs()).Bind(2, controller);
   return touch_.Run() || Fail("noting a reply");
 }
 
 bool Journal::RecordCommand(const AuditEntry& a) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   insert_audit_.Bind(1, NowMs()).Bind(2, a.who).Bind(3, a.site).Bind(4, a.line);
   insert_audit_.Bind(5, int64_t{a.address}).Bind(6, a.what).Bind(7, int64_t{a.result});
   return insert_audit_.Run() || Fail("recording a command");
@@ -412,13 +411,13 @@ bool Journal::RecordCommand(const AuditEntry& a) {
 
 bool Journal::SaveLineCounters(const std::string& site, const std::string& line,
                                const std::string& counters) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   save_counters_.Bind(1, site).Bind(2, line).Bind(3, NowMs()).Bind(4, counters);
   return save_counters_.Run() || Fail("saving line counters");
 }
 
 void Journal::AddPruneStep(PruneStep step) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   prune_steps_.push_back(std::move(step));
 }
 
@@ -440,16 +439,15 @@ bool Journal::PruneInBatches(const std::function<int64_t()>& step, int64_t& dele
   for (;;) {
     int64_t n = 0;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<FifoMutex> lock(mutex_);
       if (!begin_.Run()) return Fail("starting to prune");
       n = step();
       if (n < 0) return Fail("pruning");
       if (!commit_.Run()) return Fail("committing a prune");
     }
+    // Lines that came to commit meanwhile have the lock before the next batch.
     deleted += n;
     if (n < kPruneBatch) return true;
-    // Lines waiting to commit go first.
-    std::this_thread::yield();
   }
 }
 
@@ -476,7 +474,7 @@ int64_t Journal::Prune(int days, int64_t keep) {
 }
 
 std::optional<int64_t> Journal::NewestEventBeyond(int64_t keep) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   event_id_from_newest_.Bind(1, keep);
   const int rc = event_id_from_newest_.Step();
   const int64_t id = rc == SQLITE_ROW ? event_id_from_newest_.Int(0) : 0;
@@ -497,7 +495,7 @@ bool Journal::PruneOthers(int64_t cutoff_ms) {
   if (!PruneInBatches(audit, deleted)) return false;
   std::vector<PruneStep> steps;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<FifoMutex> lock(mutex_);
     steps = prune_steps_;
   }
   for (const PruneStep& step : steps) {

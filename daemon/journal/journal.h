@@ -4,7 +4,8 @@
 // add tables through migrations (journal/migrations.h) and use db() under
 // Lock().
 //
-// Every method may be called from any thread: one mutex serialises them.
+// Every method may be called from any thread: one mutex serialises them, in
+// the order they came.
 // Commits are synchronous (WAL, synchronous=FULL): when CommitEvent returns
 // true the event survives a crash of the process and a power cut.
 #pragma once
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/fifo_mutex.h"
 #include "journal/statement.h"
 #include "journal/stored_record.h"
 
@@ -77,7 +79,7 @@ class Journal {
 
   // For other modules: hold the lock while using the handle.
   sqlite3* db() { return db_; }
-  std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+  std::unique_lock<FifoMutex> Lock() { return std::unique_lock<FifoMutex>(mutex_); }
   const std::string& last_error() const { return last_error_; }
 
   // The controller's row id, created on first use.
@@ -140,7 +142,7 @@ class Journal {
   bool PruneInBatches(const std::function<int64_t()>& step, int64_t& deleted);
 
   sqlite3* db_;
-  std::mutex mutex_;
+  FifoMutex mutex_;  // first come, first served: see Prune
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
       insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_, old_events_,
