@@ -120,7 +120,8 @@ class Journal {
   // Another module's retention: deletes up to `batch` of its rows older
   // than `cutoff_ms` (ms since the epoch) through `db`, called with the
   // journal locked inside a transaction; returns the count deleted, or -1 on
-  // an error. Prune calls it again while it deletes a full batch.
+  // an error. Prune calls it again while it deletes a full batch. The step
+  // stays with the journal: it must not use what its module frees on stop.
   using PruneStep = std::function<int64_t(sqlite3* db, int64_t cutoff_ms, int batch)>;
   void AddPruneStep(PruneStep step);
 
