@@ -58,7 +58,8 @@ class JournalTest : public ::testing::Test {
     auto lock = j.Lock();
     Statement q(j.db(), "SELECT count(*), min(seq) FROM events WHERE controller_id = ?");
     q.Bind(1, controller);
-    return q.Step() == SQLITE_ROW ? std::pair{q.Int(0), q.Int(1)} : std::pair{-1L, -1L};
+    if (q.Step() != SQLITE_ROW) return {-1, -1};
+    return {q.Int(0), q.Int(1)};
   }
 
   std::string dir_;
