@@ -147,8 +147,15 @@ int EventsCommand(const Args& args) {
         "number1,number2,raw\n");
   }
   const auto print = [format](const EventRow& e) { Print(e, format); };
+  // A read that failed part way is an error, not the end of the journal.
+  const auto failed = [&reader] {
+    if (reader->last_error().empty()) return false;
+    std::fprintf(stderr, "zarvod events: %s\n", reader->last_error().c_str());
+    return true;
+  };
   int64_t last = reader->ForEachEvent(0, since, print);
   std::fflush(stdout);
+  if (failed()) return 1;
   if (!HasFlag(args, "--follow")) return 0;
   // The daemon's commits write the journal's WAL file next to it: wake on
   // any change there instead of asking the journal over and over.
@@ -163,6 +170,7 @@ int EventsCommand(const Args& args) {
   while (::read(watch, buffer, sizeof buffer) > 0) {
     last = reader->ForEachEvent(last, since, print);
     std::fflush(stdout);
+    if (failed()) return 1;
   }
   return 0;
 }

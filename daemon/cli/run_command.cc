@@ -24,6 +24,7 @@ constexpr std::chrono::milliseconds kStopPatience{1500};
 void Prune(Journal& journal, const JournalConfig& config) {
   if (config.retention_days == 0 && config.retention_events == 0) return;
   const int64_t deleted = journal.Prune(config.retention_days, config.retention_events);
+  if (deleted < 0) LogError("journal: retention: " + journal.last_error());
   if (deleted > 0) LogInfo("journal: " + std::to_string(deleted) + " old events deleted");
 }
 

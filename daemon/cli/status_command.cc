@@ -73,12 +73,20 @@ int StatusCommand(const Args& args) {
     std::fprintf(stderr, "zarvod status: %s\n", error.c_str());
     return 1;
   }
+  // A read that failed part way is an error, not an empty journal.
+  std::string read_error;
+  const auto note_error = [&] {
+    if (read_error.empty()) read_error = reader->last_error();
+  };
   const int64_t now = NowMs();
   std::printf("%-12s %-16s %4s  %-8s %-22s %8s  %-19s %-14s %5s %s\n", "LINE", "CONTROLLER", "ADDR",
               "STATE", "VERSION", "EVENTS", "LAST EVENT", "LAST REPLY", "GAPS", "DRIFT");
-  for (const ControllerRow& c : reader->Controllers()) {
+  const std::vector<ControllerRow> controllers = reader->Controllers();
+  note_error();
+  for (const ControllerRow& c : controllers) {
     const char* state = !c.online ? "unknown" : *c.online ? "online" : "offline";
     const std::string drift = Drift(*reader, c, drift_limit_s);
+    note_error();
     std::printf("%-12s %-16s %4d  %-8s %-22s %8lld  %-19s %-14s %5lld %s\n", c.line.c_str(),
                 c.name.c_str(), c.address, state, c.version.c_str(),
                 static_cast<long long>(c.events),
@@ -86,17 +94,23 @@ int StatusCommand(const Args& args) {
                 Ago(c.last_seen_ms, now).c_str(), static_cast<long long>(c.gaps), drift.c_str());
   }
   const std::vector<LineCountersRow> counters = reader->LineCounters();
+  note_error();
   if (!counters.empty()) std::printf("\nline counters:\n");
   for (const LineCountersRow& l : counters) {
     std::printf("  %-12s %s (%s)\n", l.line.c_str(), l.counters.c_str(), Ago(l.at_ms, now).c_str());
   }
   const std::vector<GapRow> gaps = reader->Gaps(10);
+  note_error();
   if (!gaps.empty()) std::printf("\nlatest gaps:\n");
   for (const GapRow& g : gaps) {
     const std::string lost = g.lost ? std::to_string(*g.lost) : "unknown";
     std::printf("  %s/%s after #%lld: %s, lost %s: %s (%s)\n", g.line.c_str(), g.controller.c_str(),
                 static_cast<long long>(g.after_seq), g.kind.c_str(), lost.c_str(), g.detail.c_str(),
                 Ago(g.detected_ms, now).c_str());
+  }
+  if (!read_error.empty()) {
+    std::fprintf(stderr, "zarvod status: %s: %s\n", path.c_str(), read_error.c_str());
+    return 1;
   }
   return 0;
 }

@@ -135,27 +135,34 @@ std::optional<int> Collector::Reconcile() {
 // record there says where it stands: on the anchor (not moved since the
 // bookmark), on one of the records journaled after it (moved, or its own
 // record dropped and it rests on the oldest), or past them all.
-int Collector::LocateByBytes(const StoredRecord& at_position) {
+std::optional<int> Collector::LocateByBytes(const StoredRecord& at_position) {
   Bookmark& b = bookmark_;
   if (IsEmptySlot(at_position)) return 0;
   const bool moved_past_last = past_last_of_ == b.next_seq && b.ahead == 0;
   if (at_position == b.anchor && !moved_past_last) return b.ahead + 1;
+  bool rows_missing = false;
   if (b.ahead > 0) {
-    const std::vector<StoredRecord> after_anchor =
+    const std::optional<std::vector<StoredRecord>> after_anchor =
         journal_.JournaledRecords(controller_id_, b.next_seq - b.ahead, b.next_seq - 1);
+    if (!after_anchor) return std::nullopt;
+    // With journaled records missing, a match's index says nothing: the
+    // place is unknown, and collection goes on from the read position.
+    rows_missing = after_anchor->size() != static_cast<size_t>(b.ahead);
     // The newest match: should a record repeat within the window, records
     // are journaled twice rather than skipped.
-    const auto found = std::find(after_anchor.rbegin(), after_anchor.rend(), at_position);
-    if (found != after_anchor.rend()) {
-      return b.ahead - static_cast<int>(after_anchor.rend() - found - 1);
+    const auto found = std::find(after_anchor->rbegin(), after_anchor->rend(), at_position);
+    if (!rows_missing && found != after_anchor->rend()) {
+      return b.ahead - static_cast<int>(after_anchor->rend() - found - 1);
     }
   }
   if (view_.position == 0 || b.ahead > 0) {
     // Our last record dropped off the full log before the read position
     // passed what followed it: events may have dropped with it.
     NoteGap({"log-full", std::nullopt,
-             "the log was full and dropped its oldest records, among them the last one "
-             "journaled; unread ones may have dropped with it"});
+             rows_missing ? "journaled events after the bookmark are missing from the journal; "
+                            "collection goes on from the read position"
+                          : "the log was full and dropped its oldest records, among them the "
+                            "last one journaled; unread ones may have dropped with it"});
     b.has_last = false;
     b.ahead = 0;
     b.position = view_.position;
@@ -174,6 +181,10 @@ TurnResult Collector::Resolve(std::optional<StoredRecord>& at_position) {
       if (!ReadChecked(false, record)) return TurnResult::kNoReply;
       at_position = record;
       behind = LocateByBytes(record);
+      if (!behind) {
+        LogError(label_ + ": journal: " + journal_.last_error() + "; event reading stops");
+        return TurnResult::kJournalFailed;
+      }
     }
   }
   behind_ = *behind;
@@ -197,8 +208,10 @@ bool Collector::RestOnReadPosition(const std::optional<StoredRecord>& at_positio
       b.anchor = *at_position;
     } else if (b.position != view_.position) {
       const int64_t seq = b.next_seq - behind_;
-      const std::vector<StoredRecord> r = journal_.JournaledRecords(controller_id_, seq, seq);
-      if (!r.empty()) b.anchor = r.front();
+      const std::optional<std::vector<StoredRecord>> r =
+          journal_.JournaledRecords(controller_id_, seq, seq);
+      if (!r) return false;
+      if (!r->empty()) b.anchor = r->front();
     }
     b.position = view_.position;
     b.ahead = behind_ - 1;
@@ -264,9 +277,15 @@ Collector::BlockResult Collector::TakeBlock() {
 // bookmark, until it rests on the last one journaled.
 TurnResult Collector::CatchUp(int& budget, const std::atomic<bool>& stop) {
   if (behind_ < 2) return TurnResult::kIdle;
-  const std::vector<StoredRecord> expected = journal_.JournaledRecords(
+  const std::optional<std::vector<StoredRecord>> journaled = journal_.JournaledRecords(
       controller_id_, bookmark_.next_seq - behind_ + 1, bookmark_.next_seq - 1);
-  // Retention may have pruned some; then the device values alone guard.
+  if (!journaled) {
+    LogError(label_ + ": journal: " + journal_.last_error() + "; event reading stops");
+    return TurnResult::kJournalFailed;
+  }
+  const std::vector<StoredRecord>& expected = *journaled;
+  // Retention keeps them; should some be missing, the device values alone
+  // guard.
   const bool checked = expected.size() == static_cast<size_t>(behind_ - 1);
   for (size_t i = 0; behind_ >= 2; ++i) {
     if (budget-- <= 0 || stop.load()) return TurnResult::kMore;
@@ -351,7 +370,14 @@ TurnResult Collector::TakeOneByOne(std::optional<StoredRecord> at_position, int 
 
 TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
   if (!loaded_) {
-    bookmark_ = journal_.LoadBookmark(controller_id_);
+    // A bookmark that could not be read is not "no bookmark": starting over
+    // would journal sequence numbers already taken.
+    const std::optional<Bookmark> loaded = journal_.LoadBookmark(controller_id_);
+    if (!loaded) {
+      LogError(label_ + ": journal: " + journal_.last_error() + "; event reading stops");
+      return TurnResult::kJournalFailed;
+    }
+    bookmark_ = *loaded;
     loaded_ = true;
   }
   // Look

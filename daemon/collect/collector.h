@@ -53,8 +53,9 @@ class Collector {
   // journaled records lie from the read position on, when the device values
   // tell (a log with room); nullopt when only the record's bytes can.
   std::optional<int> Reconcile();
-  // The same from the record at the read position (a full log).
-  int LocateByBytes(const StoredRecord& at_position);
+  // The same from the record at the read position (a full log); nullopt
+  // when the journal could not be read.
+  std::optional<int> LocateByBytes(const StoredRecord& at_position);
   // Reconcile, then Locate where needed; sets behind_ and rests the
   // bookmark on the read position. `at_position` receives the record there
   // when it was read.

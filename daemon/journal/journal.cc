@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 
 #include "journal/migrations.h"
@@ -9,16 +10,71 @@
 namespace zarvod {
 namespace {
 
-bool Applied(sqlite3* db, const Migration& m) {
+// Retention deletes this many rows per transaction, and lets every line
+// commit in between.
+constexpr int kPruneBatch = 1000;
+
+// Whether the step is recorded; nullopt when the journal could not tell.
+std::optional<bool> Applied(sqlite3* db, const Migration& m) {
   Statement q(db, "SELECT 1 FROM schema_migrations WHERE module = ? AND step = ?");
   q.Bind(1, m.module).Bind(2, int64_t{m.step});
-  return q.Step() == SQLITE_ROW;
+  const int rc = q.Step();
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  return std::nullopt;
+}
+
+struct SchemaObject {
+  std::string name, sql;
+};
+
+// Triggers and indexes written in SQL (not those SQLite makes itself).
+std::optional<std::vector<SchemaObject>> TriggersAndIndexes(sqlite3* db) {
+  Statement q(db,
+              "SELECT name, sql FROM sqlite_master WHERE type IN ('trigger', 'index') AND sql IS "
+              "NOT NULL");
+  std::vector<SchemaObject> objects;
+  int rc = SQLITE_DONE;
+  while ((rc = q.Step()) == SQLITE_ROW) objects.push_back({q.Text(0), q.Text(1)});
+  if (rc != SQLITE_DONE) return std::nullopt;
+  return objects;
+}
+
+// A step that rebuilds a table drops the triggers and indexes other modules
+// put on it with the old table: those are made again on the new one.
+bool PutBackLost(sqlite3* db, const std::vector<SchemaObject>& before, std::string& error) {
+  const std::optional<std::vector<SchemaObject>> after = TriggersAndIndexes(db);
+  if (!after) {
+    error = sqlite3_errmsg(db);
+    return false;
+  }
+  for (const SchemaObject& object : before) {
+    const bool kept = std::any_of(after->begin(), after->end(),
+                                  [&](const SchemaObject& o) { return o.name == object.name; });
+    if (!kept && !Exec(db, object.sql, &error)) return false;
+  }
+  return true;
+}
+
+bool ApplyStep(sqlite3* db, const Migration& m, std::string& error) {
+  std::optional<std::vector<SchemaObject>> before;
+  if (m.keeps_triggers_and_indexes) {
+    before = TriggersAndIndexes(db);
+    if (!before) {
+      error = sqlite3_errmsg(db);
+      return false;
+    }
+  }
+  if (!Exec(db, m.sql, &error)) return false;
+  return !before || PutBackLost(db, *before, error);
 }
 
 bool Apply(sqlite3* db, const Migration& m, std::string& error) {
   if (!Exec(db, "BEGIN IMMEDIATE", &error)) return false;
-  if (Applied(db, m)) return Exec(db, "COMMIT", &error);
-  if (!Exec(db, m.sql, &error)) {
+  const std::optional<bool> applied = Applied(db, m);
+  if (applied.value_or(false)) return Exec(db, "COMMIT", &error);
+  if (!applied || !ApplyStep(db, m, error)) {
+    if (!applied) error = sqlite3_errmsg(db);
     error = m.module + " schema step " + std::to_string(m.step) + ": " + error;
     Exec(db, "ROLLBACK");
     return false;
@@ -26,8 +82,8 @@ bool Apply(sqlite3* db, const Migration& m, std::string& error) {
   Statement record(db, "INSERT INTO schema_migrations(module, step, applied_ms) VALUES(?, ?, ?)");
   record.Bind(1, m.module).Bind(2, int64_t{m.step}).Bind(3, NowMs());
   if (!record.Run()) {
-    Exec(db, "ROLLBACK");
     error = sqlite3_errmsg(db);
+    Exec(db, "ROLLBACK");
     return false;
   }
   return Exec(db, "COMMIT", &error);
@@ -85,10 +141,26 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& err
 
 Journal::~Journal() {
   // Statements first: a connection with live statements does not close.
-  for (Statement* s :
-       {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
-        &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
-        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_, &journaled_records_}) {
+  for (Statement* s : {&find_controller_,
+                       &insert_controller_,
+                       &load_bookmark_,
+                       &save_bookmark_,
+                       &insert_event_,
+                       &insert_gap_,
+                       &insert_status_,
+                       &set_online_,
+                       &touch_,
+                       &insert_audit_,
+                       &save_counters_,
+                       &old_events_,
+                       &events_through_,
+                       &delete_event_,
+                       &event_id_from_newest_,
+                       &prune_audit_,
+                       &begin_,
+                       &commit_,
+                       &rollback_,
+                       &journaled_records_}) {
     *s = Statement();
   }
   sqlite3_close(db_);
@@ -124,19 +196,46 @@ bool Journal::Prepare() {
                             "VALUES(?, ?, ?, ?, ?, ?, ?)");
   save_counters_ = Statement(
       db_, "INSERT OR REPLACE INTO line_counters(site, line, at_ms, counters) VALUES(?, ?, ?, ?)");
-  prune_by_age_ = Statement(db_, "DELETE FROM events WHERE received_ms < ?");
-  prune_by_count_ = Statement(
-      db_,
-      "DELETE FROM events WHERE id <= (SELECT id FROM events ORDER BY id DESC LIMIT 1 OFFSET ?)");
+  // Events a bookmark still needs are kept: from the anchor (sequence
+  // next_seq - 1 - ahead) on.
+  old_events_ = Statement(db_,
+                          "SELECT e.id FROM events e LEFT JOIN bookmarks b ON b.controller_id = "
+                          "e.controller_id WHERE e.received_ms < ? AND (b.controller_id IS NULL "
+                          "OR e.seq < b.next_seq - 1 - b.ahead) LIMIT ?");
+  events_through_ = Statement(db_,
+                              "SELECT e.id FROM events e LEFT JOIN bookmarks b ON "
+                              "b.controller_id = e.controller_id WHERE e.id > ? AND e.id <= ? "
+                              "AND (b.controller_id IS NULL OR e.seq < b.next_seq - 1 - b.ahead) "
+                              "ORDER BY e.id LIMIT ?");
+  delete_event_ = Statement(db_, "DELETE FROM events WHERE id = ?");
+  event_id_from_newest_ = Statement(db_, "SELECT id FROM events ORDER BY id DESC LIMIT 1 OFFSET ?");
+  prune_audit_ = Statement(
+      db_, "DELETE FROM audit WHERE id IN (SELECT id FROM audit WHERE at_ms < ? LIMIT ?)");
   journaled_records_ = Statement(
       db_, "SELECT raw FROM events WHERE controller_id=? AND seq BETWEEN ? AND ? ORDER BY seq");
   begin_ = Statement(db_, "BEGIN IMMEDIATE");
   commit_ = Statement(db_, "COMMIT");
   rollback_ = Statement(db_, "ROLLBACK");
-  for (const Statement* s :
-       {&find_controller_, &insert_controller_, &load_bookmark_, &save_bookmark_, &insert_event_,
-        &insert_gap_, &insert_status_, &set_online_, &touch_, &insert_audit_, &save_counters_,
-        &prune_by_age_, &prune_by_count_, &begin_, &commit_, &rollback_, &journaled_records_}) {
+  for (const Statement* s : {&find_controller_,
+                             &insert_controller_,
+                             &load_bookmark_,
+                             &save_bookmark_,
+                             &insert_event_,
+                             &insert_gap_,
+                             &insert_status_,
+                             &set_online_,
+                             &touch_,
+                             &insert_audit_,
+                             &save_counters_,
+                             &old_events_,
+                             &events_through_,
+                             &delete_event_,
+                             &event_id_from_newest_,
+                             &prune_audit_,
+                             &begin_,
+                             &commit_,
+                             &rollback_,
+                             &journaled_records_}) {
     if (!s->ok()) return false;
   }
   return true;
@@ -149,14 +248,16 @@ bool Journal::Fail(const char* what) {
 }
 
 std::optional<int64_t> Journal::Controller(const ControllerKey& key) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   find_controller_.Bind(1, key.site).Bind(2, key.line).Bind(3, int64_t{key.address});
-  if (find_controller_.Step() == SQLITE_ROW) {
-    const int64_t id = find_controller_.Int(0);
-    find_controller_.Reset();
-    return id;
-  }
+  const int rc = find_controller_.Step();
+  const int64_t id = rc == SQLITE_ROW ? find_controller_.Int(0) : 0;
   find_controller_.Reset();
+  if (rc == SQLITE_ROW) return id;
+  if (rc != SQLITE_DONE) {
+    Fail("looking up a controller");
+    return std::nullopt;
+  }
   insert_controller_.Bind(1, key.site).Bind(2, key.line).Bind(3, int64_t{key.address});
   insert_controller_.Bind(4, key.name);
   if (!insert_controller_.Run()) {
@@ -166,11 +267,12 @@ std::optional<int64_t> Journal::Controller(const ControllerKey& key) {
   return sqlite3_last_insert_rowid(db_);
 }
 
-Bookmark Journal::LoadBookmark(int64_t controller) {
-  std::lock_guard<std::mutex> lock(mutex_);
+std::optional<Bookmark> Journal::LoadBookmark(int64_t controller) {
+  std::lock_guard<FifoMutex> lock(mutex_);
   Bookmark b;
   load_bookmark_.Bind(1, controller);
-  if (load_bookmark_.Step() == SQLITE_ROW) {
+  const int rc = load_bookmark_.Step();
+  if (rc == SQLITE_ROW) {
     b.known = true;
     b.next_seq = load_bookmark_.Int(0);
     b.position = static_cast<int>(load_bookmark_.Int(1));
@@ -188,6 +290,10 @@ Bookmark Journal::LoadBookmark(int64_t controller) {
     }
   }
   load_bookmark_.Reset();
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    Fail("reading a bookmark");
+    return std::nullopt;
+  }
   return b;
 }
 
@@ -217,7 +323,7 @@ bool Journal::InsertEvent(int64_t controller, int64_t seq, const StoredRecord& r
 
 bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
                           const Bookmark& bookmark) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   if (!begin_.Run()) return Fail("starting a transaction");
   if (!InsertEvent(controller, bookmark.next_seq - 1, record, received_ms)) {
     return Fail("journaling an event");
@@ -229,7 +335,7 @@ bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_
 
 bool Journal::CommitEvents(int64_t controller, const std::vector<StoredRecord>& records,
                            int64_t received_ms, const Bookmark& bookmark) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   if (!begin_.Run()) return Fail("starting a transaction");
   int64_t seq = bookmark.next_seq - static_cast<int64_t>(records.size());
   for (const StoredRecord& record : records) {
@@ -240,28 +346,33 @@ bool Journal::CommitEvents(int64_t controller, const std::vector<StoredRecord>& 
   return true;
 }
 
-std::vector<StoredRecord> Journal::JournaledRecords(int64_t controller, int64_t first,
-                                                    int64_t last) {
-  std::lock_guard<std::mutex> lock(mutex_);
+std::optional<std::vector<StoredRecord>> Journal::JournaledRecords(int64_t controller,
+                                                                   int64_t first, int64_t last) {
+  std::lock_guard<FifoMutex> lock(mutex_);
   std::vector<StoredRecord> records;
   journaled_records_.Bind(1, controller).Bind(2, first).Bind(3, last);
-  while (journaled_records_.Step() == SQLITE_ROW) {
+  int rc = SQLITE_DONE;
+  while ((rc = journaled_records_.Step()) == SQLITE_ROW) {
     const std::string raw = journaled_records_.Blob(0);
     StoredRecord r{};
     if (raw.size() == r.size()) std::memcpy(r.data(), raw.data(), raw.size());
     records.push_back(r);
   }
   journaled_records_.Reset();
+  if (rc != SQLITE_DONE) {
+    Fail("reading journaled events");
+    return std::nullopt;
+  }
   return records;
 }
 
 bool Journal::SaveBookmark(int64_t controller, const Bookmark& bookmark) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   return WriteBookmark(controller, bookmark) || Fail("writing a bookmark");
 }
 
 bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   insert_gap_.Bind(1, controller).Bind(2, after_seq).Bind(3, gap.kind);
   if (gap.lost) {
     insert_gap_.Bind(4, int64_t{*gap.lost});
@@ -274,7 +385,7 @@ bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap) {
 
 bool Journal::RecordStatus(int64_t controller, bool online, const std::string& version,
                            const std::string& detail) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   const int64_t now = NowMs();
   if (!begin_.Run()) return Fail("starting a transaction");
   insert_status_.Bind(1, controller).Bind(2, now).Bind(3, int64_t{online}).Bind(4, detail);
@@ -286,13 +397,13 @@ bool Journal::RecordStatus(int64_t controller, bool online, const std::string& v
 }
 
 bool Journal::Touch(int64_t controller) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   touch_.Bind(1, NowMs()).Bind(2, controller);
   return touch_.Run() || Fail("noting a reply");
 }
 
 bool Journal::RecordCommand(const AuditEntry& a) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   insert_audit_.Bind(1, NowMs()).Bind(2, a.who).Bind(3, a.site).Bind(4, a.line);
   insert_audit_.Bind(5, int64_t{a.address}).Bind(6, a.what).Bind(7, int64_t{a.result});
   return insert_audit_.Run() || Fail("recording a command");
@@ -300,23 +411,97 @@ bool Journal::RecordCommand(const AuditEntry& a) {
 
 bool Journal::SaveLineCounters(const std::string& site, const std::string& line,
                                const std::string& counters) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<FifoMutex> lock(mutex_);
   save_counters_.Bind(1, site).Bind(2, line).Bind(3, NowMs()).Bind(4, counters);
   return save_counters_.Run() || Fail("saving line counters");
 }
 
+void Journal::AddPruneStep(PruneStep step) {
+  std::lock_guard<FifoMutex> lock(mutex_);
+  prune_steps_.push_back(std::move(step));
+}
+
+int64_t Journal::DeleteSelectedEvents(Statement& select, int64_t& last_id) {
+  std::vector<int64_t> ids;
+  int rc = SQLITE_DONE;
+  while ((rc = select.Step()) == SQLITE_ROW) ids.push_back(select.Int(0));
+  select.Reset();
+  if (rc != SQLITE_DONE) return -1;
+  for (const int64_t id : ids) {
+    delete_event_.Bind(1, id);
+    if (!delete_event_.Run()) return -1;
+  }
+  if (!ids.empty()) last_id = ids.back();
+  return static_cast<int64_t>(ids.size());
+}
+
+bool Journal::PruneInBatches(const std::function<int64_t()>& step, int64_t& deleted) {
+  for (;;) {
+    int64_t n = 0;
+    {
+      std::lock_guard<FifoMutex> lock(mutex_);
+      if (!begin_.Run()) return Fail("starting to prune");
+      n = step();
+      if (n < 0) return Fail("pruning");
+      if (!commit_.Run()) return Fail("committing a prune");
+    }
+    // Lines that came to commit meanwhile have the lock before the next batch.
+    deleted += n;
+    if (n < kPruneBatch) return true;
+  }
+}
+
 int64_t Journal::Prune(int days, int64_t keep) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  int64_t deleted = 0;
-  if (days > 0) {
-    prune_by_age_.Bind(1, NowMs() - int64_t{days} * 86400000);
-    if (prune_by_age_.Run()) deleted += sqlite3_changes(db_);
-  }
+  int64_t deleted = 0, last_id = 0;
+  const int64_t cutoff_ms = NowMs() - int64_t{days} * 86400000;
+  const auto old_events = [&] {
+    old_events_.Bind(1, cutoff_ms).Bind(2, int64_t{kPruneBatch});
+    return DeleteSelectedEvents(old_events_, last_id);
+  };
+  if (days > 0 && !PruneInBatches(old_events, deleted)) return -1;
   if (keep > 0) {
-    prune_by_count_.Bind(1, keep);
-    if (prune_by_count_.Run()) deleted += sqlite3_changes(db_);
+    std::optional<int64_t> through = NewestEventBeyond(keep);
+    if (!through) return -1;
+    last_id = 0;
+    const auto events_through = [&] {
+      events_through_.Bind(1, last_id).Bind(2, *through).Bind(3, int64_t{kPruneBatch});
+      return DeleteSelectedEvents(events_through_, last_id);
+    };
+    if (*through > 0 && !PruneInBatches(events_through, deleted)) return -1;
   }
+  if (days > 0 && !PruneOthers(cutoff_ms)) return -1;
   return deleted;
+}
+
+std::optional<int64_t> Journal::NewestEventBeyond(int64_t keep) {
+  std::lock_guard<FifoMutex> lock(mutex_);
+  event_id_from_newest_.Bind(1, keep);
+  const int rc = event_id_from_newest_.Step();
+  const int64_t id = rc == SQLITE_ROW ? event_id_from_newest_.Int(0) : 0;
+  event_id_from_newest_.Reset();
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    Fail("pruning events");
+    return std::nullopt;
+  }
+  return id;
+}
+
+bool Journal::PruneOthers(int64_t cutoff_ms) {
+  int64_t deleted = 0;
+  const auto audit = [&]() -> int64_t {
+    prune_audit_.Bind(1, cutoff_ms).Bind(2, int64_t{kPruneBatch});
+    return prune_audit_.Run() ? sqlite3_changes(db_) : -1;
+  };
+  if (!PruneInBatches(audit, deleted)) return false;
+  std::vector<PruneStep> steps;
+  {
+    std::lock_guard<FifoMutex> lock(mutex_);
+    steps = prune_steps_;
+  }
+  for (const PruneStep& step : steps) {
+    if (!PruneInBatches([&] { return step(db_, cutoff_ms, kPruneBatch); }, deleted)) return false;
+  }
+  return true;
 }
 
 }  // namespace zarvod

@@ -4,7 +4,8 @@
 // add tables through migrations (journal/migrations.h) and use db() under
 // Lock().
 //
-// Every method may be called from any thread: one mutex serialises them.
+// Every method may be called from any thread: one mutex serialises them, in
+// the order they came.
 // Commits are synchronous (WAL, synchronous=FULL): when CommitEvent returns
 // true the event survives a crash of the process and a power cut.
 #pragma once
@@ -12,12 +13,14 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "journal/fifo_mutex.h"
 #include "journal/statement.h"
 #include "journal/stored_record.h"
 
@@ -76,12 +79,15 @@ class Journal {
 
   // For other modules: hold the lock while using the handle.
   sqlite3* db() { return db_; }
-  std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+  std::unique_lock<FifoMutex> Lock() { return std::unique_lock<FifoMutex>(mutex_); }
   const std::string& last_error() const { return last_error_; }
 
   // The controller's row id, created on first use.
   std::optional<int64_t> Controller(const ControllerKey& key);
-  Bookmark LoadBookmark(int64_t controller);
+  // The controller's bookmark (`known` false when it has none yet); nullopt
+  // when the journal could not be read, which says nothing about the
+  // bookmark: try again later, never start over.
+  std::optional<Bookmark> LoadBookmark(int64_t controller);
   // Journals `record` with sequence bookmark.next_seq and writes `bookmark`
   // (already advanced by the caller), in one transaction.
   bool CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
@@ -92,8 +98,10 @@ class Journal {
                     int64_t received_ms, const Bookmark& bookmark);
   bool SaveBookmark(int64_t controller, const Bookmark& bookmark);
   // The journaled records with sequence numbers from `first` to `last`, in
-  // order (fewer when retention pruned some).
-  std::vector<StoredRecord> JournaledRecords(int64_t controller, int64_t first, int64_t last);
+  // order (fewer when some were deleted); nullopt when the journal could not
+  // be read.
+  std::optional<std::vector<StoredRecord>> JournaledRecords(int64_t controller, int64_t first,
+                                                            int64_t last);
   bool RecordGap(int64_t controller, int64_t after_seq, const Gap& gap);
   bool RecordStatus(int64_t controller, bool online, const std::string& version,
                     const std::string& detail);
@@ -101,9 +109,21 @@ class Journal {
   bool RecordCommand(const AuditEntry& entry);
   bool SaveLineCounters(const std::string& site, const std::string& line,
                         const std::string& counters);
-  // Deletes events older than `days` (0: none) and all but the newest
-  // `keep` (0: all); returns the count deleted.
+  // Retention: deletes events older than `days` (0: none) and all but the
+  // newest `keep` (0: all), never a controller's events from its bookmark's
+  // anchor on (collection may still need them to find its place); with
+  // `days`, also the audit trail's older rows and those of every prune step.
+  // Deletes in small transactions, the journal unlocked in between, so lines
+  // keep committing. Returns the count of events deleted, or -1 when the
+  // journal failed (last_error(); what was deleted before stays deleted).
   int64_t Prune(int days, int64_t keep);
+  // Another module's retention: deletes up to `batch` of its rows older
+  // than `cutoff_ms` (ms since the epoch) through `db`, called with the
+  // journal locked inside a transaction; returns the count deleted, or -1 on
+  // an error. Prune calls it again while it deletes a full batch. The step
+  // stays with the journal: it must not use what its module frees on stop.
+  using PruneStep = std::function<int64_t(sqlite3* db, int64_t cutoff_ms, int batch)>;
+  void AddPruneStep(PruneStep step);
 
  private:
   explicit Journal(sqlite3* db) : db_(db) {}
@@ -112,13 +132,24 @@ class Journal {
   bool InsertEvent(int64_t controller, int64_t seq, const StoredRecord& record,
                    int64_t received_ms);
   bool Fail(const char* what);
+  // Deletes the events whose ids `select` (bound) returns; `last_id` becomes
+  // the last of them. Returns the count deleted, or -1 on an error.
+  int64_t DeleteSelectedEvents(Statement& select, int64_t& last_id);
+  // The id of the newest event past the newest `keep` (0: none).
+  std::optional<int64_t> NewestEventBeyond(int64_t keep);
+  bool PruneOthers(int64_t cutoff_ms);
+  // Runs `step` in batches until it deletes less than a batch; false on an
+  // error.
+  bool PruneInBatches(const std::function<int64_t()>& step, int64_t& deleted);
 
   sqlite3* db_;
-  std::mutex mutex_;
+  FifoMutex mutex_;  // first come, first served: see Prune
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
-      insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_,
-      prune_by_age_, prune_by_count_, begin_, commit_, rollback_, journaled_records_;
+      insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_, old_events_,
+      events_through_, delete_event_, event_id_from_newest_, prune_audit_, begin_, commit_,
+      rollback_, journaled_records_;
+  std::vector<PruneStep> prune_steps_;
 };
 
 }  // namespace zarvod

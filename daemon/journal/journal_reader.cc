@@ -1,5 +1,6 @@
 #include "journal/journal_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "journal/statement.h"
@@ -33,6 +34,15 @@ std::unique_ptr<JournalReader> JournalReader::Open(const std::string& path, std:
 
 JournalReader::~JournalReader() { sqlite3_close(db_); }
 
+bool JournalReader::ForEachRow(Statement& q, const std::function<void()>& each, size_t limit) {
+  last_error_.clear();
+  int rc = SQLITE_DONE;
+  for (size_t n = 0; n < limit && (rc = q.Step()) == SQLITE_ROW; ++n) each();
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+  last_error_ = sqlite3_errmsg(db_);
+  return false;
+}
+
 int64_t JournalReader::ForEachEvent(int64_t after_id, int64_t since_ms,
                                     const std::function<void(const EventRow&)>& each) {
   Statement q(db_,
@@ -41,7 +51,7 @@ int64_t JournalReader::ForEachEvent(int64_t after_id, int64_t since_ms,
               "WHERE e.id > ? AND e.received_ms >= ? ORDER BY e.id");
   q.Bind(1, after_id).Bind(2, since_ms);
   int64_t last = after_id;
-  while (q.Step() == SQLITE_ROW) {
+  ForEachRow(q, [&] {
     EventRow row;
     row.id = q.Int(0);
     row.site = q.Text(1);
@@ -55,7 +65,7 @@ int64_t JournalReader::ForEachEvent(int64_t after_id, int64_t since_ms,
     row.received_ms = q.Int(7);
     each(row);
     last = row.id;
-  }
+  });
   return last;
 }
 
@@ -68,7 +78,7 @@ std::vector<ControllerRow> JournalReader::Controllers() {
               "(SELECT count(*) FROM gaps g WHERE g.controller_id = c.id) "
               "FROM controllers c ORDER BY c.site, c.line, c.address");
   std::vector<ControllerRow> rows;
-  while (q.Step() == SQLITE_ROW) {
+  ForEachRow(q, [&] {
     ControllerRow r;
     r.site = q.Text(0);
     r.line = q.Text(1);
@@ -82,7 +92,7 @@ std::vector<ControllerRow> JournalReader::Controllers() {
     r.last_event_time = q.Text(9);
     r.gaps = q.Int(10);
     rows.push_back(std::move(r));
-  }
+  });
   return rows;
 }
 
@@ -96,7 +106,14 @@ std::vector<EventTiming> JournalReader::RecentEvents(const ControllerRow& contro
   q.Bind(3, int64_t{controller.address});
   q.Bind(4, int64_t{limit});
   std::vector<EventTiming> rows;
-  while (q.Step() == SQLITE_ROW) rows.push_back({q.Text(0), q.Int(1)});
+  // No more than asked for, whatever the steps return.
+  const size_t most = static_cast<size_t>(std::max(limit, 0));
+  ForEachRow(
+      q,
+      [&] {
+        rows.push_back({q.Text(0), q.Int(1)});
+      },
+      most);
   return rows;
 }
 
@@ -107,17 +124,17 @@ std::vector<GapRow> JournalReader::Gaps(int limit) {
               "ORDER BY g.id DESC LIMIT ?");
   q.Bind(1, int64_t{limit});
   std::vector<GapRow> rows;
-  while (q.Step() == SQLITE_ROW) {
+  ForEachRow(q, [&] {
     rows.push_back(
         {q.Text(0), q.Text(1), q.Text(2), q.Text(3), q.Int(4), OptionalInt(q, 5), q.Int(6)});
-  }
+  });
   return rows;
 }
 
 std::vector<LineCountersRow> JournalReader::LineCounters() {
   Statement q(db_, "SELECT site, line, counters, at_ms FROM line_counters ORDER BY site, line");
   std::vector<LineCountersRow> rows;
-  while (q.Step() == SQLITE_ROW) rows.push_back({q.Text(0), q.Text(1), q.Text(2), q.Int(3)});
+  ForEachRow(q, [&] { rows.push_back({q.Text(0), q.Text(1), q.Text(2), q.Int(3)}); });
   return rows;
 }
 

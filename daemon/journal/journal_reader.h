@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,8 @@
 #include "journal/stored_record.h"
 
 namespace zarvod {
+
+class Statement;
 
 struct EventRow {
   int64_t id = 0;
@@ -63,6 +66,12 @@ class JournalReader {
   JournalReader(const JournalReader&) = delete;
   JournalReader& operator=(const JournalReader&) = delete;
 
+  // Each call reads what it can: when the journal fails part way (a damaged
+  // file, a lock held too long), it returns the rows read before and
+  // last_error() says why; last_error() is empty after a call that read to
+  // the end.
+  const std::string& last_error() const { return last_error_; }
+
   // Events with an id above `after_id` received at or after `since_ms`, in
   // journal order; returns the last id seen (after_id when none).
   int64_t ForEachEvent(int64_t after_id, int64_t since_ms,
@@ -75,7 +84,11 @@ class JournalReader {
 
  private:
   explicit JournalReader(sqlite3* db) : db_(db) {}
+  // Steps `q` through its rows, calling `each` on every one; false, with
+  // last_error_ set, when a step fails.
+  bool ForEachRow(Statement& q, const std::function<void()>& each, size_t limit = SIZE_MAX);
   sqlite3* db_;
+  std::string last_error_;
 };
 
 }  // namespace zarvod

@@ -13,6 +13,9 @@ struct Migration {
   std::string module;
   int step = 0;     // 1, 2, ... within the module
   std::string sql;  // one or more statements
+  // The step rebuilds tables: triggers and indexes other modules had put on
+  // them are made again after it.
+  bool keeps_triggers_and_indexes = false;
 };
 
 // The journal's own steps.

@@ -1,12 +1,16 @@
 // The journal file: schema steps of several modules applied once each, in
-// order, and retention by age and count.
+// order, retention by age and count, event ids never used twice, and a
+// failed read told apart from one that found nothing.
 #include "journal/journal.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
+#include "journal/journal_reader.h"
 #include "journal/migrations.h"
 #include "journal/statement.h"
 
@@ -30,6 +34,32 @@ class JournalTest : public ::testing::Test {
     auto lock = j.Lock();
     Statement q(j.db(), sql);
     return q.Step() == SQLITE_ROW ? q.Int(0) : -1;
+  }
+
+  static void ExecOrFail(Journal& j, const char* sql) {
+    auto lock = j.Lock();
+    std::string error;
+    ASSERT_TRUE(Exec(j.db(), sql, &error)) << error;
+  }
+  // `count` events journaled in one block, received at `received_ms`; the
+  // bookmark then stands `ahead` records ahead of the read position.
+  static void JournalEvents(Journal& j, int64_t controller, Bookmark& b, int count,
+                            int64_t received_ms, int ahead = 0) {
+    b.known = true;
+    b.has_last = true;
+    b.next_seq += count;
+    b.ahead = ahead;
+    const std::vector<StoredRecord> block(static_cast<size_t>(count),
+                                          StoredRecord{0x26, 0x12, 0x07});
+    ASSERT_TRUE(j.CommitEvents(controller, block, received_ms, b));
+  }
+  // Per controller: how many events, the lowest sequence number.
+  static std::pair<int64_t, int64_t> Kept(Journal& j, int64_t controller) {
+    auto lock = j.Lock();
+    Statement q(j.db(), "SELECT count(*), min(seq) FROM events WHERE controller_id = ?");
+    q.Bind(1, controller);
+    if (q.Step() != SQLITE_ROW) return {-1, -1};
+    return {q.Int(0), q.Int(1)};
   }
 
   std::string dir_;
@@ -69,8 +99,8 @@ TEST_F(JournalTest, PrunesByCountKeepingTheNewest) {
   }
   EXPECT_EQ(j->Prune(0, 4), 6);
   EXPECT_EQ(Count(*j, "SELECT min(seq) FROM events"), 7);
-  EXPECT_EQ(j->Prune(3650, 0), 0);               // all are newer
-  EXPECT_EQ(j->LoadBookmark(*id).next_seq, 11);  // sequence numbers go on
+  EXPECT_EQ(j->Prune(3650, 0), 0);                // all are newer
+  EXPECT_EQ(j->LoadBookmark(*id)->next_seq, 11);  // sequence numbers go on
 }
 
 // A block's records are one transaction with the bookmark that stands ahead
@@ -92,16 +122,223 @@ TEST_F(JournalTest, CommitsABlockWithItsBookmarkAndReadsItBack) {
   b.ahead = 4;
   b.anchor = block.front();
   ASSERT_TRUE(j->CommitEvents(id, block, NowMs(), b));
-  const Bookmark loaded = j->LoadBookmark(id);
+  const Bookmark loaded = j->LoadBookmark(id).value_or(Bookmark{});
   EXPECT_EQ(loaded.ahead, 4);
   EXPECT_EQ(loaded.anchor, block.front());
-  EXPECT_EQ(j->JournaledRecords(id, 2, 4),
+  EXPECT_EQ(j->JournaledRecords(id, 2, 4).value_or(std::vector<StoredRecord>{}),
             std::vector<StoredRecord>(block.begin() + 1, block.end() - 1));
   {
     auto lock = j->Lock();
     ASSERT_TRUE(Exec(j->db(), "UPDATE bookmarks SET ahead = 0, anchor_raw = NULL"));
   }
-  EXPECT_EQ(j->LoadBookmark(id).anchor, block.back());
+  EXPECT_EQ(j->LoadBookmark(id)->anchor, block.back());
+}
+
+}  // namespace
+}  // namespace zarvod
+
+namespace zarvod {
+namespace {
+
+int DenyReadsOf(void* table, int action, const char* object, const char*, const char*,
+                const char*) {
+  return action == SQLITE_READ && object && *static_cast<std::string*>(table) == object
+             ? SQLITE_DENY
+             : SQLITE_OK;
+}
+
+struct FailedReadCase {
+  const char* table;                            // reads of it fail
+  std::function<bool(Journal&, int64_t)> read;  // true when the read said it failed
+};
+
+// A read that fails is an error, never "no bookmark" or "no records": a
+// collector taking it for a first contact would write its bookmark anew
+// behind events already journaled.
+TEST_F(JournalTest, AReadThatFailsIsAnErrorNotNothingFound) {
+  const FailedReadCase cases[] = {
+      {"bookmarks", [](Journal& j, int64_t id) { return !j.LoadBookmark(id); }},
+      {"events", [](Journal& j, int64_t id) { return !j.JournaledRecords(id, 1, 5); }},
+  };
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
+  Bookmark b;
+  JournalEvents(*j, id, b, 3, NowMs());
+  for (const FailedReadCase& c : cases) {
+    SCOPED_TRACE(c.table);
+    std::string table = c.table;
+    {
+      auto lock = j->Lock();
+      sqlite3_set_authorizer(j->db(), DenyReadsOf, &table);
+    }
+    EXPECT_TRUE(c.read(*j, id));
+    EXPECT_FALSE(j->last_error().empty());
+    {
+      auto lock = j->Lock();
+      sqlite3_set_authorizer(j->db(), nullptr, nullptr);
+    }
+    EXPECT_FALSE(c.read(*j, id));
+  }
+  EXPECT_EQ(j->LoadBookmark(id)->next_seq, 4);
+  EXPECT_FALSE(j->LoadBookmark(id + 1)->known);  // no bookmark yet: a first contact
+}
+
+// Retention never deletes what a collector may need to find its place: a
+// controller's events from its bookmark's anchor on (block reads put the
+// anchor `ahead` records before the last). It deletes in small transactions
+// so that lines commit in between, and ages out the audit trail and other
+// modules' rows too.
+TEST_F(JournalTest, RetentionKeepsEachControllersEventsFromItsAnchorOn) {
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t blocks = j->Controller({"s", "l", 1, "blocks"}).value_or(0);
+  const int64_t singles = j->Controller({"s", "l", 2, "singles"}).value_or(0);
+  Bookmark by_blocks, one_by_one;
+  JournalEvents(*j, blocks, by_blocks, 2500, 1000, 300);  // anchor: sequence number 2200
+  JournalEvents(*j, singles, one_by_one, 20, 1000);
+  JournalEvents(*j, singles, one_by_one, 5, NowMs());
+  ASSERT_TRUE(j->RecordCommand({"old", "s", "l", 1, "door.open", 0}));
+  ASSERT_TRUE(j->RecordCommand({"new", "s", "l", 1, "door.open", 0}));
+  ExecOrFail(*j, "UPDATE audit SET at_ms = 1000 WHERE who = 'old'");
+  std::vector<int64_t> cutoffs;
+  j->AddPruneStep([&](sqlite3*, int64_t cutoff_ms, int) {
+    cutoffs.push_back(cutoff_ms);
+    return int64_t{0};
+  });
+  int commits = 0;
+  {
+    auto lock = j->Lock();
+    sqlite3_commit_hook(
+        j->db(),
+        [](void* n) {
+          ++*static_cast<int*>(n);
+          return 0;
+        },
+        &commits);
+  }
+  EXPECT_EQ(j->Prune(1, 0), 2199 + 20);
+  EXPECT_EQ(Kept(*j, blocks), std::pair(int64_t{301}, int64_t{2200}));
+  EXPECT_EQ(Kept(*j, singles), std::pair(int64_t{5}, int64_t{21}));
+  EXPECT_GE(commits, 3);  // 2219 events, at most 1000 a transaction
+  EXPECT_EQ(Count(*j, "SELECT count(*) FROM audit"), 1);
+  ASSERT_EQ(cutoffs.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(cutoffs[0]), static_cast<double>(NowMs() - 86400000), 60000);
+  // By count: only the newest one is asked to stay, each anchor's stay too.
+  EXPECT_EQ(j->Prune(0, 1), 4);
+  EXPECT_EQ(Kept(*j, blocks), std::pair(int64_t{301}, int64_t{2200}));
+  EXPECT_EQ(Kept(*j, singles), std::pair(int64_t{1}, int64_t{25}));
+  {
+    auto lock = j->Lock();
+    sqlite3_commit_hook(j->db(), nullptr, nullptr);
+  }
+}
+
+// Readers follow the journal by event id (`zarvod events --follow`, the
+// MQTT publisher): a follower sees each event once, and events journaled
+// after retention emptied the table still come after the last id it saw.
+TEST_F(JournalTest, AFollowerSeesEachEventOnceEvenAfterTheTableWasEmptied) {
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
+  Bookmark b;
+  JournalEvents(*j, id, b, 3, NowMs());
+  std::unique_ptr<JournalReader> reader = JournalReader::Open(Path(), error);
+  ASSERT_TRUE(reader) << error;
+  std::vector<int64_t> seen;
+  const auto follow = [&](int64_t after) {
+    return reader->ForEachEvent(after, 0, [&](const EventRow& e) { seen.push_back(e.seq); });
+  };
+  int64_t last = follow(0);
+  last = follow(last);
+  EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3}));
+  ExecOrFail(*j, "DELETE FROM events");
+  JournalEvents(*j, id, b, 1, NowMs());
+  follow(last);
+  EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3, 4}));
+}
+
+// A journal written before ids were kept unique: upgrading it keeps every
+// event's id, the triggers other modules put on the events table, and ids
+// go on from the highest.
+TEST_F(JournalTest, UpgradingKeepsEventIdsAndOtherModulesTriggers) {
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path().c_str(), &db), SQLITE_OK);
+    std::string sql =
+        "CREATE TABLE schema_migrations(module TEXT NOT NULL, step INTEGER NOT NULL, applied_ms "
+        "INTEGER NOT NULL, PRIMARY KEY(module, step));"
+        "INSERT INTO schema_migrations VALUES('journal', 1, 0), ('journal', 2, 0);";
+    sql += JournalMigrations().at(0).sql + JournalMigrations().at(1).sql;
+    sql +=
+        "INSERT INTO controllers(id, site, line, address, name) VALUES(1, 's', 'l', 1, 'C');"
+        "INSERT INTO events VALUES(5, 1, 1, x'00', '', 0, 0, 0, 0, 0), "
+        "(6, 1, 2, x'00', '', 0, 0, 0, 0, 0), (9, 1, 3, x'00', '', 0, 0, 0, 0, 0);"
+        "CREATE TABLE forgotten(event_id INTEGER);"
+        "CREATE TRIGGER forget AFTER DELETE ON events BEGIN "
+        "INSERT INTO forgotten VALUES(old.id); END;";
+    std::string error;
+    EXPECT_TRUE(Exec(db, sql, &error)) << error;
+    sqlite3_close(db);
+  }
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  EXPECT_EQ(Count(*j, "SELECT sum(id) FROM events"), 5 + 6 + 9);
+  EXPECT_EQ(Count(*j, "SELECT seq FROM sqlite_sequence WHERE name = 'events'"), 9);
+  ExecOrFail(*j, "DELETE FROM events");
+  EXPECT_EQ(Count(*j, "SELECT count(*) FROM forgotten"), 3);
+  Bookmark b;
+  b.next_seq = 4;
+  JournalEvents(*j, 1, b, 1, NowMs());
+  EXPECT_EQ(Count(*j, "SELECT id FROM events"), 10);
+}
+
+// A damaged journal fails part way through a read: the reader says so and
+// stops, whatever it was reading, and returns only rows it could read.
+TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
+  std::string error;
+  int64_t events_page = 0, page_size = 0;
+  {
+    std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+    ASSERT_TRUE(j) << error;
+    Bookmark b;
+    JournalEvents(*j, j->Controller({"s", "l", 1, "C"}).value_or(0), b, 5, NowMs());
+    events_page = Count(*j, "SELECT rootpage FROM sqlite_master WHERE name = 'events'");
+    page_size = Count(*j, "PRAGMA page_size");
+  }
+  {
+    std::fstream file(Path(), std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp((events_page - 1) * page_size);
+    const std::string junk(static_cast<size_t>(page_size), '\xff');
+    file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    ASSERT_TRUE(file.good());
+  }
+  std::unique_ptr<JournalReader> reader = JournalReader::Open(Path(), error);
+  ASSERT_TRUE(reader) << error;
+  ControllerRow c;
+  c.site = "s";
+  c.line = "l";
+  c.address = 1;
+  const std::pair<const char*, std::function<size_t()>> reads[] = {
+      {"drift estimate's recent events", [&] { return reader->RecentEvents(c, 32).size(); }},
+      {"events",
+       [&] {
+         size_t n = 0;
+         reader->ForEachEvent(0, 0, [&](const EventRow&) { ++n; });
+         return n;
+       }},
+  };
+  for (const auto& [what, read] : reads) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(read(), 0u);
+    EXPECT_NE(reader->last_error(), "");
+  }
+  reader->Gaps(10);
+  EXPECT_EQ(reader->last_error(), "");  // a read that works clears it
 }
 
 }  // namespace
