@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "journal/busy_wait.h"
+#include "journal/journal_file.h"
 #include "journal/statement.h"
 #include "journal/stored_record.h"
 
@@ -67,8 +69,9 @@ int64_t NowMs();
 
 class Journal {
  public:
-  // Opens or creates the file and brings its schema up to date with the
-  // journal's steps and every registered module's.
+  // Opens or creates the file (see PrepareJournalFile) and brings its
+  // schema up to date with the journal's steps and every registered
+  // module's. Refuses a file this process cannot write.
   static std::unique_ptr<Journal> Open(const std::string& path, std::string& error);
   ~Journal();
   Journal(const Journal&) = delete;
@@ -78,6 +81,12 @@ class Journal {
   sqlite3* db() { return db_; }
   std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
   const std::string& last_error() const { return last_error_; }
+  // "" while the journal's path still names the file open here, else what
+  // became of it (deleted, replaced); commits fail from then on.
+  std::string FileChange() const { return JournalFileChange(path_, identity_); }
+  // Stops waiting for another process's write lock (see busy_wait.h): a
+  // commit then fails at once and is tried again, or the daemon stops.
+  void StopWaiting() { busy_.Stop(); }
 
   // The controller's row id, created on first use.
   std::optional<int64_t> Controller(const ControllerKey& key);
@@ -112,8 +121,13 @@ class Journal {
   bool InsertEvent(int64_t controller, int64_t seq, const StoredRecord& record,
                    int64_t received_ms);
   bool Fail(const char* what);
+  // Events go only into the file at the journal's path (see FileChange).
+  bool StillAtPath();
 
   sqlite3* db_;
+  std::string path_;
+  FileIdentity identity_;
+  BusyWait busy_;
   std::mutex mutex_;
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
