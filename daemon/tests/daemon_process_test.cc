@@ -4,6 +4,7 @@
 // second daemon on the journal, and journals it cannot keep, are refused at
 // start.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -145,18 +146,22 @@ class DaemonProcessTest : public VirtualSiteTest {
   std::pair<int, std::string> RunToExit(const std::vector<std::string>& args,
                                         const std::string& cwd = "", bool as_nobody = false) {
     const std::string log = dir_ + "/refused.log";
+    // Everything is made before the fork: the child of a process with
+    // threads may only make async-signal-safe calls before exec.
+    std::vector<char*> argv{const_cast<char*>(ZARVOD_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const pid_t pid = fork();
     if (pid == 0) {
-      const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(out, 2);
       if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-      if (as_nobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
-      std::vector<char*> argv{const_cast<char*>(ZARVOD_PATH)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
+      if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(126);
       execv(ZARVOD_PATH, argv.data());
       _exit(127);
     }
+    close(out);
     std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
     int code = -1;
     if (exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready) {

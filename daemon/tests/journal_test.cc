@@ -3,6 +3,7 @@
 // replacement, another writer's lock, readers, and bookmarks to repair.
 #include "journal/journal.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -260,7 +261,7 @@ TEST_F(JournalTest, ReadersOpenReadOnlyAndSayWhyTheyCannot) {
   }
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::setgid(group) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(65534) != 0) ::_exit(3);
     std::string child_error;
     auto reader = JournalReader::Open(Path(), child_error);
     if (!reader) std::fprintf(stderr, "%s\n", child_error.c_str());
