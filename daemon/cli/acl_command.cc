@@ -9,6 +9,7 @@
 #include "cards/site_adapters.h"
 #include "cli/commands.h"
 #include "cli/site_modules.h"
+#include "journal/journal_file.h"
 #include "journal/journal_lock.h"
 
 namespace zarvod {
@@ -62,7 +63,8 @@ int AclCommand(const Args& args) {
 
   control::AclCliEnvironment environment;
   environment.socket_path = FlagValue(args, "--socket", DefaultSocketPath(journal_path));
-  if (config || HasFlag(args, "--journal")) {
+  // A lock this user may not look at leaves the socket to tell.
+  if ((config || HasFlag(args, "--journal")) && InspectJournalLock(journal_path).known) {
     environment.journal_holder = [&journal_path] { return HolderOf(journal_path); };
   }
   environment.open_site = [&](std::string& error) -> std::unique_ptr<control::StandaloneSite> {
@@ -74,6 +76,7 @@ int AclCommand(const Args& args) {
       error = zone_error;
       return nullptr;
     }
+    if (error = PrepareJournalFile(journal_path); !error.empty()) return nullptr;
     auto owned = std::make_shared<OwnedJournal>();
     owned->lock = JournalLock::Acquire(journal_path, JournalLock::Holder::kCommand, error);
     if (!owned->lock) return nullptr;

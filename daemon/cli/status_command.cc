@@ -58,6 +58,7 @@ std::string LocalTime(int64_t ms) {
 
 // Whether a daemon has the journal now, and when one last ran on it.
 std::string DaemonLine(const JournalOwner& owner) {
+  if (!owner.known) return "unknown (this user may not read the journal's lock file)";
   if (owner.by_daemon) {
     return "running (pid " + std::to_string(owner.pid) + ", since " + LocalTime(owner.started_ms) +
            ")";

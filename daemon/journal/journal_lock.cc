@@ -93,7 +93,10 @@ JournalLock::~JournalLock() {
 JournalOwner InspectJournalLock(const std::string& journal_path) {
   JournalOwner owner;
   const int fd = ::open(JournalLockPath(journal_path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return owner;  // no daemon or command ever took it
+  if (fd < 0) {
+    owner.known = errno == ENOENT;  // else nobody ever took it
+    return owner;
+  }
   flock lock = WholeFile(F_WRLCK);
   owner.held = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
   const Record r = ReadRecord(fd);

@@ -38,6 +38,7 @@ class JournalLock {
 
 // What the lock file tells of the journal's daemon.
 struct JournalOwner {
+  bool known = true;       // false: the lock file is there but this user may not read it
   bool held = false;       // a daemon or an acl command has the journal now
   bool by_daemon = false;  // held, and by the daemon whose pid is below
   long pid = 0;            // the last daemon's
