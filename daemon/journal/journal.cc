@@ -74,9 +74,7 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& err
   // SQLite opens a file it cannot write read-only without a word; a daemon
   // on it would collect nothing.
   if (sqlite3_db_readonly(db, "main") == 1) {
-    error = "journal " + path +
-            " can only be read by this process (file or file system "
-            "read-only)";
+    error = "journal " + path + " can only be read here (a read-only file or file system)";
     return nullptr;
   }
   journal->busy_.Install(db);
