@@ -1,5 +1,6 @@
 // zarvod acl diff FILE | apply FILE | verify: through the running daemon's
-// control socket, or on the site's lines and journal when no daemon answers.
+// control socket, or on the site's lines and journal when no daemon holds
+// the journal.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -8,6 +9,8 @@
 #include "cards/site_adapters.h"
 #include "cli/commands.h"
 #include "cli/site_modules.h"
+#include "journal/journal_file.h"
+#include "journal/journal_lock.h"
 
 namespace zarvod {
 namespace {
@@ -25,6 +28,20 @@ Args AclWords(const Args& args) {
     words.push_back(args[i]);
   }
   return words;
+}
+
+// The journal and the lock that keeps a daemon off it while the command
+// works on the lines; the journal closes first.
+struct OwnedJournal {
+  std::unique_ptr<JournalLock> lock;
+  std::unique_ptr<Journal> journal;
+};
+
+std::string HolderOf(const std::string& journal_path) {
+  const JournalOwner owner = InspectJournalLock(journal_path);
+  if (!owner.held) return "";
+  if (owner.by_daemon) return "zarvod (pid " + std::to_string(owner.pid) + ")";
+  return "another zarvod acl command";
 }
 
 std::string ConfigPath(const Args& args) {
@@ -46,6 +63,10 @@ int AclCommand(const Args& args) {
 
   control::AclCliEnvironment environment;
   environment.socket_path = FlagValue(args, "--socket", DefaultSocketPath(journal_path));
+  // A lock this user may not look at leaves the socket to tell.
+  if ((config || HasFlag(args, "--journal")) && InspectJournalLock(journal_path).known) {
+    environment.journal_holder = [&journal_path] { return HolderOf(journal_path); };
+  }
   environment.open_site = [&](std::string& error) -> std::unique_ptr<control::StandaloneSite> {
     if (!config) {
       error = config_error.Text();
@@ -55,13 +76,17 @@ int AclCommand(const Args& args) {
       error = zone_error;
       return nullptr;
     }
-    std::shared_ptr<Journal> journal = Journal::Open(journal_path, error);
-    if (!journal) return nullptr;
+    if (error = PrepareJournalFile(journal_path); !error.empty()) return nullptr;
+    auto owned = std::make_shared<OwnedJournal>();
+    owned->lock = JournalLock::Acquire(journal_path, JournalLock::Holder::kCommand, error);
+    if (!owned->lock) return nullptr;
+    owned->journal = Journal::Open(journal_path, error);
+    if (!owned->journal) return nullptr;
     auto site = std::make_unique<control::StandaloneSite>();
     site->layout = cards::LayoutFromConfig(*config);
     site->ports = cards::PortsFromConfig(*config);
-    site->journal = journal->db();
-    site->owner = journal;
+    site->journal = owned->journal->db();
+    site->owner = owned;
     return site;
   };
   Args words = AclWords(args);

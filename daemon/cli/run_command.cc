@@ -9,7 +9,10 @@
 #include "cli/commands.h"
 #include "cli/mqtt_module.h"
 #include "cli/site_modules.h"
+#include "journal/bookmark_repair.h"
 #include "journal/journal.h"
+#include "journal/journal_file.h"
+#include "journal/journal_lock.h"
 #include "log/log.h"
 #include "site/site.h"
 
@@ -17,6 +20,9 @@ namespace zarvod {
 namespace {
 
 constexpr int kPruneEverySeconds = 3600;
+// How often the daemon looks whether its journal file is still the one at
+// the journal's path (commits check it too).
+constexpr int kFileCheckSeconds = 2;
 // SIGTERM is answered within 2 s: lines still in a block read after this are
 // not waited for.
 constexpr std::chrono::milliseconds kStopPatience{1500};
@@ -26,6 +32,49 @@ void Prune(Journal& journal, const JournalConfig& config) {
   const int64_t deleted = journal.Prune(config.retention_days, config.retention_events);
   if (deleted < 0) LogError("journal: retention: " + journal.last_error());
   if (deleted > 0) LogInfo("journal: " + std::to_string(deleted) + " old events deleted");
+}
+
+// The journal, owned by this daemon alone, its bookmarks sound; nullptr
+// (the reason logged) when the daemon cannot run on it.
+std::unique_ptr<Journal> OpenOwnJournal(const std::string& path,
+                                        std::unique_ptr<JournalLock>& lock) {
+  std::string error = PrepareJournalFile(path);
+  if (error.empty()) lock = JournalLock::Acquire(path, JournalLock::Holder::kDaemon, error);
+  std::unique_ptr<Journal> journal = error.empty() ? Journal::Open(path, error) : nullptr;
+  if (!journal) {
+    LogError("journal: " + error + "; zarvod does not start");
+    return nullptr;
+  }
+  for (const RepairedBookmark& r : RepairBookmarksBehindEvents(*journal, error)) {
+    LogWarning("journal: the bookmark of " + r.line + "/" + r.controller +
+               " stood behind its journaled events (next #" + std::to_string(r.was_next_seq) +
+               "); brought forward to #" + std::to_string(r.next_seq));
+  }
+  if (!error.empty()) {
+    LogError("journal: bookmarks: " + error + "; zarvod does not start");
+    return nullptr;
+  }
+  return journal;
+}
+
+// Waits for SIGTERM or SIGINT, pruning the journal hourly. Returns the exit
+// code: 0 on a stop asked for, 1 when the journal file went away.
+int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& config) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point next_prune = Clock::now() + std::chrono::seconds(kPruneEverySeconds);
+  for (;;) {
+    const timespec wait{kFileCheckSeconds, 0};
+    const int signal_number = sigtimedwait(&stop, nullptr, &wait);
+    if (signal_number == SIGINT || signal_number == SIGTERM) return 0;
+    if (const std::string change = journal.FileChange(); !change.empty()) {
+      LogError("journal: " + change + "; collection stops");
+      return 1;
+    }
+    if (Clock::now() >= next_prune) {
+      Prune(journal, config);
+      next_prune = Clock::now() + std::chrono::seconds(kPruneEverySeconds);
+    }
+  }
 }
 
 }  // namespace
@@ -79,12 +128,9 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
             const std::vector<SiteModule>& modules) {
   const sigset_t stop = BlockStopSignals();
 
-  std::string error;
-  std::unique_ptr<Journal> journal = Journal::Open(journal_path, error);
-  if (!journal) {
-    LogError("journal: " + error);
-    return 1;
-  }
+  std::unique_ptr<JournalLock> lock;
+  std::unique_ptr<Journal> journal = OpenOwnJournal(journal_path, lock);
+  if (!journal) return 1;
   LogInfo("site '" + config.site + "': journal " + journal_path);
   Prune(*journal, config.journal);
   Site site(config, *journal);
@@ -98,13 +144,10 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
       break;
     }
   }
-  const bool all_started = started == modules.size();
-  while (all_started) {
-    const timespec wait{kPruneEverySeconds, 0};
-    const int signal_number = sigtimedwait(&stop, nullptr, &wait);
-    if (signal_number == SIGINT || signal_number == SIGTERM) break;
-    Prune(*journal, config.journal);
-  }
+  const int exit_code = started == modules.size() ? WaitForStop(stop, *journal, config.journal) : 1;
+  // A commit waiting for another process's write lock gives up now: its
+  // events stay on the controller for the next start.
+  journal->StopWaiting();
   LogInfo("stopping");
   while (started-- > 0) {
     if (modules[started].stop) modules[started].stop();
@@ -115,10 +158,11 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
     // (as a crash would be) and the next start reads that block again.
     LogInfo("stopped; a block read in progress was left unfinished");
     std::fflush(stderr);
-    std::_Exit(all_started ? 0 : 1);
+    lock.reset();  // notes the stop for zarvod status
+    std::_Exit(exit_code);
   }
   LogInfo("stopped");
-  return all_started ? 0 : 1;
+  return exit_code;
 }
 
 int RunCommand(const Args& args) {

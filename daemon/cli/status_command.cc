@@ -6,6 +6,7 @@
 #include "cli/site_modules.h"
 #include "clock_drift.h"
 #include "journal/journal.h"
+#include "journal/journal_lock.h"
 #include "journal/journal_reader.h"
 
 namespace zarvod {
@@ -46,6 +47,30 @@ std::string Ago(std::optional<int64_t> ms, int64_t now) {
   return std::to_string(s / 3600) + " h ago";
 }
 
+std::string LocalTime(int64_t ms) {
+  const time_t seconds = static_cast<time_t>(ms / 1000);
+  tm local{};
+  localtime_r(&seconds, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+// Whether a daemon has the journal now, and when one last ran on it.
+std::string DaemonLine(const JournalOwner& owner) {
+  if (!owner.known) return "unknown (this user may not read the journal's lock file)";
+  if (owner.by_daemon) {
+    return "running (pid " + std::to_string(owner.pid) + ", since " + LocalTime(owner.started_ms) +
+           ")";
+  }
+  std::string text =
+      owner.held ? "not running (a zarvod acl command has the journal)" : "not running";
+  if (owner.started_ms == 0) return text + "; none has run on this journal";
+  text += "; last ran from " + LocalTime(owner.started_ms);
+  if (owner.stopped_ms > 0) return text + " to " + LocalTime(owner.stopped_ms);
+  return text + " until it was killed";
+}
+
 }  // namespace
 
 int StatusCommand(const Args& args) {
@@ -79,12 +104,18 @@ int StatusCommand(const Args& args) {
     if (read_error.empty()) read_error = reader->last_error();
   };
   const int64_t now = NowMs();
+  // The controllers' states are the running daemon's view; without one
+  // nobody knows them.
+  const JournalOwner owner = InspectJournalLock(path);
+  std::printf("daemon: %s\n\n", DaemonLine(owner).c_str());
   std::printf("%-12s %-16s %4s  %-8s %-22s %8s  %-19s %-14s %5s %s\n", "LINE", "CONTROLLER", "ADDR",
               "STATE", "VERSION", "EVENTS", "LAST EVENT", "LAST REPLY", "GAPS", "DRIFT");
   const std::vector<ControllerRow> controllers = reader->Controllers();
   note_error();
   for (const ControllerRow& c : controllers) {
-    const char* state = !c.online ? "unknown" : *c.online ? "online" : "offline";
+    const char* state = !c.online || !owner.by_daemon ? "unknown"
+                        : *c.online                   ? "online"
+                                                      : "offline";
     const std::string drift = Drift(*reader, c, drift_limit_s);
     note_error();
     std::printf("%-12s %-16s %4d  %-8s %-22s %8lld  %-19s %-14s %5lld %s\n", c.line.c_str(),

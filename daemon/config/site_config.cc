@@ -3,9 +3,6 @@
 // its parser reports the line and column of every node.
 #include "config/site_config.h"
 
-#include "config/mqtt_section.h"
-#include "config/toml_fields.h"
-
 #include <toml++/toml.h>
 
 #include <cstdio>
@@ -14,6 +11,10 @@
 #include <set>
 #include <sstream>
 #include <string_view>
+
+#include "config/mqtt_section.h"
+#include "config/toml_fields.h"
+#include "journal/journal_file.h"
 
 namespace zarvod {
 namespace {
@@ -70,6 +71,9 @@ void ReadSections(const toml::table& root, SiteConfig& config) {
     const toml::table& t = RequireTable(*n, "[journal]");
     RejectUnknownKeys(t, {"path", "retention_days", "retention_events"});
     config.journal.path = GetString(t, "path", config.journal.path);
+    if (const std::string problem = JournalNameProblem(config.journal.path); !problem.empty()) {
+      Fail(*t.get("path"), problem);
+    }
     config.journal.retention_days = static_cast<int>(GetInt(t, "retention_days", 0, 0, 36500));
     config.journal.retention_events = GetInt(t, "retention_events", 0, 0, INT64_MAX);
   }
@@ -175,7 +179,10 @@ std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error
   }
   std::ostringstream text;
   text << in.rdbuf();
-  return ParseConfig(text.str(), path, error);
+  std::optional<SiteConfig> config = ParseConfig(text.str(), path, error);
+  // The journal is where the site file says, wherever zarvod is started.
+  if (config) config->journal.path = BesideSiteFile(config->journal.path, path);
+  return config;
 }
 
 }  // namespace zarvod

@@ -87,6 +87,7 @@ struct ConfigError {
 };
 
 // Reads and checks the site file. On failure `error` names the first fault.
+// A relative journal path is made relative to the site file's folder.
 std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error);
 std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
                                       ConfigError& error);

@@ -134,6 +134,11 @@ int RunAclCli(const std::vector<std::string>& words, const AclCliEnvironment& en
     std::cerr << args.file << ": cannot be read\n";
     return 1;
   }
+  std::string holder;
+  if (environment.journal_holder) {
+    holder = environment.journal_holder();
+    if (holder.empty()) return RunStandalone(args, environment);
+  }
   JsonObject request;
   request.Set("command", "acl." + args.command);
   if (!args.file.empty()) request.Set("file", args.file).Set("text", args.text);
@@ -154,7 +159,14 @@ int RunAclCli(const std::vector<std::string>& words, const AclCliEnvironment& en
       },
       reply, error);
   bar.Finish();
-  if (status == ClientStatus::kNoDaemon) return RunStandalone(args, environment);
+  if (status == ClientStatus::kNoDaemon && holder.empty()) return RunStandalone(args, environment);
+  if (status == ClientStatus::kNoDaemon) {
+    // The lines are the holder's: never opened behind its back.
+    std::cerr << "zarvod acl: the journal is in use by " << holder
+              << ", but nothing answers on the control socket " << environment.socket_path
+              << " (give the daemon's --socket)\n";
+    return 1;
+  }
   if (status == ClientStatus::kFailed) {
     std::cerr << "zarvod acl: " << error << "\n";
     return 1;

@@ -1,7 +1,7 @@
 // `zarvod acl diff FILE | apply FILE | verify` on the command line. While
 // the daemon runs it owns the lines, so the command goes to it over the
-// control socket; when no daemon answers, the command opens the site's
-// lines and journal itself.
+// control socket; when no daemon holds the journal's lock, the command
+// opens the site's lines and journal itself.
 #pragma once
 
 #include <sqlite3.h>
@@ -26,8 +26,14 @@ struct StandaloneSite {
 
 struct AclCliEnvironment {
   std::string socket_path;
-  // Called only when no daemon answers; sets `error` and returns nullptr
-  // when the configuration or journal cannot be opened.
+  // Who holds the site's journal now, by its lock ("zarvod (pid 812)"; ""
+  // when nobody does): a holder is asked over the socket, and without one
+  // the command works on the lines itself. Empty when the journal is not
+  // known (no site file, no --journal): then whatever answers on the socket
+  // is the daemon.
+  std::function<std::string()> journal_holder;
+  // Called only when no daemon runs; takes the journal's lock, sets `error`
+  // and returns nullptr when the configuration or journal cannot be opened.
   std::function<std::unique_ptr<StandaloneSite>(std::string& error)> open_site;
 };
 

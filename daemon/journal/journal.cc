@@ -115,6 +115,8 @@ int64_t NowMs() {
 }
 
 std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& error) {
+  error = PrepareJournalFile(path);
+  if (!error.empty()) return nullptr;
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
@@ -123,13 +125,29 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& err
     return nullptr;
   }
   std::unique_ptr<Journal> journal(new Journal(db));
-  sqlite3_busy_timeout(db, 5000);
+  journal->path_ = path;
+  journal->identity_ = IdentityAt(path).value_or(FileIdentity{});
+  // SQLite opens a file it cannot write read-only without a word; a daemon
+  // on it would collect nothing.
+  if (sqlite3_db_readonly(db, "main") == 1) {
+    error = "journal " + path + " can only be read here (a read-only file or file system)";
+    return nullptr;
+  }
+  journal->busy_.Install(db);
+  // The -wal and -shm files stay when the last connection closes, so that
+  // readers who may not create files in the journal's folder (the zarvod
+  // group) can read it while no daemon runs.
+  int persist_wal = 1;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist_wal);
   // FULL: a commit is on disk before CommitEvent returns, so the controller's
   // read position never moves past an event a power cut could take back.
   if (!Exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON",
             &error) ||
       !Migrate(db, error)) {
     error = path + ": " + error;
+    if (sqlite3_errcode(db) == SQLITE_BUSY) {
+      error += " (another process holds the journal's write lock)";
+    }
     return nullptr;
   }
   if (!journal->Prepare()) {
@@ -241,6 +259,11 @@ bool Journal::Prepare() {
   return true;
 }
 
+bool Journal::StillAtPath() {
+  last_error_ = FileChange();
+  return last_error_.empty();
+}
+
 bool Journal::Fail(const char* what) {
   last_error_ = std::string(what) + ": " + sqlite3_errmsg(db_);
   if (!sqlite3_get_autocommit(db_)) rollback_.Run();
@@ -324,6 +347,7 @@ bool Journal::InsertEvent(int64_t controller, int64_t seq, const StoredRecord& r
 bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_t received_ms,
                           const Bookmark& bookmark) {
   std::lock_guard<FifoMutex> lock(mutex_);
+  if (!StillAtPath()) return false;
   if (!begin_.Run()) return Fail("starting a transaction");
   if (!InsertEvent(controller, bookmark.next_seq - 1, record, received_ms)) {
     return Fail("journaling an event");
@@ -336,6 +360,7 @@ bool Journal::CommitEvent(int64_t controller, const StoredRecord& record, int64_
 bool Journal::CommitEvents(int64_t controller, const std::vector<StoredRecord>& records,
                            int64_t received_ms, const Bookmark& bookmark) {
   std::lock_guard<FifoMutex> lock(mutex_);
+  if (!StillAtPath()) return false;
   if (!begin_.Run()) return Fail("starting a transaction");
   int64_t seq = bookmark.next_seq - static_cast<int64_t>(records.size());
   for (const StoredRecord& record : records) {

@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "journal/busy_wait.h"
 #include "journal/fifo_mutex.h"
+#include "journal/journal_file.h"
 #include "journal/statement.h"
 #include "journal/stored_record.h"
 
@@ -70,8 +72,9 @@ int64_t NowMs();
 
 class Journal {
  public:
-  // Opens or creates the file and brings its schema up to date with the
-  // journal's steps and every registered module's.
+  // Opens or creates the file (see PrepareJournalFile) and brings its
+  // schema up to date with the journal's steps and every registered
+  // module's. Refuses a file this process cannot write.
   static std::unique_ptr<Journal> Open(const std::string& path, std::string& error);
   ~Journal();
   Journal(const Journal&) = delete;
@@ -81,6 +84,12 @@ class Journal {
   sqlite3* db() { return db_; }
   std::unique_lock<FifoMutex> Lock() { return std::unique_lock<FifoMutex>(mutex_); }
   const std::string& last_error() const { return last_error_; }
+  // "" while the journal's path still names the file open here, else what
+  // became of it (deleted, replaced); commits fail from then on.
+  std::string FileChange() const { return JournalFileChange(path_, identity_); }
+  // Stops waiting for another process's write lock (see busy_wait.h): a
+  // commit then fails at once and is tried again, or the daemon stops.
+  void StopWaiting() { busy_.Stop(); }
 
   // The controller's row id, created on first use.
   std::optional<int64_t> Controller(const ControllerKey& key);
@@ -141,8 +150,13 @@ class Journal {
   // Runs `step` in batches until it deletes less than a batch; false on an
   // error.
   bool PruneInBatches(const std::function<int64_t()>& step, int64_t& deleted);
+  // Events go only into the file at the journal's path (see FileChange).
+  bool StillAtPath();
 
   sqlite3* db_;
+  std::string path_;
+  FileIdentity identity_;
+  BusyWait busy_;
   FifoMutex mutex_;  // first come, first served: see Prune
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "journal/schema_check.h"
 #include "journal/statement.h"
 
 namespace zarvod {
@@ -24,9 +25,8 @@ std::unique_ptr<JournalReader> JournalReader::Open(const std::string& path, std:
   }
   sqlite3_busy_timeout(db, 5000);
   std::unique_ptr<JournalReader> reader(new JournalReader(db));
-  Statement probe(db, "SELECT 1 FROM events LIMIT 1");
-  if (!probe.ok()) {
-    error = path + ": not a zarvod journal (" + sqlite3_errmsg(db) + ")";
+  if (const std::string problem = ReadableSchemaProblem(db); !problem.empty()) {
+    error = path + ": " + problem;
     return nullptr;
   }
   return reader;

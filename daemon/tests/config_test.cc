@@ -1,6 +1,10 @@
 // The site file: a full one reads into every field; each fault is reported
 // with the line and column where it is.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "config/site_config.h"
 
@@ -95,8 +99,13 @@ TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
       {"TLS with a plain broker", "\"mqtts://broker", "\"mqtt://broker", 28, 1,
        "needs an mqtts://"},
       {"short signing key", "\"0123456789abcdef0123\"", "\"short\"", 31, 6, "at least 16"},
-      {"topic character in a name", "name = \"Back\"", "name = \"Back#2\"", 14, 1,
-       "topic level"},
+      {"topic character in a name", "name = \"Back\"", "name = \"Back#2\"", 14, 1, "topic level"},
+      {"journal with no name", "\"/var/lib/zarvod/journal.db\"", "\"\"", 5, 8,
+       "the journal path is empty"},
+      {"journal in memory", "\"/var/lib/zarvod/journal.db\"", "\":memory:\"", 5, 8,
+       "not a file name"},
+      {"journal as a URI", "\"/var/lib/zarvod/journal.db\"", "\"file:journal.db?mode=memory\"", 5,
+       8, "not a file name"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -108,6 +117,34 @@ TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
     EXPECT_EQ(error.column, c.column);
     EXPECT_NE(error.message.find(c.message), std::string::npos) << error.Text();
   }
+}
+
+// A relative journal path means the same file from wherever zarvod starts:
+// the one beside the site file.
+TEST(SiteConfig, PutsARelativeJournalBesideTheSiteFile) {
+  char dir[] = "/tmp/zarvod-config-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const struct {
+    const char* written;
+    std::string read;
+  } cases[] = {
+      {"path = \"journal.db\"", std::string(dir) + "/journal.db"},
+      {"path = \"../state/journal.db\"",
+       std::filesystem::path(dir).parent_path() / "state/journal.db"},
+      {"path = \"/var/lib/zarvod/journal.db\"", "/var/lib/zarvod/journal.db"},
+      {"", std::string(dir) + "/zarvod.db"},  // the default
+  };
+  for (const auto& c : cases) {
+    std::string text = kSite;
+    text.replace(text.find("path = \"/var"),
+                 std::string("path = \"/var/lib/zarvod/journal.db\"").size(), c.written);
+    std::ofstream(std::string(dir) + "/site.toml") << text;
+    ConfigError error;
+    const std::optional<SiteConfig> config = LoadConfig(std::string(dir) + "/site.toml", error);
+    ASSERT_TRUE(config) << error.Text();
+    EXPECT_EQ(config->journal.path, c.read) << c.written;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

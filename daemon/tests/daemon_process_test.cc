@@ -1,9 +1,15 @@
 // The daemon as a process on lines of virtual controllers that log events
 // all the while: killed at random instants, then stopped by SIGTERM. After
-// either, the journal holds every event the controllers logged, once.
+// either, the journal holds every event the controllers logged, once. A
+// second daemon on the journal, and journals it cannot keep, are refused at
+// start.
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +19,7 @@
 #include <fstream>
 #include <future>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "commands/command_codes.h"
@@ -22,6 +29,13 @@ extern char** environ;
 
 namespace zarvod::testing {
 namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 class DaemonProcessTest : public VirtualSiteTest {
  protected:
@@ -133,6 +147,76 @@ class DaemonProcessTest : public VirtualSiteTest {
     EXPECT_TRUE(Gaps().empty());
   }
 
+  int64_t JournaledCount(const std::string& path) {
+    std::string error;
+    auto reader = JournalReader::Open(path, error);
+    int64_t count = 0;
+    if (reader) reader->ForEachEvent(0, 0, [&](const EventRow&) { ++count; });
+    return count;
+  }
+
+  // Waits, on the journal's folder changing, until the journal holds more
+  // than `than` events; false after `deadline_ms`.
+  bool WaitForMoreEvents(int64_t than, int deadline_ms = 10000) {
+    const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    inotify_add_watch(watch, dir_.c_str(), IN_MODIFY | IN_CREATE);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadline_ms);
+    bool more = false;
+    while (!(more = JournaledCount(JournalPath()) > than) &&
+           std::chrono::steady_clock::now() < deadline) {
+      pollfd wake{watch, POLLIN, 0};
+      poll(&wake, 1, 200);
+      char drain[4096];
+      while (read(watch, drain, sizeof drain) > 0) {
+      }
+    }
+    close(watch);
+    return more;
+  }
+
+  // Runs zarvod with `args` in `cwd`, as user nobody when asked (and this
+  // process may); its exit code (-1 when still running after 5 s, then
+  // killed) and what it logged.
+  std::pair<int, std::string> RunToExit(const std::vector<std::string>& args,
+                                        const std::string& cwd = "", bool as_nobody = false) {
+    const std::string log = dir_ + "/refused.log";
+    // Everything is made before the fork: the child of a process with
+    // threads may only make async-signal-safe calls before exec.
+    std::vector<char*> argv{const_cast<char*>(ZARVOD_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(out, 2);
+      if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+      if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(126);
+      execv(ZARVOD_PATH, argv.data());
+      _exit(127);
+    }
+    close(out);
+    std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
+    int code = -1;
+    if (exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready) {
+      const int status = exit.get();
+      code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    } else {
+      kill(pid, SIGTERM);
+      exit.get();
+    }
+    return {code, ReadText(log)};
+  }
+
+  // The fixture's site file with `journal_line` in its [journal] table.
+  std::string SiteFileWith(const std::string& name, const std::string& journal_line) {
+    std::string text = ReadText(dir_ + "/site.toml");
+    const size_t at = text.find("path = ");
+    text.replace(at, text.find('\n', at) - at, journal_line);
+    std::ofstream(dir_ + "/" + name) << text;
+    return dir_ + "/" + name;
+  }
+
   std::vector<std::unique_ptr<zarvo::sim::EventSource>> sources_;
   size_t pruned_ = 0;  // events logged that are no longer in the journal
 };
@@ -141,6 +225,18 @@ class DaemonProcessTest : public VirtualSiteTest {
 // 100 events, behind block drains and catch-ups too.
 TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
   StartEvents(150);
+  {
+    // A second daemon on the journal refuses to start; the first goes on.
+    const pid_t first = Spawn();
+    ASSERT_TRUE(WaitForMoreEvents(0));
+    const auto [code, log] = RunToExit({"run", "--config", dir_ + "/site.toml"});
+    EXPECT_EQ(code, 1) << log;
+    EXPECT_NE(log.find("another zarvod (pid " + std::to_string(first) + ")"), std::string::npos)
+        << log;
+    EXPECT_TRUE(WaitForMoreEvents(JournaledCount(JournalPath())));
+    kill(first, SIGKILL);
+    Reap(first);
+  }
   for (const uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u}) {
     std::mt19937 random(seed);
     if (seed == 7) WriteSiteFile(100);
@@ -165,13 +261,140 @@ TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
   EXPECT_GT(pruned_, 0u);
 }
 
+// Output and exit status of a shell command.
+std::pair<std::string, int> Shell(const std::string& command) {
+  FILE* out = popen(command.c_str(), "r");
+  std::string text;
+  char chunk[256];
+  for (size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
+  const int status = out ? pclose(out) : -1;
+  return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
 TEST_F(DaemonProcessTest, SigtermFinishesCommitsAndExitsWithinTwoSeconds) {
   StartEvents(150);
   const pid_t pid = Spawn();
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const auto [running, running_status] =
+      Shell(std::string(ZARVOD_PATH) + " status --journal " + JournalPath());
+  EXPECT_NE(running.find("daemon: running (pid " + std::to_string(pid)), std::string::npos)
+      << running;
   ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
   StopEvents();
   ExpectEveryEventJournaledOnce();
+  // Without a daemon nobody knows whether the controllers are online.
+  const auto [status, status_exit] =
+      Shell(std::string(ZARVOD_PATH) + " status --journal " + JournalPath());
+  EXPECT_EQ(status_exit, 0);
+  EXPECT_NE(status.find("daemon: not running; last ran from"), std::string::npos) << status;
+  EXPECT_EQ(status.find(" online "), std::string::npos) << status;
+}
+
+// Journals the daemon cannot keep, and a journal another daemon has, stop
+// it at start with the reason, while the daemon that has it goes on.
+TEST_F(DaemonProcessTest, RefusesToStartOnAJournalItCannotKeep) {
+  StartEvents(150);
+  const pid_t first = Spawn();
+  ASSERT_TRUE(WaitForMoreEvents(0));
+  // A journal a former root command left behind, which nobody else may write.
+  const std::string root_made = dir_ + "/root-made";
+  std::filesystem::create_directory(root_made);
+  std::ofstream(root_made + "/journal.db") << "";
+  chmod(root_made.c_str(), 0777);
+  chmod((root_made + "/journal.db").c_str(), 0444);
+  chmod(dir_.c_str(), 0755);  // for nobody to reach the site file
+  const bool as_nobody = geteuid() == 0;
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::string cwd;
+    bool as_nobody;
+    int exit;
+    std::string told;
+  } cases[] = {
+      {"a second daemon",
+       {"run", "--config", dir_ + "/site.toml"},
+       "",
+       false,
+       1,
+       "another zarvod (pid " + std::to_string(first) + ") has the journal"},
+      {"a relative journal path is beside the site file, not in the working directory",
+       {"run", "--config", SiteFileWith("relative.toml", "path = \"journal.db\"")},
+       "/",
+       false,
+       1,
+       "another zarvod (pid " + std::to_string(first) + ")"},
+      {"an empty journal name",
+       {"run", "--config", dir_ + "/site.toml", "--journal", ""},
+       "",
+       false,
+       1,
+       "the journal path is empty"},
+      {"a journal in memory",
+       {"run", "--config", SiteFileWith("memory.toml", "path = \":memory:\"")},
+       "",
+       false,
+       2,
+       "memory.toml:4:8: the journal path ':memory:' is not a file name"},
+      {"a URI",
+       {"run", "--config", SiteFileWith("uri.toml", "path = \"file:journal.db\"")},
+       "",
+       false,
+       2,
+       "uri.toml:4:8: the journal path 'file:journal.db' is not a file name"},
+      {"a journal this user cannot write",
+       {"run", "--config", dir_ + "/site.toml", "--journal", root_made + "/journal.db"},
+       "",
+       as_nobody,
+       1,
+       "journal " + root_made + "/journal.db cannot be written by user "},
+  };
+  for (const auto& c : cases) {
+    const auto [code, log] = RunToExit(c.args, c.cwd, c.as_nobody);
+    EXPECT_EQ(code, c.exit) << c.what << "\n" << log;
+    EXPECT_NE(log.find(c.told), std::string::npos) << c.what << "\n" << log;
+  }
+  EXPECT_FALSE(std::filesystem::exists("/journal.db"));
+  EXPECT_TRUE(WaitForMoreEvents(JournaledCount(JournalPath())));
+  ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(first));
+  StopEvents();
+  ExpectEveryEventJournaledOnce();
+}
+
+// A journal moved away while the daemon runs: it stops with an error rather
+// than journal into a file nobody reads, and no controller's read position
+// passed an event that is not in the moved file.
+TEST_F(DaemonProcessTest, StopsWhenItsJournalIsMovedAway) {
+  StartEvents(150);
+  const pid_t pid = Spawn();
+  ASSERT_TRUE(WaitForMoreEvents(0));
+  const std::string moved = dir_ + "/moved.db";
+  for (const char* suffix : {"-wal", "-shm", ""}) {
+    std::filesystem::rename(JournalPath() + suffix, moved + suffix);
+  }
+  std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
+  const bool stopped = exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!stopped) kill(pid, SIGKILL);
+  const int status = exit.get();
+  ASSERT_TRUE(stopped) << "the daemon goes on with its journal moved away";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  StopEvents();
+  const std::string log = ReadText(dir_ + "/zarvod.log");
+  EXPECT_NE(log.find("was deleted or moved away while zarvod ran; collection stops"),
+            std::string::npos)
+      << log;
+  std::map<std::string, size_t> journaled;
+  std::string error;
+  auto reader = JournalReader::Open(moved, error);
+  ASSERT_TRUE(reader) << error;
+  reader->ForEachEvent(0, 0, [&](const EventRow& e) { ++journaled[e.controller]; });
+  for (size_t line = 0; line < buses_.size(); ++line) {
+    for (uint8_t address : addresses_[line]) {
+      buses_[line]->WithController(address, [&](auto& s) {
+        EXPECT_LE(s.events.position(), journaled[Name(line, address)]) << Name(line, address);
+      });
+    }
+  }
 }
 
 // At 9600 bit/s a block read takes 6.4 s. A stop asked meanwhile is not kept
@@ -193,16 +416,6 @@ TEST_F(DaemonProcessTest, SigtermDuringASlowBlockReadExitsWithinTwoSeconds) {
   buses_[0]->set_after_answer(nullptr);
   buses_[0]->set_paced_baud(0);
   ExpectEveryEventJournaledOnce();
-}
-
-// Output and exit status of a shell command.
-std::pair<std::string, int> Shell(const std::string& command) {
-  FILE* out = popen(command.c_str(), "r");
-  std::string text;
-  char chunk[256];
-  for (size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
-  const int status = out ? pclose(out) : -1;
-  return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 TEST_F(DaemonProcessTest, AclApplyGoesThroughTheRunningDaemonsSocket) {
@@ -250,6 +463,13 @@ TEST_F(DaemonProcessTest, AclApplyGoesThroughTheRunningDaemonsSocket) {
   const auto [verified, verify_status] = acl("verify");
   EXPECT_EQ(verify_status, 0) << verified;
   EXPECT_NE(verified.find("0 drifted"), std::string::npos) << verified;
+  // The daemon holds the journal: a command that misses its socket never
+  // opens the lines behind its back.
+  const auto [missed, missed_status] = Shell(std::string(ZARVOD_PATH) + " acl verify --config " +
+                                             config + " --socket " + dir_ + "/elsewhere.sock 2>&1");
+  EXPECT_EQ(missed_status, 1) << missed;
+  EXPECT_NE(missed.find("in use by zarvod (pid " + std::to_string(pid) + ")"), std::string::npos)
+      << missed;
 
   kill(pid, SIGTERM);
   EXPECT_EQ(WEXITSTATUS(Reap(pid)), 0);

@@ -1,15 +1,23 @@
 // The journal file: schema steps of several modules applied once each, in
-// order, retention by age and count, event ids never used twice, and a
-// failed read told apart from one that found nothing.
+// order, retention by age and count, event ids never used twice, a failed
+// read told apart from one that found nothing, and the file itself: its
+// mode, its replacement, another writer's lock, readers, and bookmarks to
+// repair.
 #include "journal/journal.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
+#include "journal/bookmark_repair.h"
 #include "journal/journal_reader.h"
 #include "journal/migrations.h"
 #include "journal/statement.h"
@@ -339,6 +347,165 @@ TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
   }
   reader->Gaps(10);
   EXPECT_EQ(reader->last_error(), "");  // a read that works clears it
+}
+
+}  // namespace
+}  // namespace zarvod
+
+namespace zarvod {
+namespace {
+
+// A bookmark behind the journaled events (a second daemon wrote its stale
+// one over the other's) would fail every commit on a sequence number taken;
+// brought forward, collection goes on after the newest event.
+TEST_F(JournalTest, BringsABookmarkBehindItsEventsForward) {
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
+  Bookmark b;
+  b.known = true;
+  for (uint8_t i = 1; i <= 10; ++i) {
+    ++b.next_seq;
+    b.has_last = true;
+    b.last = b.anchor = StoredRecord{0x26, 0x12, 0x07, i};
+    ASSERT_TRUE(j->CommitEvent(id, b.last, NowMs(), b));
+  }
+  Bookmark stale = b;
+  stale.next_seq = 5;
+  ASSERT_TRUE(j->SaveBookmark(id, stale));
+  ++stale.next_seq;
+  EXPECT_FALSE(j->CommitEvent(id, StoredRecord{0x26, 0x12, 0x07, 11}, NowMs(), stale));
+
+  const std::vector<RepairedBookmark> repaired = RepairBookmarksBehindEvents(*j, error);
+  ASSERT_EQ(repaired.size(), 1u) << error;
+  EXPECT_EQ(repaired[0].was_next_seq, 5);
+  EXPECT_EQ(repaired[0].next_seq, 11);
+  const Bookmark loaded = j->LoadBookmark(id);
+  EXPECT_EQ(loaded.next_seq, 11);
+  EXPECT_EQ(loaded.last, (StoredRecord{0x26, 0x12, 0x07, 10}));
+  EXPECT_EQ(loaded.anchor, loaded.last);
+  EXPECT_EQ(loaded.ahead, 0);
+  Bookmark next = loaded;
+  ++next.next_seq;
+  EXPECT_TRUE(j->CommitEvent(id, StoredRecord{0x26, 0x12, 0x07, 11}, NowMs(), next))
+      << j->last_error();
+  EXPECT_TRUE(RepairBookmarksBehindEvents(*j, error).empty());  // sound ones stay
+}
+
+// Events go only into the file at the journal's path: once it is deleted or
+// replaced, commits fail and the controller keeps its events.
+TEST_F(JournalTest, RefusesCommitsOnceItsFileIsReplaced) {
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
+  Bookmark b;
+  b.known = true;
+  ++b.next_seq;
+  ASSERT_TRUE(j->CommitEvent(id, StoredRecord{1}, NowMs(), b));
+  EXPECT_EQ(j->FileChange(), "");
+  std::filesystem::rename(Path(), dir_ + "/moved.db");
+  ++b.next_seq;
+  EXPECT_FALSE(j->CommitEvent(id, StoredRecord{2}, NowMs(), b));
+  EXPECT_NE(j->last_error().find("deleted or moved away"), std::string::npos) << j->last_error();
+  std::ofstream(Path()) << "";
+  EXPECT_FALSE(j->CommitEvents(id, {StoredRecord{2}}, NowMs(), b));
+  EXPECT_NE(j->FileChange().find("replaced by another file"), std::string::npos);
+}
+
+// Another process in a write transaction costs a commit about a second, not
+// five, and nothing once a stop is asked.
+TEST_F(JournalTest, WaitsForAnotherWriterBrieflyAndNotAtAllWhenStopping) {
+  std::string error;
+  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+  ASSERT_TRUE(j) << error;
+  const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(Path().c_str(), &other), SQLITE_OK);
+  ASSERT_TRUE(Exec(other, "BEGIN IMMEDIATE"));
+  Bookmark b;
+  b.known = true;
+  ++b.next_seq;
+  const auto commit_takes = [&] {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(j->CommitEvent(id, StoredRecord{1}, NowMs(), b));
+    return std::chrono::steady_clock::now() - start;
+  };
+  const auto waited = commit_takes();
+  EXPECT_GE(waited, BusyWait::kLongestWait);
+  EXPECT_LT(waited, BusyWait::kLongestWait + std::chrono::milliseconds(500));
+  j->StopWaiting();
+  EXPECT_LT(commit_takes(), std::chrono::milliseconds(100));
+  Exec(other, "ROLLBACK");
+  sqlite3_close(other);
+}
+
+// Card PINs are in the journal: the owner alone reads it and its -wal and
+// -shm files, or the group too under the packaged service's umask.
+TEST_F(JournalTest, CreatesItsFilesForTheOwnerOrItsGroup) {
+  for (const auto& [umask_value, mode] : {std::pair{022, 0600}, std::pair{007, 0640}}) {
+    const mode_t before = ::umask(static_cast<mode_t>(umask_value));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directory(dir_);
+    std::string error;
+    std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+    ::umask(before);
+    ASSERT_TRUE(j) << error;
+    ASSERT_TRUE(j->Controller({"s", "l", 1, "C"}));
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      struct stat st {};
+      ASSERT_EQ(::stat((Path() + suffix).c_str(), &st), 0) << suffix;
+      EXPECT_EQ(st.st_mode & 0777, static_cast<mode_t>(mode)) << suffix << " umask " << umask_value;
+    }
+  }
+}
+
+// What a reader is told about a file it cannot read as a journal, and a
+// reader in the journal's group reads it while no daemon runs.
+TEST_F(JournalTest, ReadersOpenReadOnlyAndSayWhyTheyCannot) {
+  std::string error;
+  ASSERT_TRUE(Journal::Open(Path(), error)) << error;  // closed again: no daemon
+  std::ofstream(dir_ + "/garbage.db") << std::string(4096, 'x');
+  ASSERT_TRUE(Journal::Open(dir_ + "/old.db", error)) << error;
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ + "/old.db").c_str(), &db), SQLITE_OK);
+    ASSERT_TRUE(Exec(db, "DELETE FROM schema_migrations WHERE module = 'journal' AND step = 2"));
+    sqlite3_close(db);
+  }
+  const struct {
+    std::string file;
+    const char* told;
+  } cases[] = {
+      {"garbage.db", "not a zarvod journal"},
+      {"old.db", "written by an older zarvod"},
+      {"missing.db", "unable to open"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(JournalReader::Open(dir_ + "/" + c.file, error)) << c.file;
+    EXPECT_NE(error.find(c.told), std::string::npos) << c.file << ": " << error;
+  }
+  if (::geteuid() != 0) GTEST_SKIP() << "reading as another user needs root";
+  // A member of the group may read the files but create none beside them.
+  const gid_t group = 65534;
+  ASSERT_EQ(::chown(dir_.c_str(), 0, group), 0);
+  ASSERT_EQ(::chmod(dir_.c_str(), 0750), 0);
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    ASSERT_EQ(::chown((Path() + suffix).c_str(), 0, group), 0) << suffix;
+    ASSERT_EQ(::chmod((Path() + suffix).c_str(), 0640), 0) << suffix;
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    std::string child_error;
+    auto reader = JournalReader::Open(Path(), child_error);
+    if (!reader) std::fprintf(stderr, "%s\n", child_error.c_str());
+    ::_exit(reader && reader->Controllers().empty() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
