@@ -317,6 +317,9 @@ TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
     JournalEvents(*j, j->Controller({"s", "l", 1, "C"}).value_or(0), b, 5, NowMs());
     events_page = Count(*j, "SELECT rootpage FROM sqlite_master WHERE name = 'events'");
     page_size = Count(*j, "PRAGMA page_size");
+    // The file keeps its write-ahead log when it closes: move the events
+    // into the main file, where the damage goes.
+    ExecOrFail(*j, "PRAGMA wal_checkpoint(TRUNCATE)");
   }
   {
     std::fstream file(Path(), std::ios::in | std::ios::out | std::ios::binary);
@@ -381,7 +384,7 @@ TEST_F(JournalTest, BringsABookmarkBehindItsEventsForward) {
   ASSERT_EQ(repaired.size(), 1u) << error;
   EXPECT_EQ(repaired[0].was_next_seq, 5);
   EXPECT_EQ(repaired[0].next_seq, 11);
-  const Bookmark loaded = j->LoadBookmark(id);
+  const Bookmark loaded = j->LoadBookmark(id).value_or(Bookmark{});
   EXPECT_EQ(loaded.next_seq, 11);
   EXPECT_EQ(loaded.last, (StoredRecord{0x26, 0x12, 0x07, 10}));
   EXPECT_EQ(loaded.anchor, loaded.last);
