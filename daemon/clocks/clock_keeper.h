@@ -68,7 +68,7 @@ class ClockKeeper {
   void Run(std::stop_token stop);
 
  private:
-  void SetClocks(ClockReason reason, bool failed_only);
+  void SetClocks(ClockReason reason, bool failed_only, std::stop_token stop);
 
   std::vector<ClockTarget> targets_;
   std::vector<bool> failed_;

@@ -119,6 +119,30 @@ TEST(ClockKeeper, RetriesOnlyTheControllerThatFailed) {
 TEST(ClockKeeper, UnknownZoneIsRefused) {
   EXPECT_NE(UseTimeZone("Europe/Atlantis"), "");
   EXPECT_NE(UseTimeZone("../../etc/passwd"), "");
+  // Files of the tz folder that hold no zone: TZ would run them in UTC.
+  EXPECT_NE(UseTimeZone("zone.tab"), "");
+  EXPECT_NE(UseTimeZone("tzdata.zi"), "");
+}
+
+// A stop during the start-up setting of many silent controllers ends the
+// run after the setting in progress, not after all of them.
+TEST(ClockKeeper, StopEndsTheStartSettingAtOnce) {
+  std::stop_source stop;
+  struct StoppingSetter : ClockSetter {
+    explicit StoppingSetter(std::stop_source& s) : source(s) {}
+    int32_t SetClock(const ClockTarget&) override {
+      ++calls;
+      source.request_stop();  // SIGTERM arrives while the controller is silent
+      return ZARVO_E_NO_REPLY;
+    }
+    std::stop_source& source;
+    int calls = 0;
+  } setter(stop);
+  std::vector<ClockTarget> silent(20, ClockTarget{"c", "line0", 1});
+  FakeWallClock clock(Utc("2026-06-01T10:00:00Z"), 3);
+  ClockKeeper keeper(silent, setter, clock, ClockPolicy{}, nullptr);
+  keeper.Run(stop.get_token());
+  EXPECT_EQ(setter.calls, 1);
 }
 
 TEST(ClockDrift, BoundsFromTheEventAndTheTwoReads) {
@@ -158,13 +182,11 @@ TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
     s.clock.Set({2001, 1, 1, 0, 0, 0, 1});  // far off
   });
   SiteClockSetter<Site> setter(site);
-  SystemWallClock wall;
+  FakeWallClock wall(std::time(nullptr), 0);  // the start setting only
   std::vector<ClockSetting> seen;
   ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
                      [&](const ClockSetting& s) { seen.push_back(s); });
-  std::stop_source stop;
-  stop.request_stop();  // the start setting only
-  keeper.Run(stop.get_token());
+  keeper.Run({});
   ASSERT_EQ(seen.size(), 3U);
   for (const ClockSetting& s : seen) EXPECT_EQ(s.result, ZARVO_OK) << s.controller;
   site.Stop();
