@@ -1,17 +1,22 @@
 // zarvod check-config FILE and zarvod run --config FILE.
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/mqtt_module.h"
+#include "cli/service_manager.h"
 #include "cli/site_modules.h"
 #include "journal/journal.h"
 #include "log/log.h"
 #include "site/site.h"
+#include "site/stall_watch.h"
 
 namespace zarvod {
 namespace {
@@ -27,6 +32,23 @@ void Prune(Journal& journal, const JournalConfig& config) {
   if (deleted > 0) LogInfo("journal: " + std::to_string(deleted) + " old events deleted");
 }
 
+// Feeds the service manager's watchdog while every line keeps moving; off
+// where the service manager watches nothing.
+std::unique_ptr<StallWatch> WatchLines(Site& site) {
+  const std::chrono::milliseconds every = WatchdogFeedInterval();
+  if (every.count() == 0) return nullptr;
+  std::vector<StallWatch::Part> parts;
+  for (const LineConfig& line : site.config().lines) {
+    if (LineWorker* worker = site.Line(line.name)) {
+      parts.push_back({"line " + line.name, &worker->heartbeat()});
+    }
+  }
+  auto watch =
+      std::make_unique<StallWatch>(std::move(parts), StallWatch::kLongestStep, NotifyAlive);
+  watch->Start(every);
+  return watch;
+}
+
 }  // namespace
 
 sigset_t BlockStopSignals() {
@@ -34,6 +56,7 @@ sigset_t BlockStopSignals() {
   sigemptyset(&stop);
   sigaddset(&stop, SIGINT);
   sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
   return stop;
 }
@@ -98,13 +121,33 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
     }
   }
   const bool all_started = started == modules.size();
+  std::unique_ptr<StallWatch> watch;
+  if (all_started) {
+    watch = WatchLines(site);
+    NotifyReady();
+  }
+  auto next_prune = std::chrono::steady_clock::now() + std::chrono::seconds(kPruneEverySeconds);
   while (all_started) {
-    const timespec wait{kPruneEverySeconds, 0};
+    const auto left =
+        std::chrono::ceil<std::chrono::seconds>(next_prune - std::chrono::steady_clock::now());
+    const timespec wait{std::max<time_t>(left.count(), 0), 0};
     const int signal_number = sigtimedwait(&stop, nullptr, &wait);
     if (signal_number == SIGINT || signal_number == SIGTERM) break;
+    if (signal_number == SIGHUP) {
+      // The site file is read once: lines, workers and modules are built
+      // from it. Reloading it in place would mean rebuilding them all.
+      LogInfo(
+          "SIGHUP: reloading the site file is not supported; ignored (restart zarvod to "
+          "apply a changed site file)");
+      continue;
+    }
+    if (std::chrono::steady_clock::now() < next_prune) continue;
     Prune(*journal, config.journal);
+    next_prune = std::chrono::steady_clock::now() + std::chrono::seconds(kPruneEverySeconds);
   }
+  NotifyStopping();
   LogInfo("stopping");
+  watch.reset();
   while (started-- > 0) {
     if (modules[started].stop) modules[started].stop();
   }

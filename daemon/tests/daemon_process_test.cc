@@ -12,6 +12,7 @@
 #include <fstream>
 #include <future>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "commands/command_codes.h"
@@ -130,7 +131,12 @@ TEST_F(DaemonProcessTest, SigtermFinishesCommitsAndExitsWithinTwoSeconds) {
   StartEvents(150);
   const pid_t pid = Spawn();
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  kill(pid, SIGHUP);  // logged and ignored: the daemon runs on until SIGTERM
   ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
+  std::ostringstream text;
+  text << std::ifstream(dir_ + "/zarvod.log").rdbuf();
+  EXPECT_NE(text.str().find("SIGHUP: reloading the site file is not supported"), std::string::npos)
+      << text.str();
   StopEvents();
   ExpectEveryEventJournaledOnce();
 }
