@@ -25,6 +25,7 @@ constexpr int kPruneEverySeconds = 3600;
 // SIGTERM is answered within 2 s: lines still in a block read after this are
 // not waited for.
 constexpr std::chrono::milliseconds kStopPatience{1500};
+constexpr std::chrono::milliseconds kUnwatchedLookEvery{30000};
 
 void Prune(Journal& journal, const JournalConfig& config) {
   if (config.retention_days == 0 && config.retention_events == 0) return;
@@ -32,11 +33,11 @@ void Prune(Journal& journal, const JournalConfig& config) {
   if (deleted > 0) LogInfo("journal: " + std::to_string(deleted) + " old events deleted");
 }
 
-// Feeds the service manager's watchdog while every line keeps moving; off
-// where the service manager watches nothing.
+// Feeds the service manager's watchdog while every line keeps moving. With
+// no service manager watching, a stalled line is still logged.
 std::unique_ptr<StallWatch> WatchLines(Site& site) {
-  const std::chrono::milliseconds every = WatchdogFeedInterval();
-  if (every.count() == 0) return nullptr;
+  std::chrono::milliseconds every = WatchdogFeedInterval();
+  if (every.count() == 0) every = kUnwatchedLookEvery;
   std::vector<StallWatch::Part> parts;
   for (const LineConfig& line : site.config().lines) {
     if (LineWorker* worker = site.Line(line.name)) {
