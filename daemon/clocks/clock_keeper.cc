@@ -39,7 +39,8 @@ void ClockKeeper::SetClocks(ClockReason reason, bool failed_only, std::stop_toke
   // must not wait for all of them.
   for (size_t i = 0; i < targets_.size() && !stop.stop_requested(); ++i) {
     if (failed_only && !failed_[i]) continue;
-    const int32_t result = setter_.SetClock(targets_[i]);
+    const int32_t result = setter_.SetClock(targets_[i], stop);
+    if (stop.stop_requested()) return;  // cut short: not a failed setting
     failed_[i] = result != ZARVO_OK;
     if (log_) log_({clock_.Now(), reason, targets_[i].controller, result});
   }

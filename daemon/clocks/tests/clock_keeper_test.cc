@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <map>
 
 #include "clock_drift.h"
@@ -37,7 +38,7 @@ class FakeWallClock : public WallClock {
 // Answers with the results queued per controller, then 0.
 class ScriptedSetter : public ClockSetter {
  public:
-  int32_t SetClock(const ClockTarget& t) override {
+  int32_t SetClock(const ClockTarget& t, std::stop_token) override {
     auto& queue = results[t.controller];
     if (queue.empty()) return ZARVO_OK;
     const int32_t r = queue.front();
@@ -130,7 +131,7 @@ TEST(ClockKeeper, StopEndsTheStartSettingAtOnce) {
   std::stop_source stop;
   struct StoppingSetter : ClockSetter {
     explicit StoppingSetter(std::stop_source& s) : source(s) {}
-    int32_t SetClock(const ClockTarget&) override {
+    int32_t SetClock(const ClockTarget&, std::stop_token) override {
       ++calls;
       source.request_stop();  // SIGTERM arrives while the controller is silent
       return ZARVO_E_NO_REPLY;
@@ -174,6 +175,43 @@ class ClockOnSiteTest : public testing::VirtualSiteTest {
  protected:
   ClockOnSiteTest() : VirtualSiteTest({{1, 2}, {1}}) {}
 };
+
+// A stop while a setting waits behind a long step of its line (a block read
+// at a low speed) ends the wait at once; the setting is dropped unrun when
+// the line stops.
+TEST_F(ClockOnSiteTest, StopDoesNotWaitForABusyLine) {
+  Site site(Config(), *journal_);
+  site.Start();
+  std::promise<void> release;
+  std::promise<void> busy;
+  std::shared_future<void> released = release.get_future().share();
+  site.Line(LineName(0))->Submit({"test", "a long step", 1, [&busy, released](ZarvoLine*) {
+                                    busy.set_value();
+                                    released.wait();
+                                    return 0;
+                                  }});
+  busy.get_future().wait();
+  SiteClockSetter<Site> site_setter(site);
+  std::stop_source stop;
+  struct StopWhileWaiting : ClockSetter {
+    int32_t SetClock(const ClockTarget& t, std::stop_token token) override {
+      source->request_stop();  // SIGTERM as the setting is queued
+      return inner->SetClock(t, token);
+    }
+    ClockSetter* inner;
+    std::stop_source* source;
+  } setter;
+  setter.inner = &site_setter;
+  setter.source = &stop;
+  FakeWallClock wall(std::time(nullptr), 0);
+  ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
+                     nullptr);
+  std::future<void> run = std::async(std::launch::async, [&] { keeper.Run(stop.get_token()); });
+  EXPECT_EQ(run.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  release.set_value();
+  run.wait();
+  site.Stop();
+}
 
 TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
   Site site(Config(), *journal_);
