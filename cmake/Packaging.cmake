@@ -69,12 +69,19 @@ takes commands. It runs as the zarvod system user under systemd.")
     endif()
     find_package(OpenSSL QUIET COMPONENTS Crypto)
     find_package(nlohmann_json 3 QUIET)
-    set(ZARVOD_MQTT_DEPENDS "")
+    set(ZARVOD_LIBRARY_DEPENDS "")
     if(ZARVOD_PACKAGE_MOSQUITTO_FOUND AND OpenSSL_FOUND AND nlohmann_json_FOUND)
-      set(ZARVOD_MQTT_DEPENDS ", libmosquitto1, libssl3")
+      set(ZARVOD_LIBRARY_DEPENDS ", libmosquitto1, libssl3")
+    endif()
+    # The systemd notices and watchdog (daemon/CMakeLists.txt).
+    if(PkgConfig_FOUND)
+      pkg_check_modules(ZARVOD_PACKAGE_SYSTEMD QUIET libsystemd)
+    endif()
+    if(ZARVOD_PACKAGE_SYSTEMD_FOUND)
+      string(APPEND ZARVOD_LIBRARY_DEPENDS ", libsystemd0")
     endif()
     set(CPACK_DEBIAN_DAEMON_PACKAGE_DEPENDS
-        "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION}), libc6, libgcc-s1, libstdc++6, libsqlite3-0, libtomlplusplus3${ZARVOD_MQTT_DEPENDS}, adduser, tzdata, init-system-helpers (>= 1.54~)")
+        "${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${PROJECT_VERSION}), libc6, libgcc-s1, libstdc++6, libsqlite3-0, libtomlplusplus3${ZARVOD_LIBRARY_DEPENDS}, adduser, tzdata, init-system-helpers (>= 1.54~)")
     set(ZARVOD_DEBIAN ${PROJECT_SOURCE_DIR}/daemon/packaging/debian)
     set(CPACK_DEBIAN_DAEMON_PACKAGE_CONTROL_EXTRA
         ${ZARVOD_DEBIAN}/conffiles ${ZARVOD_DEBIAN}/postinst ${ZARVOD_DEBIAN}/prerm

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -286,6 +287,12 @@ CardListParse ParseCardList(std::string_view text, const std::string& file_name,
 }
 
 CardListParse ReadCardListFile(const std::string& path, const SiteLayout& site) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    CardListParse result;
+    result.errors.push_back(path + ": is a directory, not a card list");
+    return result;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     CardListParse result;

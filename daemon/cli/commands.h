@@ -24,8 +24,9 @@ int EventsCommand(const Args& args);
 int StatusCommand(const Args& args);
 int AclCommand(const Args& args);
 
-// Blocks SIGINT and SIGTERM in this thread and every thread started after
-// it, so that RunSite alone takes them; call before starting any thread.
+// Blocks SIGINT, SIGTERM and SIGHUP in this thread and every thread
+// started after it, so that RunSite alone takes them (a stop, or for
+// SIGHUP a logged "not supported"); call before starting any thread.
 sigset_t BlockStopSignals();
 
 // A part of the daemon that runs beside the lines (clock keeping, the

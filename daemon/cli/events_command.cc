@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
+#include "json_line.h"
 
 namespace zarvod {
 namespace {
@@ -35,12 +36,11 @@ std::string Hex(const StoredRecord& raw) {
   return out;
 }
 
-// Quotes for JSON and CSV alike: names are the only free text.
-std::string Quoted(const std::string& text, char escape) {
+// A CSV field: names are the only free text.
+std::string CsvQuoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
-    if (c == '"') out += escape;
-    if (escape == '\\' && c == '\\') out += '\\';
+    if (c == '"') out += '"';
     out += c;
   }
   return out + "\"";
@@ -60,15 +60,16 @@ void Print(const EventRow& e, Format format) {
           "{\"id\":%lld,\"site\":%s,\"line\":%s,\"controller\":%s,\"address\":%d,\"seq\":%lld,"
           "\"controller_time\":\"%s\",\"received_ms\":%lld,\"value1\":%d,\"value2\":%d,"
           "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\"}\n",
-          static_cast<long long>(e.id), Quoted(e.site, '\\').c_str(), Quoted(e.line, '\\').c_str(),
-          Quoted(e.controller, '\\').c_str(), e.address, static_cast<long long>(e.seq),
-          f.controller_time.c_str(), static_cast<long long>(e.received_ms), f.value1, f.value2,
-          f.number1, f.number2, Hex(e.raw).c_str());
+          static_cast<long long>(e.id), control::JsonQuoted(e.site).c_str(),
+          control::JsonQuoted(e.line).c_str(), control::JsonQuoted(e.controller).c_str(), e.address,
+          static_cast<long long>(e.seq), f.controller_time.c_str(),
+          static_cast<long long>(e.received_ms), f.value1, f.value2, f.number1, f.number2,
+          Hex(e.raw).c_str());
       break;
     case Format::kCsv:
       std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s\n", static_cast<long long>(e.id),
-                  Quoted(e.site, '"').c_str(), Quoted(e.line, '"').c_str(),
-                  Quoted(e.controller, '"').c_str(), e.address, static_cast<long long>(e.seq),
+                  CsvQuoted(e.site).c_str(), CsvQuoted(e.line).c_str(),
+                  CsvQuoted(e.controller).c_str(), e.address, static_cast<long long>(e.seq),
                   f.controller_time.c_str(), LocalTime(e.received_ms).c_str(), f.value1, f.value2,
                   f.number1, f.number2, Hex(e.raw).c_str());
       break;

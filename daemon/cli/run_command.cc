@@ -1,13 +1,17 @@
 // zarvod check-config FILE and zarvod run --config FILE.
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/mqtt_module.h"
+#include "cli/service_manager.h"
 #include "cli/site_modules.h"
 #include "journal/bookmark_repair.h"
 #include "journal/journal.h"
@@ -15,6 +19,7 @@
 #include "journal/journal_lock.h"
 #include "log/log.h"
 #include "site/site.h"
+#include "site/stall_watch.h"
 
 namespace zarvod {
 namespace {
@@ -26,6 +31,7 @@ constexpr int kFileCheckSeconds = 2;
 // SIGTERM is answered within 2 s: lines still in a block read after this are
 // not waited for.
 constexpr std::chrono::milliseconds kStopPatience{1500};
+constexpr std::chrono::milliseconds kUnwatchedLookEvery{30000};
 
 void Prune(Journal& journal, const JournalConfig& config) {
   if (config.retention_days == 0 && config.retention_events == 0) return;
@@ -57,7 +63,7 @@ std::unique_ptr<Journal> OpenOwnJournal(const std::string& path,
   return journal;
 }
 
-// Waits for SIGTERM or SIGINT, pruning the journal hourly. Returns the exit
+// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns the exit
 // code: 0 on a stop asked for, 1 when the journal file went away.
 int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& config) {
   using Clock = std::chrono::steady_clock;
@@ -66,6 +72,14 @@ int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& con
     const timespec wait{kFileCheckSeconds, 0};
     const int signal_number = sigtimedwait(&stop, nullptr, &wait);
     if (signal_number == SIGINT || signal_number == SIGTERM) return 0;
+    if (signal_number == SIGHUP) {
+      // The site file is read once: lines, workers and modules are built
+      // from it. Reloading it in place would mean rebuilding them all.
+      LogInfo(
+          "SIGHUP: reloading the site file is not supported; ignored (restart zarvod to "
+          "apply a changed site file)");
+      continue;
+    }
     if (const std::string change = journal.FileChange(); !change.empty()) {
       LogError("journal: " + change + "; collection stops");
       return 1;
@@ -77,6 +91,23 @@ int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& con
   }
 }
 
+// Feeds the service manager's watchdog while every line keeps moving. With
+// no service manager watching, a stalled line is still logged.
+std::unique_ptr<StallWatch> WatchLines(Site& site) {
+  std::chrono::milliseconds every = WatchdogFeedInterval();
+  if (every.count() == 0) every = kUnwatchedLookEvery;
+  std::vector<StallWatch::Part> parts;
+  for (const LineConfig& line : site.config().lines) {
+    if (LineWorker* worker = site.Line(line.name)) {
+      parts.push_back({"line " + line.name, &worker->heartbeat()});
+    }
+  }
+  auto watch =
+      std::make_unique<StallWatch>(std::move(parts), StallWatch::kLongestStep, NotifyAlive);
+  watch->Start(every);
+  return watch;
+}
+
 }  // namespace
 
 sigset_t BlockStopSignals() {
@@ -84,6 +115,7 @@ sigset_t BlockStopSignals() {
   sigemptyset(&stop);
   sigaddset(&stop, SIGINT);
   sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
   return stop;
 }
@@ -144,11 +176,19 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
       break;
     }
   }
-  const int exit_code = started == modules.size() ? WaitForStop(stop, *journal, config.journal) : 1;
+  const bool all_started = started == modules.size();
+  std::unique_ptr<StallWatch> watch;
+  if (all_started) {
+    watch = WatchLines(site);
+    NotifyReady();
+  }
+  const int exit_code = all_started ? WaitForStop(stop, *journal, config.journal) : 1;
+  NotifyStopping();
   // A commit waiting for another process's write lock gives up now: its
   // events stay on the controller for the next start.
   journal->StopWaiting();
   LogInfo("stopping");
+  watch.reset();
   while (started-- > 0) {
     if (modules[started].stop) modules[started].stop();
   }

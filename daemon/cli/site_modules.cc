@@ -1,7 +1,5 @@
 #include "cli/site_modules.h"
 
-#include "cli/mqtt_module.h"
-
 #include <sys/stat.h>
 
 #include <memory>
@@ -12,6 +10,7 @@
 
 #include "acl_service.h"
 #include "cards/site_adapters.h"
+#include "cli/mqtt_module.h"
 #include "clock_keeper.h"
 #include "clocks/site_adapters.h"
 #include "control_server.h"

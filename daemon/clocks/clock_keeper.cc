@@ -34,17 +34,20 @@ ClockKeeper::ClockKeeper(std::vector<ClockTarget> targets, ClockSetter& setter, 
       policy_(policy),
       log_(std::move(log)) {}
 
-void ClockKeeper::SetClocks(ClockReason reason, bool failed_only) {
-  for (size_t i = 0; i < targets_.size(); ++i) {
+void ClockKeeper::SetClocks(ClockReason reason, bool failed_only, std::stop_token stop) {
+  // Each setting of a silent controller waits out its reply time: a stop
+  // must not wait for all of them.
+  for (size_t i = 0; i < targets_.size() && !stop.stop_requested(); ++i) {
     if (failed_only && !failed_[i]) continue;
-    const int32_t result = setter_.SetClock(targets_[i]);
+    const int32_t result = setter_.SetClock(targets_[i], stop);
+    if (stop.stop_requested()) return;  // cut short: not a failed setting
     failed_[i] = result != ZARVO_OK;
     if (log_) log_({clock_.Now(), reason, targets_[i].controller, result});
   }
 }
 
 void ClockKeeper::Run(std::stop_token stop) {
-  if (policy_.at_start) SetClocks(ClockReason::kStart, false);
+  if (policy_.at_start) SetClocks(ClockReason::kStart, false, stop);
   while (!stop.stop_requested()) {
     const std::time_t now = clock_.Now();
     NextSetting next = NextScheduled(now, policy_);
@@ -53,7 +56,7 @@ void ClockKeeper::Run(std::stop_token stop) {
       next = {now + policy_.retry_seconds, ClockReason::kRetry};
     }
     if (!clock_.WaitUntil(next.at, stop)) return;
-    SetClocks(next.reason, next.reason == ClockReason::kRetry);
+    SetClocks(next.reason, next.reason == ClockReason::kRetry, stop);
   }
 }
 

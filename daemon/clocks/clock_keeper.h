@@ -24,11 +24,12 @@ struct ClockTarget {
 };
 
 // Sets one controller's clock to the host's local time; returns the
-// library's result code.
+// library's result code. Returns early, with any code, once `stop` is
+// requested.
 class ClockSetter {
  public:
   virtual ~ClockSetter() = default;
-  virtual int32_t SetClock(const ClockTarget& target) = 0;
+  virtual int32_t SetClock(const ClockTarget& target, std::stop_token stop) = 0;
 };
 
 enum class ClockReason { kStart, kDaily, kDaylightSaving, kRetry };
@@ -68,7 +69,7 @@ class ClockKeeper {
   void Run(std::stop_token stop);
 
  private:
-  void SetClocks(ClockReason reason, bool failed_only);
+  void SetClocks(ClockReason reason, bool failed_only, std::stop_token stop);
 
   std::vector<ClockTarget> targets_;
   std::vector<bool> failed_;

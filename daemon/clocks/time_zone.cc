@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 
 namespace zarvod::clocks {
 namespace {
@@ -14,13 +16,22 @@ std::string ZoneFolder() {
   return dir != nullptr && *dir != '\0' ? dir : "/usr/share/zoneinfo";
 }
 
+// Zone files start with "TZif"; the folder also holds tables such as
+// zone.tab, which TZ would take as an unknown zone and run in UTC.
+bool IsZoneFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[4] = {};
+  return in.read(magic, sizeof magic) && std::string_view(magic, sizeof magic) == "TZif";
+}
+
 }  // namespace
 
 std::string UseTimeZone(const std::string& zone) {
   const bool plain = !zone.empty() && zone[0] != '/' && zone.find("..") == std::string::npos;
   if (!plain) return "time zone '" + zone + "' is not a zone name such as Europe/Berlin";
   std::error_code error;
-  if (!std::filesystem::is_regular_file(ZoneFolder() + "/" + zone, error)) {
+  const std::string file = ZoneFolder() + "/" + zone;
+  if (!std::filesystem::is_regular_file(file, error) || !IsZoneFile(file)) {
     return "time zone '" + zone + "' is not in the tz database (" + ZoneFolder() + ")";
   }
   setenv("TZ", zone.c_str(), 1);

@@ -41,25 +41,7 @@ void ReadSigningKeys(const toml::table& mqtt, MqttConfig& config) {
   }
 }
 
-bool IsTopicLevel(const std::string& name) {
-  return name.find_first_of("/+#") == std::string::npos;
-}
-
 }  // namespace
-
-void CheckTopicNames(const toml::table& root, const SiteConfig& config) {
-  if (!config.mqtt) return;
-  const auto fail = [&](const toml::node& where, const std::string& what) {
-    Fail(where, what + " is a topic level on MQTT and cannot hold '/', '+' or '#'");
-  };
-  if (!IsTopicLevel(config.site)) fail(*root.get("site"), "the site name");
-  const toml::array& lines = *root.get("line")->as_array();
-  for (size_t i = 0; i < config.lines.size(); ++i) {
-    for (const ControllerConfig& c : config.lines[i].controllers) {
-      if (!IsTopicLevel(c.name)) fail(*lines.get(i), "controller name '" + c.name + "'");
-    }
-  }
-}
 
 MqttConfig ReadMqttSection(const toml::node& node) {
   const toml::table& t = RequireTable(node, "[mqtt]");
@@ -84,6 +66,11 @@ MqttConfig ReadMqttSection(const toml::node& node) {
   c.home_assistant = GetBool(t, "home_assistant", false);
   c.discovery_prefix = GetString(t, "discovery_prefix", c.discovery_prefix);
   ReadTls(t, c);
+  // Without a CA the broker's certificate cannot be verified: the daemon
+  // refuses to connect, so the file must not pass.
+  if (StartsWith(c.broker, "mqtts://") && c.ca_file.empty()) {
+    Fail(*t.get("broker"), "an mqtts:// broker needs [mqtt.tls] ca_file");
+  }
   ReadSigningKeys(t, c);
   return c;
 }

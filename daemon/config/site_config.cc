@@ -5,14 +5,18 @@
 
 #include <toml++/toml.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string_view>
 
 #include "config/mqtt_section.h"
+#include "config/site_names.h"
 #include "config/toml_fields.h"
 #include "journal/journal_file.h"
 
@@ -21,12 +25,17 @@ namespace {
 
 using namespace toml_fields;
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "HH:MM", two digits each: sscanf alone would take "+3:00" or " 3:00".
 bool IsDailyTime(const std::string& text) {
-  int hour = 0;
-  int minute = 0;
-  char tail = 0;
-  return text.size() == 5 && std::sscanf(text.c_str(), "%2d:%2d%c", &hour, &minute, &tail) == 2 &&
-         hour >= 0 && hour < 24 && minute >= 0 && minute < 60;
+  if (text.size() != 5 || text[2] != ':') return false;
+  for (size_t i : {0, 1, 3, 4}) {
+    if (!IsDigit(text[i])) return false;
+  }
+  const int hour = (text[0] - '0') * 10 + (text[1] - '0');
+  const int minute = (text[3] - '0') * 10 + (text[4] - '0');
+  return hour < 24 && minute < 60;
 }
 
 ControllerConfig ReadController(const toml::node& node) {
@@ -101,26 +110,26 @@ void ReadSections(const toml::table& root, SiteConfig& config) {
   }
 }
 
-// Names are how people, the card list and the journal refer to things.
-void CheckNames(const toml::table& root, const SiteConfig& config) {
-  std::set<std::string> lines;
-  std::set<std::string> controllers;
-  const toml::array& list = *root.get("line")->as_array();
-  for (size_t i = 0; i < config.lines.size(); ++i) {
-    if (!lines.insert(config.lines[i].name).second) {
-      Fail(*list.get(i), "line name '" + config.lines[i].name + "' appears twice");
-    }
-    for (const ControllerConfig& c : config.lines[i].controllers) {
-      if (!controllers.insert(c.name).second) {
-        Fail(*list.get(i), "controller name '" + c.name + "' appears twice");
-      }
-    }
-  }
-  for (const auto& [group, members] : config.groups) {
-    for (const std::string& m : members) {
-      if (!controllers.count(m) && m.find('/') == std::string::npos) {
-        Fail(*root.get("groups"), "group '" + group + "' names no controller '" + m + "'");
-      }
+// Two lines on one port would take turns at nothing: the second open fails
+// or, worse, both drive one bus.
+std::string PortKey(const std::string& port) {
+  const std::string device = port.substr(0, port.find('?'));
+  std::error_code error;
+  if (device.empty() || device[0] != '/') return device;
+  const std::filesystem::path real = std::filesystem::canonical(device, error);
+  return error ? device : real.string();
+}
+
+void CheckPorts(const toml::table& root, const SiteConfig& config) {
+  std::map<std::string, std::string> owners;  // port -> line
+  const toml::node* lines = root.get("line");
+  const toml::array* list = lines != nullptr ? lines->as_array() : nullptr;
+  for (size_t i = 0; list != nullptr && i < config.lines.size(); ++i) {
+    const auto [it, added] = owners.emplace(PortKey(config.lines[i].port), config.lines[i].name);
+    const toml::table& line = RequireTable((*list)[i], "a line");
+    if (!added) {
+      Fail(line.get("port") != nullptr ? *line.get("port") : line,
+           "line '" + config.lines[i].name + "' is on the port of line '" + it->second + "'");
     }
   }
 }
@@ -138,8 +147,8 @@ SiteConfig ReadSite(const toml::table& root) {
   const toml::array* list = lines->as_array();
   if (!list) Fail(*lines, "'line' must be a list of tables ([[line]])");
   for (const toml::node& item : *list) config.lines.push_back(ReadLine(item));
-  CheckNames(root, config);
-  CheckTopicNames(root, config);
+  CheckSiteNames(root, config);
+  CheckPorts(root, config);
   return config;
 }
 
@@ -172,9 +181,14 @@ std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string
 }
 
 std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    error = ConfigError{path, 0, 0, "is a directory, not a site file"};
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = ConfigError{path, 0, 0, "cannot be read"};
+    error = ConfigError{path, 0, 0, std::string("cannot be read: ") + std::strerror(errno)};
     return std::nullopt;
   }
   std::ostringstream text;

@@ -3,7 +3,10 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -67,13 +70,17 @@ bool ParseArgs(const std::vector<std::string>& args, AclArgs& out) {
   return true;
 }
 
-bool ReadFile(const std::string& path, std::string& text) {
+// "" once `text` holds the file, else why it cannot be read. A folder opens
+// like a file and reads as empty: it would pass for a card list without rows.
+std::string ReadFile(const std::string& path, std::string& text) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return "is a directory, not a card list";
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) return std::string("cannot be read: ") + std::strerror(errno);
   std::ostringstream content;
   content << in.rdbuf();
   text = content.str();
-  return true;
+  return "";
 }
 
 int Report(const AclArgs& args, bool ok, size_t count, const std::string& output) {
@@ -130,9 +137,11 @@ int RunAclCli(const std::vector<std::string>& words, const AclCliEnvironment& en
     std::cerr << kUsage;
     return 2;
   }
-  if (!args.file.empty() && !ReadFile(args.file, args.text)) {
-    std::cerr << args.file << ": cannot be read\n";
-    return 1;
+  if (!args.file.empty()) {
+    if (const std::string why = ReadFile(args.file, args.text); !why.empty()) {
+      std::cerr << args.file << ": " << why << "\n";
+      return 1;
+    }
   }
   std::string holder;
   if (environment.journal_holder) {

@@ -35,11 +35,10 @@ ClientStatus AskDaemon(const std::string& socket_path, const JsonObject& request
             (errno == EACCES ? " (the socket is for the zarvod user and group)" : "");
     return ClientStatus::kFailed;
   }
-  if (!SendAll(fd, request.Line() + "\n")) {
-    error = std::string("zarvod closed the control connection: ") + std::strerror(errno);
-    ::close(fd);
-    return ClientStatus::kFailed;
-  }
+  // A daemon serving all it can answers "busy" and closes without reading
+  // the request: that answer is still there to read after a failed send.
+  const bool sent = SendAll(fd, request.Line() + "\n");
+  const int send_errno = errno;
   std::string pending;
   std::string last;
   char chunk[4096];
@@ -56,7 +55,9 @@ ClientStatus AskDaemon(const std::string& socket_path, const JsonObject& request
   }
   ::close(fd);
   if (last.empty()) {
-    error = "zarvod closed the control connection without a reply";
+    error = sent
+                ? "zarvod closed the control connection without a reply"
+                : std::string("zarvod closed the control connection: ") + std::strerror(send_errno);
     return ClientStatus::kFailed;
   }
   final_line = ParseRequestLine(last);

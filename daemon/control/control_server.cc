@@ -16,19 +16,46 @@
 namespace zarvod::control {
 namespace {
 
-constexpr int kRequestWaitMs = 10000;  // a client that sends nothing is let go
+using SteadyClock = std::chrono::steady_clock;
+
+// Waits until `fd` is ready for `events`, the server stops (`wake_fd`) or
+// `deadline` passes; true only in the first case.
+bool WaitFor(int fd, short events, int wake_fd, SteadyClock::time_point deadline) {
+  while (true) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    if (left.count() <= 0) return false;
+    pollfd fds[2] = {{fd, events, 0}, {wake_fd, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, static_cast<int>(left.count()) + 1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 || (fds[1].revents & POLLIN) != 0) return false;
+    if (fds[0].revents != 0) return true;
+  }
+}
 
 class SocketReplies : public ReplyStream {
  public:
-  SocketReplies(int fd, std::stop_token server_stop)
-      : fd_(fd), on_server_stop_(std::move(server_stop), [this] { source_.request_stop(); }) {}
+  SocketReplies(int fd, int wake_fd, std::chrono::milliseconds line_deadline,
+                std::stop_token server_stop)
+      : fd_(fd),
+        wake_fd_(wake_fd),
+        line_deadline_(line_deadline),
+        on_server_stop_(std::move(server_stop), [this] { source_.request_stop(); }) {}
 
+  // A client that does not take a line within its deadline is let go, so
+  // that it holds neither its place nor the daemon's stop.
   bool Send(const JsonObject& line) override {
     const std::string text = line.Line() + "\n";
+    const SteadyClock::time_point deadline = SteadyClock::now() + line_deadline_;
     size_t sent = 0;
     while (sent < text.size()) {
-      const ssize_t n = ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+      const ssize_t n =
+          ::send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+          WaitFor(fd_, POLLOUT, wake_fd_, deadline)) {
+        continue;
+      }
       if (n <= 0) {
         source_.request_stop();  // the client has gone: stop what it asked for
         return false;
@@ -41,20 +68,20 @@ class SocketReplies : public ReplyStream {
 
  private:
   int fd_;
+  int wake_fd_;
+  std::chrono::milliseconds line_deadline_;
   std::stop_source source_;
   std::stop_callback<std::function<void()>> on_server_stop_;
 };
 
-// Reads up to the first newline. Returns the line, or sets `error`.
-std::string ReadRequest(int fd, int wake_fd, std::string& error) {
+// Reads up to the first newline, all of it by `deadline`. Returns the line,
+// or sets `error`.
+std::string ReadRequest(int fd, int wake_fd, SteadyClock::time_point deadline, std::string& error) {
   std::string line;
   char chunk[4096];
   while (true) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wake_fd, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, kRequestWaitMs);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0 || (fds[1].revents & POLLIN) != 0) {
-      error = "request:1:1: no request line arrived";
+    if (!WaitFor(fd, POLLIN, wake_fd, deadline)) {
+      error = "request:1:1: no whole request line arrived in time";
       return "";
     }
     const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
@@ -149,19 +176,22 @@ void ControlServer::Accept(std::stop_token stop) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     clients_.push_back({done, std::jthread([this, fd, done](std::stop_token client_stop) {
                           Serve(fd, client_stop);
+                          // Free the place before the client sees the end,
+                          // so that its next request finds it free.
                           done->store(true);
+                          ::close(fd);
                         })});
   }
 }
 
 void ControlServer::Serve(int fd, std::stop_token stop) {
-  SocketReplies replies(fd, std::move(stop));
+  SocketReplies replies(fd, wake_pipe_[0], deadlines_.reply_line, std::move(stop));
   std::string error;
-  const std::string line = ReadRequest(fd, wake_pipe_[0], error);
+  const std::string line =
+      ReadRequest(fd, wake_pipe_[0], SteadyClock::now() + deadlines_.request, error);
   const JsonObject reply =
       error.empty() ? commands_.Dispatch(ParseRequestLine(line), replies) : ErrorReply(error);
   replies.Send(reply);
-  ::close(fd);
 }
 
 void ControlServer::Stop() {

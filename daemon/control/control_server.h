@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <list>
 #include <map>
@@ -49,12 +50,20 @@ class CommandTable {
 
 JsonObject ErrorReply(const std::string& message);
 
+// How long a client may take: a slow or stuck client must not hold one of
+// the few places, nor hold up the daemon's stop.
+struct ClientDeadlines {
+  std::chrono::milliseconds request{10000};     // to send the whole request line
+  std::chrono::milliseconds reply_line{10000};  // to take each reply line
+};
+
 class ControlServer {
  public:
   static constexpr size_t kMaxRequestBytes = 16 << 20;  // a card list of some 200 000 rows
   static constexpr size_t kMaxClients = 16;             // served at once; more are turned away
 
-  explicit ControlServer(const CommandTable& commands) : commands_(commands) {}
+  explicit ControlServer(const CommandTable& commands, ClientDeadlines deadlines = {})
+      : commands_(commands), deadlines_(deadlines) {}
   ~ControlServer() { Stop(); }
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
@@ -70,6 +79,7 @@ class ControlServer {
   void Serve(int fd, std::stop_token stop);
 
   const CommandTable& commands_;
+  const ClientDeadlines deadlines_;
   std::string path_;
   int listen_fd_ = -1;
   int wake_pipe_[2] = {-1, -1};

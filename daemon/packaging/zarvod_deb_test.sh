@@ -54,6 +54,8 @@ unit="$root/lib/systemd/system/zarvod.service"
 grep -qx 'User=zarvod' "$unit" || fail "the unit does not run as zarvod"
 grep -qx 'ExecStart=/usr/bin/zarvod run --config /etc/zarvod/zarvod.toml' "$unit" ||
   fail "the unit does not start the packaged daemon on the packaged site file"
+grep -qx 'Type=notify' "$unit" && grep -q '^WatchdogSec=' "$unit" ||
+  fail "the unit does not let systemd watch the daemon"
 
 # Every library the daemon needs comes from a package in Depends.
 libdir=$(dirname "$(find "$root" -name 'libzarvoac.so.0' | head -n 1)")

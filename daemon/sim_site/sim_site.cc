@@ -13,8 +13,8 @@ struct SimLine {
 };
 
 const SimLine kLines[] = {
-    {"ground", {1, 2, 3}, {"Entrance", "Loading bay", "Server room"}},
-    {"upper", {1, 2}, {"Office east", "Office west"}},
+    {"ground", {1, 2, 3}, {"entrance", "loading-bay", "server-room"}},
+    {"upper", {1, 2}, {"office-east", "office-west"}},
 };
 
 }  // namespace
@@ -52,7 +52,7 @@ void SimSite::StartEvents() {
 
 SiteConfig SimSite::Config(const std::string& journal_path) const {
   SiteConfig config;
-  config.site = "Simulated site";
+  config.site = "simulated";
   config.poll_interval_ms = 200;
   config.journal.path = journal_path;
   for (size_t i = 0; i < buses_.size(); ++i) {

@@ -75,6 +75,7 @@ bool LineWorker::OpenLine() {
   if (!line_) return false;
   std::chrono::milliseconds backoff = kFirstBackoff;
   while (!stop_) {
+    heartbeat_.Begin("opening " + config_.port);
     if (Zarvo_LineOpenCom(line_, config_.port.c_str(), config_.baud) == ZARVO_OK) {
       LogInfo("line " + config_.name + ": open on " + config_.port);
       return true;
@@ -97,6 +98,7 @@ bool LineWorker::OpenLine() {
 
 void LineWorker::Run() {
   if (OpenLine()) {
+    heartbeat_.Begin("finding its controllers in the journal");
     for (const ControllerConfig& c : config_.controllers) {
       const std::optional<int64_t> id =
           journal_.Controller({site_, config_.name, c.address, c.name});
@@ -158,6 +160,7 @@ void LineWorker::RunQueuedCommands() {
       q = std::move(queue_.front());
       queue_.pop_front();
     }
+    heartbeat_.Begin("a command from " + q.command.who + ": " + q.command.what);
     const int32_t result = q.command.run(line_);
     if (!journal_.RecordCommand(
             {q.command.who, site_, config_.name, q.command.address, q.command.what, result})) {
@@ -176,11 +179,13 @@ LineWorker::Polled* LineWorker::NextDue() {
 }
 
 void LineWorker::WaitUntil(Clock::time_point when) {
+  heartbeat_.Wait();
   std::unique_lock<std::mutex> lock(mutex_);
   wake_.wait_until(lock, when, [this] { return stop_ || !queue_.empty(); });
 }
 
 void LineWorker::PollTurn(Polled& p) {
+  heartbeat_.Begin("collecting from " + p.config.name);
   const TurnResult result = p.collector->Turn(kEventsPerTurn, yield_);
   switch (result) {
     case TurnResult::kIdle:
@@ -232,6 +237,7 @@ void LineWorker::MarkOffline(Polled& p) {
 }
 
 void LineWorker::SaveCounters() {
+  heartbeat_.Begin("saving the line's counters");
   counters_due_ = Clock::now() + kCountersEvery;
   ZarvoLineStats stats{};
   if (Zarvo_LineStats(line_, &stats, 0) != ZARVO_OK) return;

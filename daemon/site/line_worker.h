@@ -29,6 +29,7 @@
 #include "collect/collector.h"
 #include "config/site_config.h"
 #include "journal/journal.h"
+#include "site/heartbeat.h"
 #include "zarvoac.h"
 
 namespace zarvod {
@@ -70,6 +71,8 @@ class LineWorker {
   std::future<int32_t> Submit(LineCommand command);
 
   const LineConfig& config() const { return config_; }
+  // What the worker is doing and since when, for the service watchdog.
+  const Heartbeat& heartbeat() const { return heartbeat_; }
 
  private:
   struct Polled {
@@ -114,6 +117,7 @@ class LineWorker {
   bool stopped_ = false;  // under mutex_
   std::condition_variable stopped_cv_;
   Clock::time_point counters_due_{};
+  Heartbeat heartbeat_;
 };
 
 }  // namespace zarvod

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -46,21 +47,77 @@ TEST(EventsSince, TakesAgesAndLocalTimes) {
   }
 }
 
-TEST(CheckConfig, ExitsZeroOnlyForAGoodFile) {
-  char dir[] = "/tmp/zarvod-cli-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string good = std::string(dir) + "/good.toml";
-  const std::string bad = std::string(dir) + "/bad.toml";
-  const char* site =
-      "site = \"s\"\n[[line]]\nname = \"a\"\nport = \"/dev/null\"\n"
-      "[[line.controller]]\naddress = 1\nname = \"A\"\n";
-  std::ofstream(good) << site;
-  std::ofstream(bad) << site << "colour = \"red\"\n";
-  EXPECT_EQ(CheckConfigCommand({good}), 0);
-  EXPECT_EQ(CheckConfigCommand({bad}), 1);
-  EXPECT_EQ(CheckConfigCommand({std::string(dir) + "/missing.toml"}), 1);
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/zarvod-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ + "/" + name) << text;
+    return dir_ + "/" + name;
+  }
+  std::string dir_;
+};
+
+constexpr const char* kSmallSite =
+    "site = \"s\"\n[[line]]\nname = \"a\"\nport = \"/dev/null\"\n"
+    "[[line.controller]]\naddress = 1\nname = \"A\"\n";
+
+std::string Source(const char* relative) {
+  return (std::filesystem::path(__FILE__).parent_path().parent_path() / relative).string();
+}
+
+TEST_F(CliTest, CheckConfigExitsZeroOnlyForAGoodFile) {
+  const struct {
+    std::string file;
+    int exit_code;
+    const char* says;  // on stderr
+  } cases[] = {
+      {Write("good.toml", kSmallSite), 0, ""},
+      {Source("examples/zarvod.toml"), 0, ""},
+      {Source("packaging/zarvod.toml"), 0, ""},
+      {Write("bad.toml", std::string(kSmallSite) + "colour = \"red\"\n"), 1, "unknown key"},
+      {dir_ + "/missing.toml", 1, "missing.toml: cannot be read: No such file"},
+      {dir_, 1, ": is a directory, not a site file"},
+      {Write("tab.toml", "time_zone = \"zone.tab\"\n" + std::string(kSmallSite)), 1,
+       "not in the tz database"},
+  };
+  for (const auto& c : cases) {
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(CheckConfigCommand({c.file}), c.exit_code) << c.file;
+    ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(c.says), std::string::npos) << c.file << ": " << err;
+  }
   EXPECT_EQ(CheckConfigCommand({}), 2);
-  std::filesystem::remove_all(dir);
+}
+
+// A name with a control character (from a journal older than the name
+// rules) still gives one valid JSON object per line.
+TEST_F(CliTest, EventsJsonEscapesControlCharacters) {
+  const std::string path = dir_ + "/journal.db";
+  {
+    std::string error;
+    std::unique_ptr<Journal> journal = Journal::Open(path, error);
+    ASSERT_TRUE(journal) << error;
+    const std::optional<int64_t> id = journal->Controller({"s", "a", 1, "Gate\x01\"1\"\n"});
+    ASSERT_TRUE(id);
+    Bookmark bookmark;
+    bookmark.known = true;
+    bookmark.next_seq = 2;
+    StoredRecord record{};
+    record[0] = 1;
+    ASSERT_TRUE(journal->CommitEvent(*id, record, 1000, bookmark)) << journal->last_error();
+  }
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(EventsCommand({"--journal", path, "--json"}), 0);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("\"controller\":\"Gate\\u0001\\\"1\\\"\\n\""), std::string::npos) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST(SiteConfig, ReadsEverySection) {
 struct BadCase {
   const char* name;
   const char* from;  // replaced in kSite
-  const char* to;
+  std::string to;
   int line;
   int column;
   const char* message;
@@ -91,7 +91,12 @@ TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
       {"address twice", "address = 2", "address = 1", 22, 1, "appears twice"},
       {"not a line speed", "baud = 19200", "baud = 19201", 17, 8, "line speed"},
       {"daily time", "\"03:30\"", "\"3h30\"", 10, 12, "HH:MM"},
-      {"unknown group member", "\"ground/2\"", "\"Nobody\"", 12, 1, "no controller 'Nobody'"},
+      {"daily time with a sign", "\"03:30\"", "\"+3:00\"", 10, 12, "HH:MM"},
+      {"daily time past midnight", "\"03:30\"", "\"24:00\"", 10, 12, "HH:MM"},
+      {"unknown group member", "\"ground/2\"", "\"Nobody\"", 13, 20, "no controller 'Nobody'"},
+      {"group member at no address", "\"ground/2\"", "\"ground/3\"", 13, 20,
+       "no controller 'ground/3'"},
+      {"group member on no line", "\"ground/2\"", "\"grund/2\"", 13, 20, "no controller 'grund/2'"},
       {"syntax", "site = \"Works\"", "site = \"Works", 1, 14, ""},
       {"broker scheme", "\"mqtts://broker", "\"tcp://broker", 26, 10, "mqtt:// or mqtts://"},
       {"unknown key in [mqtt]", "username =", "retain = true\nusername =", 27, 1,
@@ -99,17 +104,51 @@ TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
       {"TLS with a plain broker", "\"mqtts://broker", "\"mqtt://broker", 28, 1,
        "needs an mqtts://"},
       {"short signing key", "\"0123456789abcdef0123\"", "\"short\"", 31, 6, "at least 16"},
-      {"topic character in a name", "name = \"Back\"", "name = \"Back#2\"", 14, 1, "topic level"},
       {"journal with no name", "\"/var/lib/zarvod/journal.db\"", "\"\"", 5, 8,
        "the journal path is empty"},
       {"journal in memory", "\"/var/lib/zarvod/journal.db\"", "\":memory:\"", 5, 8,
        "not a file name"},
       {"journal as a URI", "\"/var/lib/zarvod/journal.db\"", "\"file:journal.db?mode=memory\"", 5,
        8, "not a file name"},
+      {"mqtts without a CA", "[mqtt.tls]\nca_file = \"/etc/zarvod/ca.pem\"\n", "", 26, 10,
+       "needs [mqtt.tls] ca_file"},
+      {"two lines on one port", "[mqtt]",
+       "[[line]]\nname = \"upper\"\nport = \"/dev/ttyUSB0\"\n[[line.controller]]\n"
+       "address = 1\nname = \"Up\"\n[mqtt]",
+       27, 8, "on the port of line 'ground'"},
+      // Names: each is usable in a card list, a topic and a shell, and names one thing.
+      {"topic character in a name", "name = \"Back\"", "name = \"Back#2\"", 24, 8,
+       "holds only letters"},
+      {"blank in a name", "name = \"Back\"", "name = \"Back door\"", 24, 8, "holds only letters"},
+      {"card list separator in a name", "name = \"Back\"", "name = \"Back;2\"", 24, 8,
+       "holds only letters"},
+      {"the wildcard as a name", "name = \"Back\"", "name = \"*\"", 24, 8, "starts with a letter"},
+      {"an option as a name", "name = \"Back\"", "name = \"-x\"", 24, 8, "starts with a letter"},
+      {"empty name", "name = \"Back\"", "name = \"\"", 24, 8, "cannot be empty"},
+      {"long name", "name = \"Back\"", "name = \"" + std::string(65, 'b') + "\"", 24, 8,
+       "at most 64"},
+      {"control character in a line name", "name = \"ground\"", "name = \"gro\\u0001und\"", 15, 8,
+       "holds only letters"},
+      {"controller named as its line", "name = \"Back\"", "name = \"ground\"", 24, 8,
+       "already the name of a line"},
+      {"group named as a controller", "office =", "Back =", 13, 1,
+       "already the name of a controller"},
+      {"controller named for commands", "name = \"Back\"", "name = \"cmd\"", 24, 8,
+       "topic of the site"},
+      {"controller named for replies", "name = \"Back\"", "name = \"reply\"", 24, 8,
+       "topic of the site"},
+      {"one Home Assistant id for two controllers", "name = \"Back\"",
+       "name = \"Gate_1\"\n[[line.controller]]\naddress = 3\nname = \"Gate.1\"", 27, 8,
+       "same Home Assistant id"},
+      {"site name that ends an id", "site = \"Works\"", "site = \"north_yard\"", 1, 8,
+       "letters, digits and '-'"},
+      {"site name with a blank", "site = \"Works\"", "site = \"Main office\"", 1, 8,
+       "holds only letters"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::string text = kSite;
+    ASSERT_NE(text.find(c.from), std::string::npos);
     text.replace(text.find(c.from), std::string(c.from).size(), c.to);
     ConfigError error;
     EXPECT_FALSE(ParseConfig(text, "site.toml", error));
@@ -145,6 +184,15 @@ TEST(SiteConfig, PutsARelativeJournalBesideTheSiteFile) {
     EXPECT_EQ(config->journal.path, c.read) << c.written;
   }
   std::filesystem::remove_all(dir);
+}
+
+TEST(SiteConfig, NamesUsableEverywherePass) {
+  for (const char* name : {"Gate-1", "gate_1", "B.2", "7th", "a"}) {
+    std::string text = kSite;
+    text.replace(text.find("name = \"Back\""), 13, std::string("name = \"") + name + "\"");
+    ConfigError error;
+    EXPECT_TRUE(ParseConfig(text, "site.toml", error)) << name << ": " << error.Text();
+  }
 }
 
 }  // namespace

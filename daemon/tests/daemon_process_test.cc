@@ -279,7 +279,12 @@ TEST_F(DaemonProcessTest, SigtermFinishesCommitsAndExitsWithinTwoSeconds) {
       Shell(std::string(ZARVOD_PATH) + " status --journal " + JournalPath());
   EXPECT_NE(running.find("daemon: running (pid " + std::to_string(pid)), std::string::npos)
       << running;
+  kill(pid, SIGHUP);  // logged and ignored: the daemon runs on until SIGTERM
   ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
+  std::ostringstream text;
+  text << std::ifstream(dir_ + "/zarvod.log").rdbuf();
+  EXPECT_NE(text.str().find("SIGHUP: reloading the site file is not supported"), std::string::npos)
+      << text.str();
   StopEvents();
   ExpectEveryEventJournaledOnce();
   // Without a daemon nobody knows whether the controllers are online.

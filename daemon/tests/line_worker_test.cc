@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "journal/journal_reader.h"
 #include "journal/statement.h"
+#include "site/stall_watch.h"
 #include "site_fixture.h"
 
 namespace zarvod::testing {
@@ -59,6 +62,51 @@ TEST_F(LineWorkerTest, APortThatCannotOpenFailsCommandsAndStillStops) {
         {"test", "probe 1", 1, [](ZarvoLine* line) { return Zarvo_LineSearchAR(line, 1); }});
     EXPECT_EQ(probe.get(), kCommandNotRun);
   }
+  worker.RequestStop();
+  worker.Join();
+}
+
+// The service watchdog is fed while the line keeps turning, a silent
+// controller included, and not while a call on the line blocks; the stalled
+// line and its step are named.
+TEST_F(LineWorkerTest, AStepThatNeverEndsStopsTheWatchdogFeed) {
+  LineConfig silent = Config().lines[0];
+  silent.controllers.push_back({9, "Silent", {}});  // no controller answers at 9
+  LineWorker worker("test", silent, *journal_, 10);
+  worker.Start();
+  int fed = 0;
+  StallWatch watch({{"line " + silent.name, &worker.heartbeat()}}, std::chrono::seconds(2),
+                   [&] { ++fed; });
+  // A command queued behind turns that include the silent controller's.
+  EXPECT_EQ(
+      worker.Submit({"test", "probe", 1, [](ZarvoLine* l) { return Zarvo_LineSearchAR(l, 1); }})
+          .get(),
+      ZARVO_OK);
+  EXPECT_TRUE(watch.Check(Heartbeat::Clock::now()).empty());
+  EXPECT_EQ(fed, 1);
+
+  std::promise<void> release;
+  std::promise<void> hanging;
+  std::shared_future<void> released = release.get_future().share();
+  std::future<int32_t> blocked =
+      worker.Submit({"test", "a call that hangs", 1, [released, &hanging](ZarvoLine*) {
+                       hanging.set_value();
+                       released.wait();
+                       return 0;
+                     }});
+  hanging.get_future().wait();
+  // Judged as three seconds from now, while the call still hangs.
+  const std::vector<std::string> stalled =
+      watch.Check(Heartbeat::Clock::now() + std::chrono::seconds(3));
+  ASSERT_EQ(stalled.size(), 1U);
+  EXPECT_NE(stalled[0].find("line line0: a command from test: a call that hangs for 3 s"),
+            std::string::npos)
+      << stalled[0];
+  EXPECT_EQ(fed, 1);
+  release.set_value();
+  EXPECT_EQ(blocked.get(), 0);
+  EXPECT_TRUE(watch.Check(Heartbeat::Clock::now()).empty());
+  EXPECT_EQ(fed, 2);
   worker.RequestStop();
   worker.Join();
 }

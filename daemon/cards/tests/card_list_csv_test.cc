@@ -81,6 +81,9 @@ TEST(CardListCsv, UnreadableFileIsAnError) {
   const auto parse = ReadCardListFile("/nonexistent/cards.csv", Site());
   ASSERT_FALSE(parse.ok());
   EXPECT_NE(parse.errors[0].find("/nonexistent/cards.csv: cannot be read"), std::string::npos);
+  const auto folder = ReadCardListFile("/tmp", Site());
+  ASSERT_FALSE(folder.ok());
+  EXPECT_EQ(folder.errors[0], "/tmp: is a directory, not a card list");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <map>
 
 #include "clock_drift.h"
@@ -37,7 +38,7 @@ class FakeWallClock : public WallClock {
 // Answers with the results queued per controller, then 0.
 class ScriptedSetter : public ClockSetter {
  public:
-  int32_t SetClock(const ClockTarget& t) override {
+  int32_t SetClock(const ClockTarget& t, std::stop_token) override {
     auto& queue = results[t.controller];
     if (queue.empty()) return ZARVO_OK;
     const int32_t r = queue.front();
@@ -119,6 +120,30 @@ TEST(ClockKeeper, RetriesOnlyTheControllerThatFailed) {
 TEST(ClockKeeper, UnknownZoneIsRefused) {
   EXPECT_NE(UseTimeZone("Europe/Atlantis"), "");
   EXPECT_NE(UseTimeZone("../../etc/passwd"), "");
+  // Files of the tz folder that hold no zone: TZ would run them in UTC.
+  EXPECT_NE(UseTimeZone("zone.tab"), "");
+  EXPECT_NE(UseTimeZone("tzdata.zi"), "");
+}
+
+// A stop during the start-up setting of many silent controllers ends the
+// run after the setting in progress, not after all of them.
+TEST(ClockKeeper, StopEndsTheStartSettingAtOnce) {
+  std::stop_source stop;
+  struct StoppingSetter : ClockSetter {
+    explicit StoppingSetter(std::stop_source& s) : source(s) {}
+    int32_t SetClock(const ClockTarget&, std::stop_token) override {
+      ++calls;
+      source.request_stop();  // SIGTERM arrives while the controller is silent
+      return ZARVO_E_NO_REPLY;
+    }
+    std::stop_source& source;
+    int calls = 0;
+  } setter(stop);
+  std::vector<ClockTarget> silent(20, ClockTarget{"c", "line0", 1});
+  FakeWallClock clock(Utc("2026-06-01T10:00:00Z"), 3);
+  ClockKeeper keeper(silent, setter, clock, ClockPolicy{}, nullptr);
+  keeper.Run(stop.get_token());
+  EXPECT_EQ(setter.calls, 1);
 }
 
 TEST(ClockDrift, BoundsFromTheEventAndTheTwoReads) {
@@ -151,6 +176,43 @@ class ClockOnSiteTest : public testing::VirtualSiteTest {
   ClockOnSiteTest() : VirtualSiteTest({{1, 2}, {1}}) {}
 };
 
+// A stop while a setting waits behind a long step of its line (a block read
+// at a low speed) ends the wait at once; the setting is dropped unrun when
+// the line stops.
+TEST_F(ClockOnSiteTest, StopDoesNotWaitForABusyLine) {
+  Site site(Config(), *journal_);
+  site.Start();
+  std::promise<void> release;
+  std::promise<void> busy;
+  std::shared_future<void> released = release.get_future().share();
+  site.Line(LineName(0))->Submit({"test", "a long step", 1, [&busy, released](ZarvoLine*) {
+                                    busy.set_value();
+                                    released.wait();
+                                    return 0;
+                                  }});
+  busy.get_future().wait();
+  SiteClockSetter<Site> site_setter(site);
+  std::stop_source stop;
+  struct StopWhileWaiting : ClockSetter {
+    int32_t SetClock(const ClockTarget& t, std::stop_token token) override {
+      source->request_stop();  // SIGTERM as the setting is queued
+      return inner->SetClock(t, token);
+    }
+    ClockSetter* inner;
+    std::stop_source* source;
+  } setter;
+  setter.inner = &site_setter;
+  setter.source = &stop;
+  FakeWallClock wall(std::time(nullptr), 0);
+  ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
+                     nullptr);
+  std::future<void> run = std::async(std::launch::async, [&] { keeper.Run(stop.get_token()); });
+  EXPECT_EQ(run.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  release.set_value();
+  run.wait();
+  site.Stop();
+}
+
 TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
   Site site(Config(), *journal_);
   site.Start();
@@ -158,13 +220,11 @@ TEST_F(ClockOnSiteTest, StartSetsEveryControllersClockThroughTheLineQueues) {
     s.clock.Set({2001, 1, 1, 0, 0, 0, 1});  // far off
   });
   SiteClockSetter<Site> setter(site);
-  SystemWallClock wall;
+  FakeWallClock wall(std::time(nullptr), 0);  // the start setting only
   std::vector<ClockSetting> seen;
   ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
                      [&](const ClockSetting& s) { seen.push_back(s); });
-  std::stop_source stop;
-  stop.request_stop();  // the start setting only
-  keeper.Run(stop.get_token());
+  keeper.Run({});
   ASSERT_EQ(seen.size(), 3U);
   for (const ClockSetting& s : seen) EXPECT_EQ(s.result, ZARVO_OK) << s.controller;
   site.Stop();

@@ -3,14 +3,18 @@
 // nothing sent to a controller, and `zarvod acl` through the daemon and,
 // with no daemon, on lines it opens itself.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "acl_cli.h"
 #include "acl_service.h"
+#include "control_client.h"
 #include "control_server.h"
 #include "lookalike_site.h"
 #include "site_adapters.h"
@@ -178,6 +182,89 @@ TEST_F(ControlSocketTest, WithoutADaemonTheCommandOpensTheLinesItself) {
             std::string::npos);
   EXPECT_EQ(SiteRequests(), before);
   EXPECT_EQ(Cli({"frobnicate"}), 2);
+}
+
+// Clients that are slow or never read: with no site behind the socket.
+class ControlClientDeadlineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/zarvod-control-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    commands_.Add("echo",
+                  [](const ParsedRequest&, ReplyStream&) { return JsonObject().Set("ok", true); });
+    // Progress lines until the client is let go.
+    commands_.Add("flood", [this](const ParsedRequest&, ReplyStream& replies) {
+      const JsonObject line = JsonObject().Set("progress", std::string(1000, 'x'));
+      while (replies.Send(line)) {
+      }
+      let_go_.set_value();
+      return JsonObject().Set("ok", true);
+    });
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Socket() const { return dir_ + "/zarvod.sock"; }
+  // Sends `request` and keeps the connection without reading.
+  int SendOnly(const std::string& request) {
+    const int fd = ConnectControlSocket(Socket());
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    return fd;
+  }
+  ClientStatus Ask(const JsonObject& request, ParsedRequest& reply) {
+    std::string error;
+    const ClientStatus status = AskDaemon(Socket(), request, nullptr, reply, error);
+    EXPECT_EQ(error, "");
+    return status;
+  }
+
+  std::string dir_;
+  CommandTable commands_;
+  std::promise<void> let_go_;
+};
+
+TEST_F(ControlClientDeadlineTest, SlowClientsAreLetGoAndOneTooManyHearsBusy) {
+  ControlServer server(commands_, {std::chrono::milliseconds(300), std::chrono::seconds(10)});
+  ASSERT_EQ(server.Start(Socket()), "");
+  std::vector<int> slow;
+  for (size_t i = 0; i < ControlServer::kMaxClients; ++i) slow.push_back(SendOnly("{\"comm"));
+  // A card list too long for the socket's buffer: the busy daemon closes
+  // while it is still being sent.
+  ParsedRequest reply;
+  ASSERT_EQ(Ask(JsonObject().Set("command", "echo").Set("text", std::string(4 << 20, 'x')), reply),
+            ClientStatus::kReplied);
+  const auto error = reply.fields.find("error");
+  ASSERT_NE(error, reply.fields.end());
+  EXPECT_NE(std::get<std::string>(error->second.value).find("try again"), std::string::npos);
+  for (int fd : slow) {  // each is let go at its deadline
+    char chunk[256];
+    while (::recv(fd, chunk, sizeof chunk, 0) > 0) {
+    }
+    ::close(fd);
+  }
+  ASSERT_EQ(Ask(JsonObject().Set("command", "echo"), reply), ClientStatus::kReplied);
+  EXPECT_EQ(reply.fields.count("error"), 0U);
+}
+
+TEST_F(ControlClientDeadlineTest, AClientThatNeverReadsHoldsNeitherItsPlaceNorTheStop) {
+  {
+    ControlServer server(commands_, {std::chrono::seconds(10), std::chrono::milliseconds(300)});
+    ASSERT_EQ(server.Start(Socket()), "");
+    const int fd = SendOnly("{\"command\":\"flood\"}\n");
+    EXPECT_EQ(let_go_.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ::close(fd);
+  }
+  let_go_ = {};
+  ControlServer server(commands_);  // a deadline far off: the stop does not wait for it
+  ASSERT_EQ(server.Start(Socket()), "");
+  const int fd = SendOnly("{\"command\":\"flood\"}\n");
+  pollfd replying{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&replying, 1, 10000), 1);
+  const auto start = std::chrono::steady_clock::now();
+  server.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ::close(fd);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ class MqttDaemonTest : public ::testing::Test {
 TEST_F(MqttDaemonTest, SimSitePublishesStatusAndEventsAndGoesOfflineOnStop) {
   TestClient central({"central", false, "", "", ""});
   ASSERT_TRUE(central.Connect(broker_.port()));
-  ASSERT_TRUE(central.Subscribe("zarvo/Simulated site/#"));
+  ASSERT_TRUE(central.Subscribe("zarvo/simulated/#"));
   const std::string log = Path("sim.log");
   ZarvodProcess zarvod({"--sim", "--rate", "20", "--journal", Path("sim.db"), "--mqtt", Url()},
                        log);
@@ -96,12 +96,12 @@ TEST_F(MqttDaemonTest, SimSitePublishesStatusAndEventsAndGoesOfflineOnStop) {
   };
   EXPECT_TRUE(central.WaitUntil([&](const std::vector<Received>& all) {
     return count(all, "/status", "\"online\"") >= 5 &&
-           count(all, "/events", "\"sequence\"") >= 10 && count(all, "site/status", "online") >= 1;
+           count(all, "/events", "\"sequence\"") >= 10 && count(all, "simulated/status", "online") >= 1;
   })) << ReadFile(log);
   zarvod.Terminate();
   EXPECT_EQ(zarvod.ExitCode(5000), 0) << ReadFile(log);
   EXPECT_TRUE(central.WaitUntil([&](const std::vector<Received>& all) {
-    return !all.empty() && all.back().topic == "zarvo/Simulated site/status" &&
+    return !all.empty() && all.back().topic == "zarvo/simulated/status" &&
            all.back().payload == "offline";
   }));
 }

@@ -1,0 +1,27 @@
+// The names of a site file: every name that passes is usable everywhere it
+// goes — a card list's `controllers` column, an MQTT topic level, a Home
+// Assistant id, a shell argument — and names exactly one thing.
+#pragma once
+
+#include <toml++/toml.h>
+
+#include <string>
+
+#include "config/site_config.h"
+
+namespace zarvod {
+
+// "" when `name` may name a controller, line or group; else why not.
+std::string NameFault(const std::string& name);
+// "" when `name` may name the site; else why not.
+std::string SiteNameFault(const std::string& name);
+
+// Checks every name of `config`, read from `root`: their form, that none
+// is used twice (controllers, lines and groups share one namespace, as the
+// card list's targets do), that each group member exists, that no two
+// controllers meet in one Home Assistant id and that no controller takes a
+// topic the site itself uses. Throws
+// toml_fields::Fault with the place of the first fault.
+void CheckSiteNames(const toml::table& root, const SiteConfig& config);
+
+}  // namespace zarvod
