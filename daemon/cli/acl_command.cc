@@ -45,7 +45,9 @@ int AclCommand(const Args& args) {
       FlagValue(args, "--journal", config ? config->journal.path : JournalConfig{}.path);
 
   control::AclCliEnvironment environment;
-  environment.socket_path = FlagValue(args, "--socket", DefaultSocketPath(journal_path));
+  environment.site = config ? config->site : "";
+  environment.socket_path =
+      FlagValue(args, "--socket", DefaultSocketPath(environment.site, journal_path));
   environment.open_site = [&](std::string& error) -> std::unique_ptr<control::StandaloneSite> {
     if (!config) {
       error = config_error.Text();

@@ -26,6 +26,8 @@ struct StandaloneSite {
 
 struct AclCliEnvironment {
   std::string socket_path;
+  // The site file's site: the daemon refuses a request for another site.
+  std::string site;
   // Called only when no daemon answers; sets `error` and returns nullptr
   // when the configuration or journal cannot be opened.
   std::function<std::unique_ptr<StandaloneSite>(std::string& error)> open_site;
