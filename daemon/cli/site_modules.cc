@@ -110,6 +110,21 @@ void RecordMqttCardWrites(const cards::SiteLayout& layout, cards::CardListStore&
 }
 #endif
 
+// Lets go of everything the control module holds. Done at stop, or when its
+// start fails (the module is then not stopped), never left to the module's
+// last copy: the site and the journal it uses are gone by then.
+void Release(ControlModule& state) {
+#ifdef ZARVOD_WITH_MQTT
+  zarvo::mqtt::SetCardWriteListener({});
+#endif
+  if (state.server) state.server->Stop();
+  state.server.reset();
+  state.commands = {};
+  state.acl.reset();
+  state.store.reset();
+  state.lines.reset();
+}
+
 SiteModule ControlSocketModule(const std::string& socket_path) {
   auto state = std::make_shared<ControlModule>();
   SiteModule module;
@@ -121,6 +136,7 @@ SiteModule ControlSocketModule(const std::string& socket_path) {
     try {
       state->store = std::make_unique<JournalCardStore>(journal);
     } catch (const std::runtime_error& e) {
+      Release(*state);
       return std::string("control socket: card tables: ") + e.what();
     }
     state->acl = std::make_unique<control::AclService>(state->layout, *state->lines, *state->store);
@@ -129,7 +145,7 @@ SiteModule ControlSocketModule(const std::string& socket_path) {
     state->server = std::make_unique<control::ControlServer>(state->commands);
     const std::string error = state->server->Start(socket_path);
     if (!error.empty()) {
-      state->server.reset();
+      Release(*state);
       return "control socket: " + error;
     }
 #ifdef ZARVOD_WITH_MQTT
@@ -138,19 +154,7 @@ SiteModule ControlSocketModule(const std::string& socket_path) {
     LogInfo("control socket: " + socket_path);
     return "";
   };
-  // Everything goes here, not when the last copy of the module goes: the
-  // site and the journal it uses are gone by then.
-  module.stop = [state] {
-#ifdef ZARVOD_WITH_MQTT
-    zarvo::mqtt::SetCardWriteListener({});
-#endif
-    if (state->server) state->server->Stop();
-    state->server.reset();
-    state->commands = {};
-    state->acl.reset();
-    state->store.reset();
-    state->lines.reset();
-  };
+  module.stop = [state] { Release(*state); };
   return module;
 }
 

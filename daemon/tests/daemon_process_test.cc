@@ -240,8 +240,9 @@ TEST_F(DaemonProcessTest, ControlSocketThatCannotBeServedStopsTheStart) {
       {plain_file, "exists and is not a socket"},
   };
   for (const auto& row : rows) {
-    const auto [log, status] = Shell("timeout 20 " + std::string(ZARVOD_PATH) + " run --config " +
-                                     dir_ + "/site.toml --socket " + row.socket + " 2>&1");
+    const auto [log, status] =
+        Shell("timeout -s KILL 20 " + std::string(ZARVOD_PATH) + " run --config " + dir_ +
+              "/site.toml --socket " + row.socket + " 2>&1");
     EXPECT_EQ(status, 1) << log;
     EXPECT_NE(log.find(row.reason), std::string::npos) << log;
   }
