@@ -163,9 +163,9 @@ TEST_F(MqttCommandsTest, CardWritesAreToldToTheCardRecord) {
                            const std::vector<CardWrite>& writes) {
     std::lock_guard lock(mutex);
     for (const CardWrite& w : writes) {
+      const std::string pin(w.card.pin, strnlen(w.card.pin, sizeof w.card.pin));
       told.push_back(controller + " " + command + " " + w.card.cardNumber +
-                     (w.deleted ? " deleted" : " written ") +
-                     std::string(w.card.pin, strnlen(w.card.pin, sizeof w.card.pin)) +
+                     (w.deleted ? " deleted" : " written " + pin) +
                      (w.result == ZARVO_OK ? " ok" : " failed"));
     }
   });
