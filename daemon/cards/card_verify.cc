@@ -123,9 +123,16 @@ std::string FormatVerifyReport(const VerifyReport& r) {
   std::string out = std::to_string(r.checked) + " cards read back, " +
                     std::to_string(r.drifts.size()) + " drifted" +
                     (r.interrupted ? " (interrupted)" : "") + "\n";
+  bool recorded = false;
   for (const Drift& d : r.drifts) {
     out += "  " + d.controller + " " + KeyText(d.key) + " " + DriftKindName(d.kind) + ": " +
            d.detail + "\n";
+    recorded = recorded || d.kind != DriftKind::kUnreadable;
+  }
+  if (recorded) {
+    out +=
+        "what was read is now the record: `zarvod acl diff` shows, and `zarvod acl apply` "
+        "makes, the changes that put the card list back\n";
   }
   return out;
 }
