@@ -8,18 +8,6 @@
 namespace zarvod::cards {
 namespace {
 
-// A result of no reply, or of a reply that could not be taken for the
-// controller's, leaves open whether the controller made the change.
-ChangeOutcome Classify(int32_t result) {
-  switch (result) {
-    case ZARVO_OK: return ChangeOutcome::kDone;
-    case ZARVO_E_REFUSED:
-    case ZARVO_E_NOT_OPEN:
-    case ZARVO_E_INVALID_ARG: return ChangeOutcome::kFailed;
-    default: return ChangeOutcome::kUncertain;
-  }
-}
-
 struct ChangeResult {
   ChangeOutcome outcome = ChangeOutcome::kSkipped;
   int32_t result = 0;
@@ -30,7 +18,7 @@ struct ChangeResult {
 ChangeResult MakeChange(ZarvoLine* line, int32_t address, const CardChange& change) {
   if (change.kind != ChangeKind::kRemove) {
     const int32_t result = WriteCard(line, address, change.entry);
-    return {Classify(result), result};
+    return {OutcomeOf(result), result};
   }
   const int32_t result = DeleteCard(line, address, change.entry.key);
   if (result == ZARVO_E_REFUSED) {
@@ -39,7 +27,7 @@ ChangeResult MakeChange(ZarvoLine* line, int32_t address, const CardChange& chan
       return {ChangeOutcome::kDone, result};
     }
   }
-  return {Classify(result), result};
+  return {OutcomeOf(result), result};
 }
 
 class ApplyRun {
@@ -77,7 +65,7 @@ class ApplyRun {
         continue;
       }
       try {
-        store_.Record(run, c.name, change, r.outcome, r.result);
+        store_.Record(run, c, change, r.outcome, r.result);
       } catch (const std::exception& e) {
         Problem(std::string("journal cannot be written, apply stopped: ") + e.what());
         journal_failed_.request_stop();
@@ -136,6 +124,18 @@ class ApplyRun {
 };
 
 }  // namespace
+
+// A result of no reply, or of a reply that could not be taken for the
+// controller's, leaves open whether the controller made the change.
+ChangeOutcome OutcomeOf(int32_t result) {
+  switch (result) {
+    case ZARVO_OK: return ChangeOutcome::kDone;
+    case ZARVO_E_REFUSED:
+    case ZARVO_E_NOT_OPEN:
+    case ZARVO_E_INVALID_ARG: return ChangeOutcome::kFailed;
+    default: return ChangeOutcome::kUncertain;
+  }
+}
 
 ApplyReport Apply(const CardPlan& plan, const std::string& source, LineRunner& lines,
                   CardListStore& store, std::stop_token stop, const ProgressFn& progress) {

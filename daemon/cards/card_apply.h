@@ -31,4 +31,7 @@ ApplyReport Apply(const CardPlan& plan, const std::string& source, LineRunner& l
 
 std::string FormatApplyReport(const ApplyReport& report);
 
+// How a card write or delete ended, from the controller's result code.
+ChangeOutcome OutcomeOf(int32_t result);
+
 }  // namespace zarvod::cards

@@ -36,7 +36,7 @@ CardPlan Diff(const SiteLayout& site, const DesiredCards& desired, CardListStore
   for (const ControllerRef& c : site.controllers) {
     const auto wanted = desired.by_controller.find(c.name);
     plan.controllers.push_back(DiffController(
-        c, wanted == desired.by_controller.end() ? kNone : wanted->second, store.Written(c.name)));
+        c, wanted == desired.by_controller.end() ? kNone : wanted->second, store.Written(c)));
   }
   return plan;
 }

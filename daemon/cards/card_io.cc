@@ -1,5 +1,6 @@
 #include "card_io.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,13 +94,20 @@ int32_t ReadCard(ZarvoLine* line, int32_t address, const CardKey& key, CardEntry
     CardRecord r = SingleRecord(entry);
     const int32_t result = Zarvo_LineRegistry(line, address, &r, &ticks, kRead, 0);
     if (result != ZARVO_OK) return result;
-    entry.key.number = static_cast<uint32_t>(std::strtoul(r.cardNumber, nullptr, 10));
-    entry.pin.assign(r.pin, strnlen(r.pin, sizeof r.pin));
-    entry.value1 = r.value1;
-    GetCommon(r, entry);
+    entry = EntryFromRecord(r);
   }
   out = entry;
   return ZARVO_OK;
+}
+
+CardEntry EntryFromRecord(const CardRecord& r) {
+  CardEntry entry;
+  entry.key.number = static_cast<uint32_t>(std::strtoul(r.cardNumber, nullptr, 10));
+  entry.pin.assign(r.pin, strnlen(r.pin, sizeof r.pin));
+  for (char& c : entry.pin) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  entry.value1 = r.value1;
+  GetCommon(r, entry);
+  return entry;
 }
 
 }  // namespace zarvod::cards

@@ -1,7 +1,9 @@
 // What the daemon wrote to each controller's card list. Controllers cannot
-// list their cards, so this record is the only view of what they hold; it is
-// changed only after a controller confirmed a change, in the same
-// transaction that journals the change.
+// list their cards, so this record is the only view of what they hold: it
+// is changed after a controller confirmed a change, in the same transaction
+// that journals the change, whoever asked for it, and when a read-back found
+// the controller holding something else. A controller's record is kept under
+// its line and bus address, so that renaming it in the site file keeps it.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "card_entry.h"
+#include "site_layout.h"
 
 namespace zarvod::cards {
 
@@ -45,14 +48,19 @@ class CardListStore {
  public:
   virtual ~CardListStore() = default;
 
-  virtual StoredCards Written(const std::string& controller) = 0;
+  virtual StoredCards Written(const ControllerRef& controller) = 0;
   // Starts the journal of one apply run; returns its id.
   virtual int64_t BeginRun(const std::string& source, int64_t planned) = 0;
   // Journals one change of run `run` with the controller's result code and,
   // in the same transaction, updates what is written on `controller`.
-  virtual void Record(int64_t run, const std::string& controller, const CardChange& change,
+  virtual void Record(int64_t run, const ControllerRef& controller, const CardChange& change,
                       ChangeOutcome outcome, int32_t result) = 0;
   virtual void FinishRun(int64_t run, int64_t done, int64_t failed, bool interrupted) = 0;
+  // What a read-back of card `key` found on `controller`: the entry it
+  // holds, or nullptr when it holds none. Replaces what was recorded, so that
+  // the next diff plans what puts the card list back.
+  virtual void Observed(const ControllerRef& controller, const CardKey& key,
+                        const CardEntry* found) = 0;
 };
 
 }  // namespace zarvod::cards

@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 
 #include "card_io.h"
 
@@ -15,14 +16,13 @@ struct ControllerCards {
 
 // What the read of one stored card says, or nothing when it matches.
 std::optional<Drift> Check(const ControllerRef& c, const StoredCard& stored, int32_t result,
-                           CardEntry found) {
+                           const CardEntry& found) {
   Drift drift{c.name, stored.entry.key, DriftKind::kMissing, ""};
   if (result != ZARVO_OK && result != ZARVO_E_REFUSED) {
     drift.kind = DriftKind::kUnreadable;
     drift.detail = "read failed (result " + std::to_string(result) + ")";
     return drift;
   }
-  found.flagged = stored.entry.flagged;  // not readable back
   const bool present = result == ZARVO_OK;
   const bool same = present && found == stored.entry;
   if (!stored.certain) {
@@ -42,6 +42,17 @@ std::optional<Drift> Check(const ControllerRef& c, const StoredCard& stored, int
   return drift;
 }
 
+// Makes the record say what the controller holds, so that the next diff
+// plans the changes that put the card back (or take it away).
+void Correct(CardListStore& store, const ControllerRef& c, const CardKey& key,
+             const CardEntry* found, Drift& drift) {
+  try {
+    store.Observed(c, key, found);
+  } catch (const std::exception& e) {
+    drift.detail += " (not recorded: " + std::string(e.what()) + ")";
+  }
+}
+
 }  // namespace
 
 const char* DriftKindName(DriftKind kind) {
@@ -59,7 +70,7 @@ VerifyReport Verify(const SiteLayout& site, LineRunner& lines, CardListStore& st
   std::vector<ControllerCards> all;
   Progress counts;
   for (const ControllerRef& c : site.controllers) {
-    all.push_back({c, store.Written(c.name)});
+    all.push_back({c, store.Written(c)});
     counts.total += all.back().written.size();
   }
   VerifyReport report;
@@ -95,7 +106,12 @@ VerifyReport Verify(const SiteLayout& site, LineRunner& lines, CardListStore& st
               result = lines.Run(c->controller.line, task);
               answering = result != ZARVO_E_NO_REPLY && result != ZARVO_E_NOT_OPEN;
             }
-            note(Check(c->controller, stored, result, found));
+            found.flagged = stored.entry.flagged;  // not readable back
+            std::optional<Drift> drift = Check(c->controller, stored, result, found);
+            if (drift && drift->kind != DriftKind::kUnreadable) {
+              Correct(store, c->controller, key, result == ZARVO_OK ? &found : nullptr, *drift);
+            }
+            note(std::move(drift));
           }
         }
       });
@@ -107,9 +123,16 @@ std::string FormatVerifyReport(const VerifyReport& r) {
   std::string out = std::to_string(r.checked) + " cards read back, " +
                     std::to_string(r.drifts.size()) + " drifted" +
                     (r.interrupted ? " (interrupted)" : "") + "\n";
+  bool recorded = false;
   for (const Drift& d : r.drifts) {
     out += "  " + d.controller + " " + KeyText(d.key) + " " + DriftKindName(d.kind) + ": " +
            d.detail + "\n";
+    recorded = recorded || d.kind != DriftKind::kUnreadable;
+  }
+  if (recorded) {
+    out +=
+        "what was read is now the record: `zarvod acl diff` shows, and `zarvod acl apply` "
+        "makes, the changes that put the card list back\n";
   }
   return out;
 }

@@ -1,5 +1,7 @@
 // Reads back every card written to the controllers and reports where a
-// controller's list has drifted from what was written.
+// controller's list has drifted from what was written. What a read found
+// replaces the record of what was written, so the next diff and apply put
+// the drifted cards back.
 #pragma once
 
 #include <stop_token>

@@ -11,8 +11,8 @@
 namespace zarvod::cards {
 
 struct ControllerRef {
-  std::string name;  // unique on the site; the card lists are kept under it
-  std::string line;  // name of the line it is on
+  std::string name;  // unique on the site
+  std::string line;  // name of the line it is on; with the address, where its cards are kept
   int32_t address = 0;
 };
 

@@ -14,7 +14,7 @@
 namespace zarvod::cards {
 
 // The migration steps of the card tables, oldest first. Each is one SQL
-// script; every statement is safe to run on a database that has it already.
+// script, run once by the journal; EnsureSchema may run them again.
 const std::vector<std::string>& CardListMigrations();
 
 class SqliteCardListStore : public CardListStore {
@@ -27,26 +27,37 @@ class SqliteCardListStore : public CardListStore {
   SqliteCardListStore(const SqliteCardListStore&) = delete;
   SqliteCardListStore& operator=(const SqliteCardListStore&) = delete;
 
-  // Runs every step of CardListMigrations().
+  // Runs every step of CardListMigrations() that `db` lacks.
   static void EnsureSchema(sqlite3* db);
 
-  StoredCards Written(const std::string& controller) override;
+  // Also moves the controller's rows kept by name (before the record was
+  // kept by line and address) to its line and address.
+  StoredCards Written(const ControllerRef& controller) override;
   int64_t BeginRun(const std::string& source, int64_t planned) override;
-  void Record(int64_t run, const std::string& controller, const CardChange& change,
+  void Record(int64_t run, const ControllerRef& controller, const CardChange& change,
               ChangeOutcome outcome, int32_t result) override;
   void FinishRun(int64_t run, int64_t done, int64_t failed, bool interrupted) override;
+  void Observed(const ControllerRef& controller, const CardKey& key,
+                const CardEntry* found) override;
 
  private:
+  static bool HasChangeLines(sqlite3* db);
   sqlite3_stmt* Prepare(const char* sql);
   void Step(sqlite3_stmt* statement);
   void Exec(const char* sql);
-  void Put(const std::string& controller, const CardEntry& entry, bool certain);
+  void Put(const ControllerRef& controller, const CardEntry& entry, bool certain);
+  void Remove(const ControllerRef& controller, const CardKey& key);
+  bool HasNamedRows(const std::string& name);
+  void AdoptNamedRows(const ControllerRef& controller);
 
   sqlite3* db_;
   std::mutex mutex_;  // one apply writes from one thread per line
   sqlite3_stmt* select_cards_;
   sqlite3_stmt* put_card_;
   sqlite3_stmt* delete_card_;
+  sqlite3_stmt* find_named_;
+  sqlite3_stmt* adopt_named_;
+  sqlite3_stmt* drop_named_;
   sqlite3_stmt* insert_run_;
   sqlite3_stmt* finish_run_;
   sqlite3_stmt* insert_change_;

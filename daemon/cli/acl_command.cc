@@ -62,7 +62,9 @@ int AclCommand(const Args& args) {
       FlagValue(args, "--journal", config ? config->journal.path : JournalConfig{}.path);
 
   control::AclCliEnvironment environment;
-  environment.socket_path = FlagValue(args, "--socket", DefaultSocketPath(journal_path));
+  environment.site = config ? config->site : "";
+  environment.socket_path =
+      FlagValue(args, "--socket", DefaultSocketPath(environment.site, journal_path));
   // A lock this user may not look at leaves the socket to tell.
   if ((config || HasFlag(args, "--journal")) && InspectJournalLock(journal_path).known) {
     environment.journal_holder = [&journal_path] { return HolderOf(journal_path); };

@@ -229,7 +229,7 @@ int RunCommand(const Args& args) {
     return 2;
   }
   const std::string journal = FlagValue(args, "--journal", config->journal.path);
-  const std::string socket = FlagValue(args, "--socket", DefaultSocketPath(journal));
+  const std::string socket = FlagValue(args, "--socket", DefaultSocketPath(config->site, journal));
   return RunSite(*config, journal, DaemonModules(*config, socket));
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "acl_service.h"
+#include "card_io.h"
 #include "cards/site_adapters.h"
 #include "cli/mqtt_module.h"
 #include "clock_keeper.h"
@@ -16,10 +17,15 @@
 #include "control_server.h"
 #include "journal/migrations.h"
 #include "log/log.h"
+#include "outside_changes.h"
 #include "socket_path.h"
 #include "sqlite_card_list_store.h"
 #include "time_zone.h"
 #include "wall_clock.h"
+
+#ifdef ZARVOD_WITH_MQTT
+#include "card_write_listener.h"
+#endif
 
 namespace zarvod {
 namespace {
@@ -41,7 +47,7 @@ class JournalCardStore : public cards::CardListStore {
   JournalCardStore(const JournalCardStore&) = delete;
   JournalCardStore& operator=(const JournalCardStore&) = delete;
 
-  cards::StoredCards Written(const std::string& controller) override {
+  cards::StoredCards Written(const cards::ControllerRef& controller) override {
     auto lock = journal_.Lock();
     return store_->Written(controller);
   }
@@ -49,10 +55,15 @@ class JournalCardStore : public cards::CardListStore {
     auto lock = journal_.Lock();
     return store_->BeginRun(source, planned);
   }
-  void Record(int64_t run, const std::string& controller, const cards::CardChange& change,
+  void Record(int64_t run, const cards::ControllerRef& controller, const cards::CardChange& change,
               cards::ChangeOutcome outcome, int32_t result) override {
     auto lock = journal_.Lock();
     store_->Record(run, controller, change, outcome, result);
+  }
+  void Observed(const cards::ControllerRef& controller, const cards::CardKey& key,
+                const cards::CardEntry* found) override {
+    auto lock = journal_.Lock();
+    store_->Observed(controller, key, found);
   }
   void FinishRun(int64_t run, int64_t done, int64_t failed, bool interrupted) override {
     auto lock = journal_.Lock();
@@ -74,40 +85,76 @@ struct ControlModule {
   std::unique_ptr<control::ControlServer> server;
 };
 
+#ifdef ZARVOD_WITH_MQTT
+// Cards written or deleted by MQTT commands go into the record of what each
+// controller holds, like those of `acl apply`.
+void RecordMqttCardWrites(const cards::SiteLayout& layout, cards::CardListStore& store) {
+  zarvo::mqtt::SetCardWriteListener(
+      [&layout, &store](const std::string& controller, const std::string& command,
+                        const std::vector<zarvo::mqtt::CardWrite>& writes) {
+        const cards::ControllerRef* where = layout.Find(controller);
+        if (where == nullptr) return;
+        std::vector<cards::OutsideChange> changes;
+        for (const zarvo::mqtt::CardWrite& w : writes) {
+          const cards::CardEntry entry = cards::EntryFromRecord(w.card);
+          changes.push_back(
+              {{w.deleted ? cards::ChangeKind::kRemove : cards::ChangeKind::kAdd, entry, {}},
+               w.result});
+        }
+        try {
+          cards::RecordOutsideChanges(store, "mqtt:" + command, *where, changes);
+        } catch (const std::exception& e) {
+          LogError("cards: " + command + " on " + controller + " not recorded: " + e.what());
+        }
+      });
+}
+#endif
+
+// Lets go of everything the control module holds. Done at stop, or when its
+// start fails (the module is then not stopped), never left to the module's
+// last copy: the site and the journal it uses are gone by then.
+void Release(ControlModule& state) {
+#ifdef ZARVOD_WITH_MQTT
+  zarvo::mqtt::SetCardWriteListener({});
+#endif
+  if (state.server) state.server->Stop();
+  state.server.reset();
+  state.commands = {};
+  state.acl.reset();
+  state.store.reset();
+  state.lines.reset();
+}
+
 SiteModule ControlSocketModule(const std::string& socket_path) {
   auto state = std::make_shared<ControlModule>();
   SiteModule module;
+  // A daemon that cannot serve its socket does not run: `acl` would find no
+  // daemon there and open the lines beside it.
   module.start = [state, socket_path](Site& site, Journal& journal) -> std::string {
     state->layout = cards::LayoutFromConfig(site.config());
     state->lines = std::make_unique<cards::SiteLineRunner<Site>>(site, "control");
     try {
       state->store = std::make_unique<JournalCardStore>(journal);
     } catch (const std::runtime_error& e) {
-      LogError(std::string("control socket: card tables: ") + e.what());
-      return "";
+      Release(*state);
+      return std::string("control socket: card tables: ") + e.what();
     }
     state->acl = std::make_unique<control::AclService>(state->layout, *state->lines, *state->store);
+    state->commands.ServeSite(site.config().site);
     control::AddAclCommands(state->commands, *state->acl);
     state->server = std::make_unique<control::ControlServer>(state->commands);
     const std::string error = state->server->Start(socket_path);
-    if (error.empty()) {
-      LogInfo("control socket: " + socket_path);
-    } else {
-      LogError("control socket: " + error);
-      state->server.reset();
+    if (!error.empty()) {
+      Release(*state);
+      return "control socket: " + error;
     }
+#ifdef ZARVOD_WITH_MQTT
+    RecordMqttCardWrites(state->layout, *state->store);
+#endif
+    LogInfo("control socket: " + socket_path);
     return "";
   };
-  // Everything goes here, not when the last copy of the module goes: the
-  // site and the journal it uses are gone by then.
-  module.stop = [state] {
-    if (state->server) state->server->Stop();
-    state->server.reset();
-    state->commands = {};
-    state->acl.reset();
-    state->store.reset();
-    state->lines.reset();
-  };
+  module.stop = [state] { Release(*state); };
   return module;
 }
 
@@ -167,11 +214,12 @@ std::string UseSiteTimeZone(const SiteConfig& config) {
   return clocks::UseTimeZone(config.time_zone);
 }
 
-std::string DefaultSocketPath(const std::string& journal_path) {
-  const std::string packaged = control::kPackagedSocketPath;
-  const std::string folder = packaged.substr(0, packaged.rfind('/'));
+std::string DefaultSocketPath(const std::string& site, const std::string& journal_path) {
+  const std::string folder = control::kPackagedSocketFolder;
   struct stat st {};
-  if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return packaged;
+  if (!site.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    return control::SiteSocketPath(folder, site);
+  }
   return journal_path + ".sock";
 }
 

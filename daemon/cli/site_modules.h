@@ -18,9 +18,10 @@ void RegisterModuleMigrations();
 // thread starts. Returns why it cannot ("" on success or when none is set).
 std::string UseSiteTimeZone(const SiteConfig& config);
 
-// Where the control socket is when no --socket is given: the packaged
-// daemon's runtime folder when it exists, otherwise beside the journal.
-std::string DefaultSocketPath(const std::string& journal_path);
+// Where the control socket is when no --socket is given: one per site in the
+// packaged daemon's runtime folder when it exists, otherwise beside the
+// journal.
+std::string DefaultSocketPath(const std::string& site, const std::string& journal_path);
 
 // The clock keeper, the control socket at `socket_path` and the site on
 // MQTT (when configured), in start order.

@@ -150,6 +150,7 @@ int RunAclCli(const std::vector<std::string>& words, const AclCliEnvironment& en
   }
   JsonObject request;
   request.Set("command", "acl." + args.command);
+  if (!environment.site.empty()) request.Set("site", environment.site);
   if (!args.file.empty()) request.Set("file", args.file).Set("text", args.text);
 
   ProgressBar bar(stderr);

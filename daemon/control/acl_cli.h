@@ -26,6 +26,8 @@ struct StandaloneSite {
 
 struct AclCliEnvironment {
   std::string socket_path;
+  // The site file's site: the daemon refuses a request for another site.
+  std::string site;
   // Who holds the site's journal now, by its lock ("zarvod (pid 812)"; ""
   // when nobody does): a holder is asked over the socket, and without one
   // the command works on the lines itself. Empty when the journal is not

@@ -104,6 +104,18 @@ std::string ReadRequest(int fd, int wake_fd, SteadyClock::time_point deadline, s
   }
 }
 
+// Why a request is not for `site`, or "" when it is (or names no site).
+std::string WrongSite(const ParsedRequest& request, const std::string& site) {
+  const auto field = request.fields.find("site");
+  if (field == request.fields.end() || site.empty()) return "";
+  const auto* asked = std::get_if<std::string>(&field->second.value);
+  const std::string at = "request:1:" + std::to_string(field->second.column) + ": ";
+  if (asked == nullptr) return at + "\"site\" must be a string";
+  if (*asked == site) return "";
+  return at + "this zarvod serves site '" + site + "', not '" + *asked +
+         "': nothing was done (check --socket and the site file)";
+}
+
 }  // namespace
 
 JsonObject ErrorReply(const std::string& message) {
@@ -119,6 +131,9 @@ JsonObject CommandTable::Dispatch(const ParsedRequest& request, ReplyStream& rep
   if (name == nullptr) return ErrorReply(at + "\"command\" must be a string");
   const auto handler = handlers_.find(*name);
   if (handler == handlers_.end()) return ErrorReply(at + "unknown command '" + *name + "'");
+  if (const std::string refusal = WrongSite(request, site_); !refusal.empty()) {
+    return ErrorReply(refusal);
+  }
   try {
     return handler->second(request, replies);
   } catch (const std::exception& e) {

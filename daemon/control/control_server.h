@@ -41,11 +41,15 @@ class CommandTable {
   void Add(const std::string& name, CommandHandler handler) {
     handlers_[name] = std::move(handler);
   }
+  // The site these commands act on: a request whose "site" names another is
+  // refused before its command runs (a client of the wrong site's socket).
+  void ServeSite(std::string site) { site_ = std::move(site); }
   // Runs the request's command, or answers with the fault that stops it.
   JsonObject Dispatch(const ParsedRequest& request, ReplyStream& replies) const;
 
  private:
   std::map<std::string, CommandHandler> handlers_;
+  std::string site_;
 };
 
 JsonObject ErrorReply(const std::string& message);

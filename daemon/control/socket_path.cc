@@ -3,9 +3,20 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
 
 namespace zarvod::control {
+
+std::string SiteSocketPath(const std::string& folder, const std::string& site) {
+  std::string file = site.empty() ? std::string("zarvod") : site;
+  for (char& c : file) {
+    const bool kept = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' ||
+                      (c == '.' && &c != &file.front());
+    if (!kept || static_cast<unsigned char>(c) >= 0x80) c = '_';
+  }
+  return folder + "/" + file + ".sock";
+}
 
 bool FillSocketAddress(const std::string& path, sockaddr_un& address) {
   if (path.empty() || path.size() >= sizeof address.sun_path) return false;

@@ -9,7 +9,13 @@ namespace zarvod::control {
 
 // Where the packaged daemon listens: its runtime folder, which systemd makes
 // for the zarvod user and group only.
-inline constexpr const char* kPackagedSocketPath = "/run/zarvod/zarvod.sock";
+inline constexpr const char* kPackagedSocketFolder = "/run/zarvod";
+
+// The socket of site `site` in `folder`: one per site, so that two sites on
+// one host never take each other's requests. "Main building" listens at
+// FOLDER/Main_building.sock: bytes other than letters, digits, '-', '_' and
+// '.' become '_', and a leading '.' does too.
+std::string SiteSocketPath(const std::string& folder, const std::string& site);
 
 // False when `path` does not fit a Unix socket address.
 bool FillSocketAddress(const std::string& path, sockaddr_un& address);

@@ -1,8 +1,10 @@
 // Cards: add, read back and delete one card, and apply a list of them.
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "card_write_listener.h"
 #include "command_catalog.h"
 #include "reply_codes.h"
 
@@ -12,6 +14,21 @@ namespace {
 using nlohmann::json;
 
 constexpr size_t kMaxCardsPerList = 1000;
+
+std::mutex listener_mutex;
+CardWriteListener& Listener() {
+  static CardWriteListener listener;
+  return listener;
+}
+
+void TellCardWrites(const std::string& controller, const char* command,
+                    const std::vector<CardWrite>& writes) {
+  std::lock_guard lock(listener_mutex);
+  if (Listener()) Listener()(controller, command, writes);
+}
+
+// The request's controller, already checked with the request's envelope.
+std::string Controller(RequestArgs& args) { return args.Text("controller", 1, 64, nullptr); }
 
 // A card number as the controller stores it: up to 10 decimal digits.
 std::string CardNumber(RequestArgs& args) { return args.Text("card", 1, 10, kDigits); }
@@ -52,10 +69,12 @@ json CardJson(const CardRecord& card) {
 
 void Add(RequestArgs& args, BuiltCommand& out) {
   const CardRecord card = CardFromJson(args);
-  out.action = [card](ZarvoLine* line, int32_t address) {
+  out.action = [card, controller = Controller(args)](ZarvoLine* line, int32_t address) {
     CardRecord copy = card;
     uint32_t ticks = 0;
-    return Zarvo_LineRegistry(line, address, &copy, &ticks, 1, 0);
+    const int32_t result = Zarvo_LineRegistry(line, address, &copy, &ticks, 1, 0);
+    TellCardWrites(controller, "card.add", {{card, false, result}});
+    return result;
   };
 }
 
@@ -74,10 +93,12 @@ void Get(RequestArgs& args, BuiltCommand& out) {
 void Delete(RequestArgs& args, BuiltCommand& out) {
   CardRecord card{};
   CardNumber(args).copy(card.cardNumber, sizeof card.cardNumber - 1);
-  out.action = [card](ZarvoLine* line, int32_t address) {
+  out.action = [card, controller = Controller(args)](ZarvoLine* line, int32_t address) {
     CardRecord copy = card;
     uint32_t ticks = 0;
-    return Zarvo_LineRegistry(line, address, &copy, &ticks, 2, 0);
+    const int32_t result = Zarvo_LineRegistry(line, address, &copy, &ticks, 2, 0);
+    TellCardWrites(controller, "card.delete", {{card, true, result}});
+    return result;
   };
 }
 
@@ -98,20 +119,24 @@ void ApplyList(RequestArgs& args, BuiltCommand& out) {
     if (!item.Finish()) args.Fail(item.error());
     entries.push_back({card, remove});
   }
-  out.action = [entries, data = out.data](ZarvoLine* line, int32_t address) {
+  out.action = [entries, data = out.data, controller = Controller(args)](ZarvoLine* line,
+                                                                         int32_t address) {
     int32_t first_failure = ZARVO_OK;
     json failed = json::array();
+    std::vector<CardWrite> writes;
     for (const ListEntry& entry : entries) {
       CardRecord copy = entry.card;
       uint32_t ticks = 0;
       const int32_t result =
           Zarvo_LineRegistry(line, address, &copy, &ticks, entry.remove ? 2 : 1, 0);
+      writes.push_back({entry.card, entry.remove, result});
       if (result == ZARVO_OK) continue;
       if (first_failure == ZARVO_OK) first_failure = result;
       failed.push_back({{"card", std::string(entry.card.cardNumber)},
                         {"result", result},
                         {"name", ReplyCodeName(result)}});
     }
+    TellCardWrites(controller, "cards.apply", writes);
     (*data)["applied"] = entries.size() - failed.size();
     (*data)["failed"] = failed;
     return first_failure;
@@ -128,5 +153,10 @@ constexpr CommandSpec kCommands[] = {
 }  // namespace
 
 std::span<const CommandSpec> CardCommands() { return kCommands; }
+
+void SetCardWriteListener(CardWriteListener listener) {
+  std::lock_guard lock(listener_mutex);
+  Listener() = std::move(listener);
+}
 
 }  // namespace zarvo::mqtt

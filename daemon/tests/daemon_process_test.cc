@@ -491,5 +491,26 @@ TEST_F(DaemonProcessTest, AclApplyGoesThroughTheRunningDaemonsSocket) {
   EXPECT_FALSE(std::filesystem::exists(socket)) << "the socket goes with the daemon";
 }
 
+// A daemon that cannot serve its control socket must not run: `acl` would
+// find no daemon there and open the lines beside it.
+TEST_F(DaemonProcessTest, ControlSocketThatCannotBeServedStopsTheStart) {
+  const std::string plain_file = dir_ + "/not-a-socket";
+  std::ofstream(plain_file) << "x";
+  const struct {
+    std::string socket;
+    std::string reason;
+  } rows[] = {
+      {dir_ + "/no-such-folder/zarvod.sock", "control socket " + dir_ + "/no-such-folder"},
+      {plain_file, "exists and is not a socket"},
+  };
+  for (const auto& row : rows) {
+    const auto [log, status] =
+        Shell("timeout -s KILL 20 " + std::string(ZARVOD_PATH) + " run --config " + dir_ +
+              "/site.toml --socket " + row.socket + " 2>&1");
+    EXPECT_EQ(status, 1) << log;
+    EXPECT_NE(log.find(row.reason), std::string::npos) << log;
+  }
+}
+
 }  // namespace
 }  // namespace zarvod::testing

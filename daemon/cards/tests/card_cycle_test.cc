@@ -1,6 +1,7 @@
 // Card lists on a site of virtual controllers, kept in a real SQLite file:
-// diff, apply, an interrupted apply resumed, unconfirmed writes, and verify
-// finding a controller whose list drifted.
+// diff, apply, an interrupted apply resumed, unconfirmed writes, verify
+// finding a controller whose list drifted and apply repairing it, a renamed
+// controller, and cards written by other means revoked by the list.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -10,9 +11,11 @@
 
 #include "card_apply.h"
 #include "card_diff.h"
+#include "card_io.h"
 #include "card_list_csv.h"
 #include "card_verify.h"
 #include "lookalike_site.h"
+#include "outside_changes.h"
 #include "site_adapters.h"
 #include "sqlite_card_list_store.h"
 
@@ -72,6 +75,7 @@ class CardCycleTest : public testing::VirtualSiteTest {
     });
     return found;
   }
+  const ControllerRef& Ref(const std::string& name) { return *site_.Find(name); }
   int64_t JournaledChanges() {
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(JournalDb(), "SELECT count(*) FROM card_changes", -1, &s, nullptr);
@@ -138,9 +142,12 @@ TEST_F(CardCycleTest, InterruptedApplyRedoesOnlyWhatIsLeft) {
 class FillingStore : public CardListStore {
  public:
   FillingStore(CardListStore& inner, int allowed) : inner_(inner), allowed_(allowed) {}
-  StoredCards Written(const std::string& c) override { return inner_.Written(c); }
+  StoredCards Written(const ControllerRef& c) override { return inner_.Written(c); }
   int64_t BeginRun(const std::string& s, int64_t n) override { return inner_.BeginRun(s, n); }
-  void Record(int64_t run, const std::string& c, const CardChange& change, ChangeOutcome o,
+  void Observed(const ControllerRef& c, const CardKey& k, const CardEntry* e) override {
+    inner_.Observed(c, k, e);
+  }
+  void Record(int64_t run, const ControllerRef& c, const CardChange& change, ChangeOutcome o,
               int32_t r) override {
     if (allowed_-- <= 0) throw std::runtime_error("database or disk is full");
     inner_.Record(run, c, change, o, r);
@@ -216,6 +223,95 @@ TEST_F(CardCycleTest, VerifyReportsMissingAndChangedCards) {
   EXPECT_NE(text.find("C0.2 00001003 different: value2 3 -> 99"), std::string::npos) << text;
   EXPECT_NE(text.find("C0.2 00002001+00002002 missing"), std::string::npos) << text;
   EXPECT_NE(text.find("C1.1 00001003 unreadable"), std::string::npos) << text;
+}
+
+TEST_F(CardCycleTest, VerifiedDriftIsPutBackByTheNextApply) {
+  ASSERT_EQ(ApplyList(kFirstList).done, 8U);
+  buses_[0]->WithController(2, [](zarvo::sim::ControllerState& s) {
+    s.cards.RemoveSingle(1003);  // another program deleted it
+    zarvo::sim::SingleCard card = *s.cards.FindSingle(1002);
+    card.value2 = 99;
+    s.cards.Put(card);
+  });
+  ASSERT_EQ(Verify(site_, runner_, *store_, {}, {}).drifts.size(), 2U);
+
+  const std::string diff = FormatPlan(Plan(kFirstList));
+  EXPECT_NE(diff.find("C0.2 (line line0, address 2): 1 to add, 1 to change"), std::string::npos)
+      << diff;
+  EXPECT_NE(diff.find("~ 00001002 value2 99 -> 2"), std::string::npos) << diff;
+  EXPECT_EQ(ApplyList(kFirstList).done, 2U);
+  EXPECT_TRUE(Holds(0, 2, 1003));
+  const VerifyReport after = Verify(site_, runner_, *store_, {}, {});
+  EXPECT_EQ(after.checked, 8U);
+  EXPECT_TRUE(after.drifts.empty()) << FormatVerifyReport(after);
+}
+
+TEST_F(CardCycleTest, RenamedControllerKeepsItsCardsAndLosesTheRevokedOne) {
+  ASSERT_EQ(ApplyList(kFirstList).done, 8U);
+  for (ControllerRef& c : site_.controllers) {
+    if (c.name == "C0.2") c.name = "back-door";  // the site file renames it
+  }
+  constexpr const char* kWithoutTheDouble =
+      "number,number2,pin,value2,controllers\n"
+      "1001,,111111,1,lobby\n"
+      "1002,,222222,2,line0\n"
+      "1003,,,3,*\n";
+  const std::string diff = FormatPlan(Plan(kWithoutTheDouble));
+  EXPECT_NE(diff.find("back-door (line line0, address 2): 0 to add, 0 to change, 1 to remove\n"
+                      "  - 00002001+00002002"),
+            std::string::npos)
+      << diff;
+  ApplyList(kWithoutTheDouble);
+  bool double_left = true;
+  buses_[0]->WithController(2, [&](zarvo::sim::ControllerState& s) {
+    double_left = s.cards.FindDouble(2001, 2002) != nullptr;
+  });
+  EXPECT_FALSE(double_left);
+  EXPECT_EQ(Verify(site_, runner_, *store_, {}, {}).checked, 7U);
+}
+
+TEST_F(CardCycleTest, CardsRecordedByNameBeforeTheUpgradeMoveToTheirLineAndAddress) {
+  ASSERT_EQ(sqlite3_exec(JournalDb(),
+                         "INSERT INTO card_list VALUES ('C1.1', 61, 0, '000000', 0, 0, 0, "
+                         "'2099-12-31', 0, 1, 0)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const std::string diff = FormatPlan(Plan("number,controllers\n"));
+  EXPECT_NE(diff.find("C1.1 (line line1, address 1): 0 to add, 0 to change, 1 to remove\n"
+                      "  - 00000061"),
+            std::string::npos)
+      << diff;
+  EXPECT_EQ(store_->Written(Ref("C1.1")).size(), 1U);
+}
+
+// Cards written by a remote command: a card the list does not want is shown
+// to remove and removed; one deleted that the list wants comes back.
+TEST_F(CardCycleTest, CardsWrittenOutsideTheListAreRevokedByApply) {
+  constexpr const char* kList = "number,controllers\n1003,*\n";
+  ASSERT_EQ(ApplyList(kList).done, 3U);
+  CardEntry extra;
+  extra.key.number = 77;
+  ASSERT_EQ(runner_.Run("line1", {"add", 1, [&](ZarvoLine* l) { return WriteCard(l, 1, extra); }}),
+            ZARVO_OK);
+  CardEntry gone;
+  gone.key.number = 1003;
+  ASSERT_EQ(
+      runner_.Run("line0", {"delete", 1, [&](ZarvoLine* l) { return DeleteCard(l, 1, gone.key); }}),
+      ZARVO_OK);
+  RecordOutsideChanges(*store_, "mqtt:card.add", Ref("C1.1"),
+                       {{{ChangeKind::kAdd, extra, {}}, ZARVO_OK}});
+  RecordOutsideChanges(*store_, "mqtt:card.delete", Ref("C0.1"),
+                       {{{ChangeKind::kRemove, gone, {}}, ZARVO_OK}});
+
+  const std::string diff = FormatPlan(Plan(kList));
+  EXPECT_NE(diff.find("C1.1 (line line1, address 1): 0 to add, 0 to change, 1 to remove\n"
+                      "  - 00000077"),
+            std::string::npos)
+      << diff;
+  EXPECT_NE(diff.find("C0.1 (line line0, address 1): 1 to add"), std::string::npos) << diff;
+  EXPECT_EQ(ApplyList(kList).done, 2U);
+  EXPECT_FALSE(Holds(1, 1, 77));
+  EXPECT_TRUE(Holds(0, 1, 1003));
 }
 
 }  // namespace

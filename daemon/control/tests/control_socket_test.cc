@@ -1,7 +1,8 @@
 // The control socket in front of a site of virtual controllers: who may
 // connect, malformed requests answered with the place of the fault and
-// nothing sent to a controller, and `zarvod acl` through the daemon and,
-// with no daemon, on lines it opens itself.
+// nothing sent to a controller, a request for another site refused, and
+// `zarvod acl` through the daemon and, with no daemon, on lines it opens
+// itself.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -45,6 +46,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
   void StartDaemon() {
     ASSERT_TRUE(lookalike_.Open(Config()));
     service_ = std::make_unique<AclService>(site_, runner_, *store_);
+    commands_.ServeSite(Config().site);
     AddAclCommands(commands_, *service_);
     server_ = std::make_unique<ControlServer>(commands_);
     ASSERT_EQ(server_->Start(Socket()), "");
@@ -73,6 +75,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
   AclCliEnvironment Environment() {
     AclCliEnvironment environment;
     environment.socket_path = Socket();
+    environment.site = site_name_;
     environment.open_site = [this](std::string&) {
       auto site = std::make_unique<StandaloneSite>();
       site->layout = site_;
@@ -98,6 +101,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
   }
 
   cards::SiteLayout site_;
+  std::string site_name_ = "test";  // the site the command line's site file names
   std::unique_ptr<cards::SqliteCardListStore> store_;
   testing::LookalikeSite lookalike_;
   cards::SiteLineRunner<testing::LookalikeSite> runner_{lookalike_};
@@ -265,6 +269,38 @@ TEST_F(ControlClientDeadlineTest, AClientThatNeverReadsHoldsNeitherItsPlaceNorTh
   server.Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   ::close(fd);
+}
+
+TEST_F(ControlSocketTest, ARequestForAnotherSiteIsRefusedAndReachesNoController) {
+  StartDaemon();
+  const std::string csv = WriteCsv("number,controllers\n61,*\n");
+  const uint64_t before = SiteRequests();
+  site_name_ = "north";
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Cli({"apply", csv}), 1);
+  const std::string error = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("this zarvod serves site 'test', not 'north': nothing was done"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(SiteRequests(), before);
+  EXPECT_FALSE(Holds(1, 1, 61));
+
+  site_name_ = "test";
+  EXPECT_EQ(Cli({"apply", csv}), 0);
+  EXPECT_TRUE(Holds(1, 1, 61));
+}
+
+TEST(SiteSocketPathTest, EachSiteHasItsOwnSocketFile) {
+  const struct {
+    const char* site;
+    const char* path;
+  } rows[] = {
+      {"north", "/run/zarvod/north.sock"},
+      {"Main building", "/run/zarvod/Main_building.sock"},
+      {"../etc/x", "/run/zarvod/_._etc_x.sock"},
+      {"", "/run/zarvod/zarvod.sock"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(SiteSocketPath("/run/zarvod", row.site), row.path);
 }
 
 }  // namespace

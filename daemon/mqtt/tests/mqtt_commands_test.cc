@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "card_write_listener.h"
 #include "test_site.h"
 
 namespace zarvo::mqtt::testing {
@@ -151,6 +152,35 @@ TEST_F(MqttCommandsTest, ARepeatedRequestIsAnsweredFromTheJournal) {
   EXPECT_EQ(records[0].who, "alice");
   EXPECT_NE(records[0].what.find("door.open"), std::string::npos);
   EXPECT_EQ(records[0].result, 0);
+}
+
+// Every card written or deleted is told to the daemon's record of what each
+// controller holds, which the card lists' diff reads; a read is not.
+TEST_F(MqttCommandsTest, CardWritesAreToldToTheCardRecord) {
+  std::mutex mutex;
+  std::vector<std::string> told;
+  SetCardWriteListener([&](const std::string& controller, const std::string& command,
+                           const std::vector<CardWrite>& writes) {
+    std::lock_guard lock(mutex);
+    for (const CardWrite& w : writes) {
+      const std::string pin(w.card.pin, strnlen(w.card.pin, sizeof w.card.pin));
+      told.push_back(controller + " " + command + " " + w.card.cardNumber +
+                     (w.deleted ? " deleted" : " written " + pin) +
+                     (w.result == ZARVO_OK ? " ok" : " failed"));
+    }
+  });
+  struct Unset {
+    ~Unset() { SetCardWriteListener({}); }
+  } unset;
+  Run("card.add", R"({"id":"w1","controller":"front","card":"5","pin":"abcdef"})");
+  Run("card.get", R"({"id":"w2","controller":"front","card":"5"})");
+  Run("card.delete", R"({"id":"w3","controller":"back","card":"6"})");
+  Run("cards.apply",
+      R"({"id":"w4","controller":"front","cards":[{"card":"8"},{"card":"5","delete":true}]})");
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      "front card.add 5 written abcdef ok", "back card.delete 6 deleted failed",
+                      "front cards.apply 8 written 000000 ok", "front cards.apply 5 deleted ok"}));
 }
 
 TEST_F(MqttCommandsTest, SecretsStayOutOfTheJournal) {
