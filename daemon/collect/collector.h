@@ -47,6 +47,7 @@ class Collector {
 
  private:
   enum class BlockResult { kTaken, kChanged, kNoReply, kJournalFailed };
+  enum class RecheckResult { kSame, kAtFront, kChanged, kNoReply };
 
   bool Look();
   // Compares the log with the bookmark and records any gap. Returns how many
@@ -61,7 +62,16 @@ class Collector {
   TurnResult Resolve(std::optional<StoredRecord>& at_position);
   bool RestOnReadPosition(const std::optional<StoredRecord>& at_position);
   bool BlockPays(int read_position, int next) const;
-  BlockResult TakeBlock();
+  // The read position at or next to the oldest record of a full log, with
+  // nothing journaled past it: a move there may pass a record that drops
+  // just before it, so the records are taken by a block read instead.
+  bool AtFrontOfFullLog() const;
+  BlockResult TakeBlock(const std::optional<StoredRecord>& at_position);
+  // After a clear: the records of the new log that the read position
+  // passed before the clear was seen, read back from block 0.
+  TurnResult TakePassedAfterClear();
+  // Look again before committing a record read after the turn's look.
+  RecheckResult Recheck(int position, bool moved);
   TurnResult CatchUp(int& budget, const std::atomic<bool>& stop);
   TurnResult TakeOneByOne(std::optional<StoredRecord> at_position, int budget,
                           const std::atomic<bool>& stop);
@@ -90,6 +100,17 @@ class Collector {
   // within a second). After a restart, or a move whose answer was lost, the
   // bytes decide (A8).
   std::optional<int64_t> past_last_of_;
+  // The answer of that move: the record the read position rests on, unless
+  // it dropped off a full log since or someone else moved it.
+  StoredRecord past_last_answer_{};
+  // Records of a log cleared by someone else that the read position passed
+  // in the new log before the clear was seen.
+  int passed_after_clear_ = 0;
+  // The read position is on the anchor: this process saw it there and has
+  // not moved it since. In a full log it then stays on the anchor until
+  // that record drops (and it rests on the oldest, index 0); anywhere else,
+  // someone else moved it.
+  bool on_anchor_ = false;
   // Turns left without block reads after one whose log changed under it.
   int blockless_turns_ = 0;
   std::vector<EventRecord> block_;
