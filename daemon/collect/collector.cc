@@ -340,9 +340,8 @@ TurnResult Collector::TakePassedAfterClear() {
     const int32_t slots = Zarvo_LineReadRecordOfBlock(line_, address_, 0, block_.data());
     if (reading_block_) *reading_block_ = false;
     if (slots < 0 || !Look()) return TurnResult::kNoReply;
-    const bool held = view_.position == before.position &&
-                      view_.set_aside == before.set_aside && view_.count >= before.count &&
-                      !view_.full();
+    const bool held = view_.position == before.position && view_.set_aside == before.set_aside &&
+                      view_.count >= before.count && !view_.full();
     for (int slot = 0; held && slot < std::min(passed, slots); ++slot) {
       taken.push_back(StoredFromEventRecord(block_[slot]));
     }

@@ -228,7 +228,8 @@ void ExpectLossesOnlyAtGaps(const std::vector<StoredRecord>& logged,
   std::vector<int64_t> holes_after;
   size_t next = 0;
   for (size_t seq = 0; seq < journaled.size(); ++seq) {
-    const auto at = std::find(logged.begin() + static_cast<long>(next), logged.end(), journaled[seq]);
+    const auto at =
+        std::find(logged.begin() + static_cast<long>(next), logged.end(), journaled[seq]);
     ASSERT_NE(at, logged.end()) << "journaled out of order or twice: seq " << seq + 1;
     if (static_cast<size_t>(at - logged.begin()) != next) {
       holes_after.push_back(static_cast<int64_t>(seq));
@@ -251,7 +252,8 @@ TEST_F(CollectTest, AnOverflowedLogTakingEventsLosesNothingMoreAtItsFront) {
   for (const StoredRecord& r : LogEvents(0, 1, 100, 1000)) logged.push_back(r);
   // One event in every three exchanges, and one right after the first
   // record is read at the front.
-  buses_[0]->set_after_answer([&, answers = 0, read_ones = 0](uint8_t command, auto& state) mutable {
+  buses_[0]->set_after_answer([&, answers = 0, read_ones = 0](uint8_t command,
+                                                              auto& state) mutable {
     const bool first_read = command == zarvo::kCmdReadEvent && read_ones++ == 0;
     if (++answers % 3 != 0 && !first_read) return;
     state.LogEvent(zarvo::sim::kEventCardPresented, 1, 5000 + static_cast<uint32_t>(answers), 0);
