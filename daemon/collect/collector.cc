@@ -72,12 +72,18 @@ bool Collector::ReadChecked(bool move, StoredRecord& record) {
   return same || IsEmptySlot(again) || LooksWhole(again);
 }
 
-void Collector::NoteGap(Gap gap) {
+bool Collector::NoteGap(Gap gap, const Bookmark* then) {
   const std::string lost = gap.lost ? std::to_string(*gap.lost) : "an unknown number of";
   LogWarning(label_ + ": gap (" + gap.kind + "): " + lost + " events lost; " + gap.detail);
-  if (!journal_.RecordGap(controller_id_, bookmark_.next_seq - 1, gap)) {
+  const int64_t after = bookmark_.next_seq - 1;
+  const bool recorded = then ? journal_.RecordGap(controller_id_, after, gap, *then)
+                             : journal_.RecordGap(controller_id_, after, gap);
+  if (!recorded) {
     LogError(label_ + ": " + journal_.last_error());
+    return false;
   }
+  if (then) bookmark_ = *then;
+  return true;
 }
 
 std::optional<int> Collector::Reconcile() {
@@ -85,14 +91,15 @@ std::optional<int> Collector::Reconcile() {
   // Index just past the last record journaled, as the log counted then.
   const int collected = b.has_last ? b.position + b.ahead + 1 : b.position;
   // After a gap, collection goes on from the read position as it is now.
-  auto restart_here = [&] {
+  auto restart_here = [&](Gap gap, int position) {
     on_anchor_ = false;
-    b.position = view_.position;
-    b.has_last = false;
-    b.ahead = 0;
-    b.count = view_.count;
-    b.set_aside = view_.set_aside;
-    if (!journal_.SaveBookmark(controller_id_, b)) LogError(label_ + ": " + journal_.last_error());
+    Bookmark then = b;
+    then.position = position;
+    then.has_last = false;
+    then.ahead = 0;
+    then.count = view_.count;
+    then.set_aside = view_.set_aside;
+    NoteGap(std::move(gap), &then);
   };
   if (view_.set_aside > b.set_aside || (view_.set_aside == b.set_aside && view_.count < b.count)) {
     // Someone cleared the log. A clear counts the records it sets aside, so
@@ -101,19 +108,19 @@ std::optional<int> Collector::Reconcile() {
     std::optional<int> lost;
     const int cleared = view_.set_aside - b.set_aside;
     if (view_.set_aside < view_.capacity && cleared >= collected) lost = cleared - collected;
-    NoteGap({"cleared", lost, "the log was cleared by someone else"});
-    restart_here();
     // A clear puts the read position at 0, so its index counts the records
     // of the new log that moves made since passed; none of them was
-    // journaled, as every record is looked at again before its commit.
+    // journaled, as every record is looked at again before its commit. The
+    // bookmark rests at 0 until they are read back.
+    restart_here({"cleared", lost, "the log was cleared by someone else"}, 0);
     passed_after_clear_ = view_.position;
     return 0;
   }
   if (view_.set_aside < b.set_aside) {
-    NoteGap({"restored", 0,
-             "records a clear had set aside were restored by someone else; collection goes on "
-             "from the read position"});
-    restart_here();
+    restart_here({"restored", 0,
+                  "records a clear had set aside were restored by someone else; collection goes "
+                  "on from the read position"},
+                 view_.position);
     return 0;
   }
   // In a full log records drop off the front and every index shifts by an
@@ -126,14 +133,14 @@ std::optional<int> Collector::Reconcile() {
   if (passed_after_clear_ > 0 && view_.position == passed_after_clear_ && !b.has_last) return 0;
   passed_after_clear_ = 0;
   if (view_.position > collected) {
-    NoteGap({"moved-by-other", view_.position - collected,
-             "the read position was moved past events by someone else"});
-    restart_here();
+    restart_here({"moved-by-other", view_.position - collected,
+                  "the read position was moved past events by someone else"},
+                 view_.position);
   } else if (view_.position < b.position) {
-    NoteGap({"moved-by-other", 0,
-             "the read position was moved back by someone else; events it passes again are "
-             "journaled again"});
-    restart_here();
+    restart_here({"moved-by-other", 0,
+                  "the read position was moved back by someone else; events it passes again are "
+                  "journaled again"},
+                 view_.position);
   }
   return 0;
 }
@@ -349,12 +356,13 @@ TurnResult Collector::TakePassedAfterClear() {
   passed_after_clear_ = 0;
   Bookmark next = bookmark_;
   if (static_cast<int>(taken.size()) != passed) {
-    NoteGap({"cleared", passed,
-             "records logged after a clear were passed before the clear was seen and could not "
-             "be read back"});
     next.position = view_.position;
-    if (!journal_.SaveBookmark(controller_id_, next)) return TurnResult::kJournalFailed;
-    bookmark_ = next;
+    if (!NoteGap({"cleared", passed,
+                  "records logged after a clear were passed before the clear was seen and could "
+                  "not be read back"},
+                 &next)) {
+      return TurnResult::kJournalFailed;
+    }
     return TurnResult::kMore;
   }
   next.next_seq += passed;

@@ -75,7 +75,9 @@ class Collector {
   TurnResult CatchUp(int& budget, const std::atomic<bool>& stop);
   TurnResult TakeOneByOne(std::optional<StoredRecord> at_position, int budget,
                           const std::atomic<bool>& stop);
-  void NoteGap(Gap gap);
+  // Records the gap; with `then`, in one transaction with that bookmark,
+  // which becomes the collector's.
+  bool NoteGap(Gap gap, const Bookmark* then = nullptr);
   bool Read(bool move, StoredRecord& record);
   // Read, with a record that looks cut short read again at the read position.
   bool ReadChecked(bool move, StoredRecord& record);
