@@ -544,6 +544,14 @@ TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
   }
   // Everything is journaled; the read position catches up in later turns.
   if (took_blocks && view_.position + behind_ >= view_.count) return TurnResult::kIdle;
+  // A block read at index 0 of a full log cannot see drops (the index stays
+  // 0): one move, checked against the journal, takes the read position off
+  // it, and the next turn looks again before the next block.
+  if (took_blocks && view_.full() && view_.position == 0) {
+    int one = 1;
+    result = CatchUp(one, stop);
+    return result == TurnResult::kIdle ? TurnResult::kMore : result;
+  }
   // Catch up
   result = CatchUp(budget, stop);
   if (result != TurnResult::kIdle) return result;
