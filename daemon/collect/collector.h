@@ -1,5 +1,5 @@
 // Collects one controller's events exactly once. The steps carry the names
-// they have in docs/daemon.md ("Exactly once"): Look, Reconcile, Take,
+// they have in docs/daemon.md ("Exactly once"): Look, Reconcile, Take, Recheck,
 // Commit, Move, and for a backlog Block and Catch up. The invariant: the
 // controller's read position moves past an event only after the journal has
 // committed it, together with a bookmark that says where the read position
