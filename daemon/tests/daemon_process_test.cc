@@ -203,12 +203,12 @@ TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
 class BusySite {
  public:
   explicit BusySite(DaemonProcessTest* test, std::vector<std::vector<uint8_t>> lines)
-      : buses_(test), lines_(std::move(lines)), logged_(lines_.size()) {}
+      : test_(test), lines_(std::move(lines)), logged_(lines_.size()) {}
 
   void Start(const std::function<void(int tick)>& others) {
     for (size_t line = 0; line < lines_.size(); ++line) {
       for (uint8_t address : lines_[line]) {
-        logged_[line][address] = buses_->ControllerLog(line, address);
+        logged_[line][address] = test_->ControllerLog(line, address);
       }
     }
     thread_ = std::thread([this, others] {
@@ -216,7 +216,7 @@ class BusySite {
       for (int tick = 0; !stop_; ++tick) {
         for (size_t line = 0; line < lines_.size(); ++line) {
           for (uint8_t address : lines_[line]) {
-            buses_->Log(line, address, ++card_, logged_[line][address]);
+            test_->Log(line, address, ++card_, logged_[line][address]);
           }
         }
         others(tick);
@@ -234,7 +234,7 @@ class BusySite {
   }
 
  private:
-  DaemonProcessTest* buses_;
+  DaemonProcessTest* test_;
   std::vector<std::vector<uint8_t>> lines_;
   std::vector<std::map<uint8_t, std::vector<StoredRecord>>> logged_;
   std::atomic<bool> stop_{false};
