@@ -72,12 +72,18 @@ bool Collector::ReadChecked(bool move, StoredRecord& record) {
   return same || IsEmptySlot(again) || LooksWhole(again);
 }
 
-void Collector::NoteGap(Gap gap) {
+bool Collector::NoteGap(Gap gap, const Bookmark* then) {
   const std::string lost = gap.lost ? std::to_string(*gap.lost) : "an unknown number of";
   LogWarning(label_ + ": gap (" + gap.kind + "): " + lost + " events lost; " + gap.detail);
-  if (!journal_.RecordGap(controller_id_, bookmark_.next_seq - 1, gap)) {
+  const int64_t after = bookmark_.next_seq - 1;
+  const bool recorded = then ? journal_.RecordGap(controller_id_, after, gap, *then)
+                             : journal_.RecordGap(controller_id_, after, gap);
+  if (!recorded) {
     LogError(label_ + ": " + journal_.last_error());
+    return false;
   }
+  if (then) bookmark_ = *then;
+  return true;
 }
 
 std::optional<int> Collector::Reconcile() {
@@ -85,13 +91,15 @@ std::optional<int> Collector::Reconcile() {
   // Index just past the last record journaled, as the log counted then.
   const int collected = b.has_last ? b.position + b.ahead + 1 : b.position;
   // After a gap, collection goes on from the read position as it is now.
-  auto restart_here = [&] {
-    b.position = view_.position;
-    b.has_last = false;
-    b.ahead = 0;
-    b.count = view_.count;
-    b.set_aside = view_.set_aside;
-    if (!journal_.SaveBookmark(controller_id_, b)) LogError(label_ + ": " + journal_.last_error());
+  auto restart_here = [&](Gap gap, int position) {
+    on_anchor_ = false;
+    Bookmark then = b;
+    then.position = position;
+    then.has_last = false;
+    then.ahead = 0;
+    then.count = view_.count;
+    then.set_aside = view_.set_aside;
+    NoteGap(std::move(gap), &then);
   };
   if (view_.set_aside > b.set_aside || (view_.set_aside == b.set_aside && view_.count < b.count)) {
     // Someone cleared the log. A clear counts the records it sets aside, so
@@ -100,15 +108,19 @@ std::optional<int> Collector::Reconcile() {
     std::optional<int> lost;
     const int cleared = view_.set_aside - b.set_aside;
     if (view_.set_aside < view_.capacity && cleared >= collected) lost = cleared - collected;
-    NoteGap({"cleared", lost, "the log was cleared by someone else"});
-    restart_here();
+    // A clear puts the read position at 0, so its index counts the records
+    // of the new log that moves made since passed; none of them was
+    // journaled, as every record is looked at again before its commit. The
+    // bookmark rests at 0 until they are read back.
+    restart_here({"cleared", lost, "the log was cleared by someone else"}, 0);
+    passed_after_clear_ = view_.position;
     return 0;
   }
   if (view_.set_aside < b.set_aside) {
-    NoteGap({"restored", 0,
-             "records a clear had set aside were restored by someone else; collection goes on "
-             "from the read position"});
-    restart_here();
+    restart_here({"restored", 0,
+                  "records a clear had set aside were restored by someone else; collection goes "
+                  "on from the read position"},
+                 view_.position);
     return 0;
   }
   // In a full log records drop off the front and every index shifts by an
@@ -118,15 +130,17 @@ std::optional<int> Collector::Reconcile() {
   if (b.has_last && view_.position >= b.position && view_.position <= collected) {
     return collected - view_.position;
   }
+  if (passed_after_clear_ > 0 && view_.position == passed_after_clear_ && !b.has_last) return 0;
+  passed_after_clear_ = 0;
   if (view_.position > collected) {
-    NoteGap({"moved-by-other", view_.position - collected,
-             "the read position was moved past events by someone else"});
-    restart_here();
+    restart_here({"moved-by-other", view_.position - collected,
+                  "the read position was moved past events by someone else"},
+                 view_.position);
   } else if (view_.position < b.position) {
-    NoteGap({"moved-by-other", 0,
-             "the read position was moved back by someone else; events it passes again are "
-             "journaled again"});
-    restart_here();
+    restart_here({"moved-by-other", 0,
+                  "the read position was moved back by someone else; events it passes again are "
+                  "journaled again"},
+                 view_.position);
   }
   return 0;
 }
@@ -138,8 +152,37 @@ std::optional<int> Collector::Reconcile() {
 std::optional<int> Collector::LocateByBytes(const StoredRecord& at_position) {
   Bookmark& b = bookmark_;
   if (IsEmptySlot(at_position)) return 0;
-  const bool moved_past_last = past_last_of_ == b.next_seq && b.ahead == 0;
-  if (at_position == b.anchor && !moved_past_last) return b.ahead + 1;
+  auto restart_here = [&] {
+    on_anchor_ = false;
+    past_last_of_.reset();
+    b.has_last = false;
+    b.ahead = 0;
+    b.position = view_.position;
+  };
+  if (past_last_of_ == b.next_seq && b.ahead == 0) {
+    // This process saw the answer of the move past the last record: the
+    // read position rests on that record (or, past the end then, on the
+    // first one logged since) until it drops or someone else moves it.
+    if (at_position == past_last_answer_) return 0;
+    // The first record logged since rests at index 0 once the log has
+    // filled after it, and drops next.
+    if (IsEmptySlot(past_last_answer_) && view_.position > 0) return 0;
+    if (view_.position == 0) {
+      NoteGap({"log-full", std::nullopt,
+               "the record after the last one journaled dropped off the full log before it was "
+               "read, and maybe more with it"});
+    } else {
+      NoteGap({"moved-by-other", std::nullopt,
+               "the read position was moved by someone else in a full log, past an unknown "
+               "number of events"});
+    }
+    restart_here();
+    return 0;
+  }
+  if (at_position == b.anchor) {
+    on_anchor_ = true;
+    return b.ahead + 1;
+  }
   bool rows_missing = false;
   if (b.ahead > 0) {
     const std::optional<std::vector<StoredRecord>> after_anchor =
@@ -163,9 +206,14 @@ std::optional<int> Collector::LocateByBytes(const StoredRecord& at_position) {
                             "collection goes on from the read position"
                           : "the log was full and dropped its oldest records, among them the "
                             "last one journaled; unread ones may have dropped with it"});
-    b.has_last = false;
-    b.ahead = 0;
-    b.position = view_.position;
+    restart_here();
+  } else if (on_anchor_) {
+    // Not moved by this process, not on its record, and not at the front
+    // where a dropped record would leave it.
+    NoteGap({"moved-by-other", std::nullopt,
+             "the read position was moved by someone else in a full log, past an unknown number "
+             "of events"});
+    restart_here();
   }
   return 0;
 }
@@ -206,6 +254,7 @@ bool Collector::RestOnReadPosition(const std::optional<StoredRecord>& at_positio
   if (behind_ > 0) {
     if (at_position) {
       b.anchor = *at_position;
+      on_anchor_ = true;
     } else if (b.position != view_.position) {
       const int64_t seq = b.next_seq - behind_;
       const std::optional<std::vector<StoredRecord>> r =
@@ -228,11 +277,15 @@ bool Collector::BlockPays(int read_position, int next) const {
   return std::min(view_.count, (block + 1) * kBlockSlots) - next >= kBlockWorth;
 }
 
+bool Collector::AtFrontOfFullLog() const {
+  return view_.full() && view_.position <= 1 && behind_ <= 1;
+}
+
 // Block: the records from the next index to the block's end, journaled in
 // one transaction, but only if a look before and a look after the read show
 // that no index shifted (nothing dropped, nothing cleared) and the record
 // before the first one taken is the last one journaled.
-Collector::BlockResult Collector::TakeBlock() {
+Collector::BlockResult Collector::TakeBlock(const std::optional<StoredRecord>& at_position) {
   const LogView before = view_;
   const int next = before.position + behind_;
   const int first = next % kBlockSlots;
@@ -245,6 +298,11 @@ Collector::BlockResult Collector::TakeBlock() {
   const bool held = view_.position == before.position && view_.set_aside == before.set_aside &&
                     (view_.count == before.count || (view_.count > before.count && !view_.full()));
   if (!held || first >= slots) return BlockResult::kChanged;
+  // The record read at the read position must still be there: at the
+  // front of a full log it may have dropped, the index staying 0.
+  if (behind_ == 0 && at_position && StoredFromEventRecord(block_[first]) != *at_position) {
+    return BlockResult::kChanged;
+  }
   if (first > 0 && bookmark_.has_last &&
       StoredFromEventRecord(block_[first - 1]) != bookmark_.last) {
     LogWarning(label_ + ": a block read disagrees with the journal; reading records one by one");
@@ -268,8 +326,73 @@ Collector::BlockResult Collector::TakeBlock() {
     return BlockResult::kJournalFailed;
   }
   bookmark_ = next_bookmark;
+  if (behind_ == 0) on_anchor_ = true;
   behind_ += count;
   return BlockResult::kTaken;
+}
+
+Collector::RecheckResult Collector::Recheck(int position, bool moved) {
+  const LogView seen = view_;
+  if (!Look()) return RecheckResult::kNoReply;
+  // A clear or a restore since: the record may belong to another log.
+  if (view_.set_aside != seen.set_aside || view_.count < seen.count) {
+    return RecheckResult::kChanged;
+  }
+  // In a log with room indexes hold; another index means someone else
+  // moved the read position.
+  if (!view_.full()) {
+    return view_.position == position ? RecheckResult::kSame : RecheckResult::kChanged;
+  }
+  // In a full log the read position's record drops only from index 0, and
+  // a move made after that passes the record that became the oldest; the
+  // read position is then at index 1 at most. Beyond, the move passed only
+  // the last record journaled.
+  return moved && view_.position <= 1 ? RecheckResult::kAtFront : RecheckResult::kSame;
+}
+
+TurnResult Collector::TakePassedAfterClear() {
+  const int passed = passed_after_clear_;
+  const LogView before = view_;
+  std::vector<StoredRecord> taken;
+  if (passed <= kBlockSlots && !before.full()) {
+    block_.resize(kBlockSlots);
+    if (reading_block_) *reading_block_ = true;
+    const int32_t slots = Zarvo_LineReadRecordOfBlock(line_, address_, 0, block_.data());
+    if (reading_block_) *reading_block_ = false;
+    if (slots < 0 || !Look()) return TurnResult::kNoReply;
+    const bool held = view_.position == before.position && view_.set_aside == before.set_aside &&
+                      view_.count >= before.count && !view_.full();
+    for (int slot = 0; held && slot < std::min(passed, slots); ++slot) {
+      taken.push_back(StoredFromEventRecord(block_[slot]));
+    }
+  }
+  passed_after_clear_ = 0;
+  Bookmark next = bookmark_;
+  if (static_cast<int>(taken.size()) != passed) {
+    next.position = view_.position;
+    if (!NoteGap({"cleared", passed,
+                  "records logged after a clear were passed before the clear was seen and could "
+                  "not be read back"},
+                 &next)) {
+      return TurnResult::kJournalFailed;
+    }
+    return TurnResult::kMore;
+  }
+  next.next_seq += passed;
+  next.has_last = true;
+  next.last = taken.back();
+  next.anchor = taken.back();
+  next.position = passed - 1;  // the read position is just past it
+  next.ahead = 0;
+  next.count = view_.count;
+  next.set_aside = view_.set_aside;
+  if (!journal_.CommitEvents(controller_id_, taken, NowMs(), next)) {
+    LogError(label_ + ": journal: " + journal_.last_error() + "; event reading stops");
+    return TurnResult::kJournalFailed;
+  }
+  bookmark_ = next;
+  on_anchor_ = false;
+  return TurnResult::kMore;
 }
 
 // Catch up: move the read position over records block reads journaled,
@@ -290,6 +413,7 @@ TurnResult Collector::CatchUp(int& budget, const std::atomic<bool>& stop) {
   for (size_t i = 0; behind_ >= 2; ++i) {
     if (budget-- <= 0 || stop.load()) return TurnResult::kMore;
     StoredRecord answer{};
+    on_anchor_ = false;
     if (!ReadChecked(true, answer)) return TurnResult::kNoReply;
     // Another answer: records dropped under the read position or the log
     // was cleared; the next turn's look sorts it out.
@@ -305,6 +429,7 @@ TurnResult Collector::CatchUp(int& budget, const std::atomic<bool>& stop) {
       return TurnResult::kJournalFailed;
     }
     bookmark_ = next;
+    on_anchor_ = true;
     --behind_;
   }
   return TurnResult::kIdle;
@@ -312,8 +437,12 @@ TurnResult Collector::CatchUp(int& budget, const std::atomic<bool>& stop) {
 
 bool Collector::MovePastLast(StoredRecord& next) {
   past_last_of_.reset();  // until the answer is in, the move may or may not have happened
+  on_anchor_ = false;
   if (!ReadChecked(true, next)) return false;
-  if (bookmark_.has_last && bookmark_.ahead == 0) past_last_of_ = bookmark_.next_seq;
+  if (bookmark_.has_last && bookmark_.ahead == 0) {
+    past_last_of_ = bookmark_.next_seq;
+    past_last_answer_ = next;
+  }
   return true;
 }
 
@@ -329,14 +458,17 @@ bool Collector::Commit(const StoredRecord& record, int position) {
   next.set_aside = view_.set_aside;
   if (!journal_.CommitEvent(controller_id_, record, NowMs(), next)) return false;
   bookmark_ = next;
+  on_anchor_ = true;
   return true;
 }
 
-// Take, Commit, Move, one record at a time.
+// Take, Recheck, Commit, Move, one record at a time.
 TurnResult Collector::TakeOneByOne(std::optional<StoredRecord> at_position, int budget,
                                    const std::atomic<bool>& stop) {
+  if (budget <= 0 || stop.load()) return TurnResult::kMore;
   StoredRecord record{};
   int position = view_.position;
+  bool moved = false;
   if (behind_ == 1) {
     // On the last record journaled: the move past it a crash or a lost
     // answer cut off (or the end of a catch-up).
@@ -344,6 +476,7 @@ TurnResult Collector::TakeOneByOne(std::optional<StoredRecord> at_position, int 
     if (!MovePastLast(record)) return TurnResult::kNoReply;
     ++position;
     behind_ = 0;
+    moved = true;
   } else if (position >= view_.count) {
     return TurnResult::kIdle;
   } else if (at_position) {
@@ -352,18 +485,33 @@ TurnResult Collector::TakeOneByOne(std::optional<StoredRecord> at_position, int 
     return TurnResult::kNoReply;
   }
   while (!IsEmptySlot(record)) {
-    if (budget-- <= 0 || stop.load()) return TurnResult::kMore;
+    // Recheck: the record was read after the last look; the log may have
+    // been cleared since, or the move may have left the front of a full log.
+    const RecheckResult seen = Recheck(position, moved);
+    if (seen == RecheckResult::kNoReply) return TurnResult::kNoReply;
+    if (seen == RecheckResult::kChanged) return TurnResult::kMore;  // the next Reconcile
+    if (seen == RecheckResult::kAtFront) {
+      NoteGap({"log-full", std::nullopt,
+               "the full log dropped records at its front while the read position moved there; "
+               "one may have been passed"});
+    }
     // Commit: the event and the bookmark, durably, before the move.
     if (!Commit(record, position)) {
       LogError(label_ + ": journal: " + journal_.last_error() + "; event reading stops");
       return TurnResult::kJournalFailed;
     }
+    // The turn ends on the record just journaled, not moved past it: at the
+    // front of a full log the next turn reads by blocks; a backlog within
+    // reach of a block goes faster that way.
+    if (seen == RecheckResult::kAtFront || --budget <= 0 || stop.load() ||
+        BlockPays(position, position + 1)) {
+      return TurnResult::kMore;
+    }
     // Move: the read position passes the event only now. The reply is the
     // next record (an empty slot at the end of the log).
     if (!MovePastLast(record)) return TurnResult::kNoReply;
     ++position;
-    // A backlog that has come within reach of a block goes faster that way.
-    if (!IsEmptySlot(record) && BlockPays(position, position)) return TurnResult::kMore;
+    moved = true;
   }
   return TurnResult::kIdle;
 }
@@ -399,12 +547,13 @@ TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
   std::optional<StoredRecord> at_position;
   TurnResult result = Resolve(at_position);
   if (result != TurnResult::kIdle) return result;
+  if (passed_after_clear_ > 0) return TakePassedAfterClear();
   // Block
   if (blockless_turns_ > 0) --blockless_turns_;
   bool took_blocks = false;
-  while (BlockPays(view_.position, view_.position + behind_)) {
+  while (AtFrontOfFullLog() || BlockPays(view_.position, view_.position + behind_)) {
     if (stop.load()) return TurnResult::kMore;
-    const BlockResult block = TakeBlock();
+    const BlockResult block = TakeBlock(at_position);
     if (block == BlockResult::kNoReply) return TurnResult::kNoReply;
     if (block == BlockResult::kJournalFailed) return TurnResult::kJournalFailed;
     if (block == BlockResult::kChanged) {
@@ -412,12 +561,23 @@ TurnResult Collector::Turn(int budget, const std::atomic<bool>& stop) {
       blockless_turns_ = kBlocklessTurns;
       result = Resolve(at_position);
       if (result != TurnResult::kIdle) return result;
+      if (passed_after_clear_ > 0) return TakePassedAfterClear();
+      // Still at the front of a full log: no move there, a block next turn.
+      if (AtFrontOfFullLog()) return TurnResult::kMore;
       break;
     }
     took_blocks = true;
   }
   // Everything is journaled; the read position catches up in later turns.
   if (took_blocks && view_.position + behind_ >= view_.count) return TurnResult::kIdle;
+  // A block read at index 0 of a full log cannot see drops (the index stays
+  // 0): one move, checked against the journal, takes the read position off
+  // it, and the next turn looks again before the next block.
+  if (took_blocks && view_.full() && view_.position == 0) {
+    int one = 1;
+    result = CatchUp(one, stop);
+    return result == TurnResult::kIdle ? TurnResult::kMore : result;
+  }
   // Catch up
   result = CatchUp(budget, stop);
   if (result != TurnResult::kIdle) return result;

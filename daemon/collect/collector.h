@@ -1,5 +1,5 @@
 // Collects one controller's events exactly once. The steps carry the names
-// they have in docs/daemon.md ("Exactly once"): Look, Reconcile, Take,
+// they have in docs/daemon.md ("Exactly once"): Look, Reconcile, Take, Recheck,
 // Commit, Move, and for a backlog Block and Catch up. The invariant: the
 // controller's read position moves past an event only after the journal has
 // committed it, together with a bookmark that says where the read position
@@ -47,6 +47,7 @@ class Collector {
 
  private:
   enum class BlockResult { kTaken, kChanged, kNoReply, kJournalFailed };
+  enum class RecheckResult { kSame, kAtFront, kChanged, kNoReply };
 
   bool Look();
   // Compares the log with the bookmark and records any gap. Returns how many
@@ -62,11 +63,22 @@ class Collector {
   TurnResult Resolve(std::optional<StoredRecord>& at_position);
   bool RestOnReadPosition(const std::optional<StoredRecord>& at_position);
   bool BlockPays(int read_position, int next) const;
-  BlockResult TakeBlock();
+  // The read position at or next to the oldest record of a full log, with
+  // nothing journaled past it: a move there may pass a record that drops
+  // just before it, so the records are taken by a block read instead.
+  bool AtFrontOfFullLog() const;
+  BlockResult TakeBlock(const std::optional<StoredRecord>& at_position);
+  // After a clear: the records of the new log that the read position
+  // passed before the clear was seen, read back from block 0.
+  TurnResult TakePassedAfterClear();
+  // Look again before committing a record read after the turn's look.
+  RecheckResult Recheck(int position, bool moved);
   TurnResult CatchUp(int& budget, const std::atomic<bool>& stop);
   TurnResult TakeOneByOne(std::optional<StoredRecord> at_position, int budget,
                           const std::atomic<bool>& stop);
-  void NoteGap(Gap gap);
+  // Records the gap; with `then`, in one transaction with that bookmark,
+  // which becomes the collector's.
+  bool NoteGap(Gap gap, const Bookmark* then = nullptr);
   bool Read(bool move, StoredRecord& record);
   // Read, with a record that looks cut short read again at the read position.
   bool ReadChecked(bool move, StoredRecord& record);
@@ -91,6 +103,17 @@ class Collector {
   // within a second). After a restart, or a move whose answer was lost, the
   // bytes decide (A8).
   std::optional<int64_t> past_last_of_;
+  // The answer of that move: the record the read position rests on, unless
+  // it dropped off a full log since or someone else moved it.
+  StoredRecord past_last_answer_{};
+  // Records of a log cleared by someone else that the read position passed
+  // in the new log before the clear was seen.
+  int passed_after_clear_ = 0;
+  // The read position is on the anchor: this process saw it there and has
+  // not moved it since. In a full log it then stays on the anchor until
+  // that record drops (and it rests on the oldest, index 0); anywhere else,
+  // someone else moved it.
+  bool on_anchor_ = false;
   // Turns left without block reads after one whose log changed under it.
   int blockless_turns_ = 0;
   std::vector<EventRecord> block_;

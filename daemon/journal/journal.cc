@@ -408,6 +408,23 @@ bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap) {
   return insert_gap_.Run() || Fail("recording a gap");
 }
 
+bool Journal::RecordGap(int64_t controller, int64_t after_seq, const Gap& gap,
+                        const Bookmark& bookmark) {
+  std::lock_guard<FifoMutex> lock(mutex_);
+  if (!StillAtPath()) return false;
+  if (!begin_.Run()) return Fail("starting a transaction");
+  if (!WriteBookmark(controller, bookmark)) return Fail("writing a bookmark");
+  insert_gap_.Bind(1, controller).Bind(2, after_seq).Bind(3, gap.kind);
+  if (gap.lost) {
+    insert_gap_.Bind(4, int64_t{*gap.lost});
+  } else {
+    insert_gap_.BindNull(4);
+  }
+  insert_gap_.Bind(5, NowMs()).Bind(6, gap.detail);
+  if (!insert_gap_.Run()) return Fail("recording a gap");
+  return commit_.Run() || Fail("recording a gap");
+}
+
 bool Journal::RecordStatus(int64_t controller, bool online, const std::string& version,
                            const std::string& detail) {
   std::lock_guard<FifoMutex> lock(mutex_);

@@ -112,6 +112,9 @@ class Journal {
   std::optional<std::vector<StoredRecord>> JournaledRecords(int64_t controller, int64_t first,
                                                             int64_t last);
   bool RecordGap(int64_t controller, int64_t after_seq, const Gap& gap);
+  // The gap and the bookmark that goes on after it, in one transaction: a
+  // crash between the two would have the gap found and recorded again.
+  bool RecordGap(int64_t controller, int64_t after_seq, const Gap& gap, const Bookmark& bookmark);
   bool RecordStatus(int64_t controller, bool online, const std::string& version,
                     const std::string& detail);
   bool Touch(int64_t controller);  // the controller answered just now

@@ -1,5 +1,7 @@
 #include "site/line_worker.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <sstream>
 
@@ -13,14 +15,25 @@ constexpr std::chrono::milliseconds kFirstBackoff{1000};
 constexpr std::chrono::milliseconds kLongestBackoff{30000};
 constexpr std::chrono::milliseconds kJournalRetry{5000};
 constexpr std::chrono::seconds kCountersEvery{10};
+// Turns in a row without a reply from any controller of the line before the
+// port is closed and opened again: a device that failed in a way its path
+// does not show.
+constexpr int kReopenAfterFailedTurns = 8;
 
-std::string CountersText(const ZarvoLineStats& s) {
+std::optional<std::pair<uint64_t, uint64_t>> DeviceIdentity(const std::string& port) {
+  struct stat st {};
+  if (stat(port.c_str(), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+}
+
+std::string CountersText(const ZarvoLineStats& s, uint32_t reopens) {
   std::ostringstream out;
   out << "{\"exchanges\":" << s.exchanges << ",\"successes\":" << s.successes
       << ",\"refusals\":" << s.refusals << ",\"no_reply\":" << s.noReply
       << ",\"no_start_byte\":" << s.noStartByte << ",\"mismatches\":" << s.mismatches
       << ",\"silences\":" << s.silences << ",\"links_lost\":" << s.linksLost
-      << ",\"noise_bytes\":" << s.noiseBytes << ",\"reconnects\":" << s.reconnects << "}";
+      << ",\"noise_bytes\":" << s.noiseBytes << ",\"reconnects\":" << s.reconnects
+      << ",\"reopens\":" << reopens << "}";
   return out.str();
 }
 
@@ -72,12 +85,17 @@ std::future<int32_t> LineWorker::Submit(LineCommand command) {
 
 bool LineWorker::OpenLine() {
   line_ = Zarvo_LineCreate();
-  if (!line_) return false;
+  return line_ && OpenPort();
+}
+
+bool LineWorker::OpenPort() {
   std::chrono::milliseconds backoff = kFirstBackoff;
   while (!stop_) {
     heartbeat_.Begin("opening " + config_.port);
+    port_identity_ = DeviceIdentity(config_.port);
     if (Zarvo_LineOpenCom(line_, config_.port.c_str(), config_.baud) == ZARVO_OK) {
       LogInfo("line " + config_.name + ": open on " + config_.port);
+      failed_turns_ = 0;
       return true;
     }
     char why[128] = {};
@@ -96,22 +114,42 @@ bool LineWorker::OpenLine() {
   return false;
 }
 
+bool LineWorker::PortReplaced() const {
+  return port_identity_ && DeviceIdentity(config_.port) != port_identity_;
+}
+
+bool LineWorker::ReopenPort(const std::string& why) {
+  LogWarning("line " + config_.name + ": " + why + "; closing " + config_.port +
+             " and opening it again");
+  Zarvo_LineCloseCom(line_);
+  ++reopens_;
+  if (!OpenPort()) return false;
+  // The controllers answer again, or are found offline at once.
+  for (Polled& p : controllers_) p.due = Clock::now();
+  return true;
+}
+
+bool LineWorker::Attach(Polled& p) {
+  const std::optional<int64_t> id =
+      journal_.Controller({site_, config_.name, p.config.address, p.config.name});
+  if (!id) {
+    LogError("line " + config_.name + "/" + p.config.name + ": journal: " + journal_.last_error() +
+             "; trying again");
+    return false;
+  }
+  p.id = *id;
+  p.collector = std::make_unique<Collector>(journal_, *id, line_, p.config.address,
+                                            config_.name + "/" + p.config.name);
+  p.collector->ReportBlockReadsTo(&reading_block_);
+  return true;
+}
+
 void LineWorker::Run() {
   if (OpenLine()) {
     heartbeat_.Begin("finding its controllers in the journal");
     for (const ControllerConfig& c : config_.controllers) {
-      const std::optional<int64_t> id =
-          journal_.Controller({site_, config_.name, c.address, c.name});
-      if (!id) {
-        LogError("line " + config_.name + ": journal: " + journal_.last_error());
-        continue;
-      }
       Polled p;
       p.config = c;
-      p.id = *id;
-      p.collector =
-          std::make_unique<Collector>(journal_, *id, line_, c.address, config_.name + "/" + c.name);
-      p.collector->ReportBlockReadsTo(&reading_block_);
       controllers_.push_back(std::move(p));
     }
     counters_due_ = Clock::now() + kCountersEvery;
@@ -186,7 +224,15 @@ void LineWorker::WaitUntil(Clock::time_point when) {
 
 void LineWorker::PollTurn(Polled& p) {
   heartbeat_.Begin("collecting from " + p.config.name);
+  // A controller the journal could not look up is not polled until it can:
+  // its events would have nowhere to go.
+  if (!p.collector && !Attach(p)) {
+    p.backoff = p.backoff.count() == 0 ? kFirstBackoff : std::min(p.backoff * 2, kLongestBackoff);
+    p.due = Clock::now() + p.backoff;
+    return;
+  }
   const TurnResult result = p.collector->Turn(kEventsPerTurn, yield_);
+  if (result == TurnResult::kIdle || result == TurnResult::kMore) failed_turns_ = 0;
   switch (result) {
     case TurnResult::kIdle:
       MarkOnline(p);
@@ -196,7 +242,14 @@ void LineWorker::PollTurn(Polled& p) {
       MarkOnline(p);
       p.due = Clock::now();
       break;
-    case TurnResult::kNoReply: MarkOffline(p); break;
+    case TurnResult::kNoReply:
+      MarkOffline(p);
+      if (PortReplaced()) {
+        ReopenPort("the port's device is gone or was replaced");
+      } else if (++failed_turns_ >= kReopenAfterFailedTurns) {
+        ReopenPort("no controller answered " + std::to_string(failed_turns_) + " turns in a row");
+      }
+      break;
     case TurnResult::kJournalFailed:
       // The controller keeps its events; try again later.
       p.due = Clock::now() + kJournalRetry;
@@ -241,7 +294,7 @@ void LineWorker::SaveCounters() {
   counters_due_ = Clock::now() + kCountersEvery;
   ZarvoLineStats stats{};
   if (Zarvo_LineStats(line_, &stats, 0) != ZARVO_OK) return;
-  if (!journal_.SaveLineCounters(site_, config_.name, CountersText(stats))) {
+  if (!journal_.SaveLineCounters(site_, config_.name, CountersText(stats, reopens_))) {
     LogError("journal: " + journal_.last_error());
   }
 }

@@ -22,8 +22,10 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "collect/collector.h"
@@ -91,6 +93,16 @@ class LineWorker {
 
   void Run();
   bool OpenLine();
+  // Opens the port on line_, trying again with backoff until it opens or
+  // the worker stops.
+  bool OpenPort();
+  // The port's device was replaced or removed since it was opened (a USB
+  // adapter unplugged and plugged back).
+  bool PortReplaced() const;
+  // Closes and opens the port again; false when the worker stopped first.
+  bool ReopenPort(const std::string& why);
+  // Finds (or adds) the controller in the journal and makes its collector.
+  bool Attach(Polled& controller);
   void RunQueuedCommands();
   void FailQueuedCommands();
   void PollTurn(Polled& controller);
@@ -118,6 +130,11 @@ class LineWorker {
   std::condition_variable stopped_cv_;
   Clock::time_point counters_due_{};
   Heartbeat heartbeat_;
+  // The device the port named when it opened (device and inode), when the
+  // port is a file.
+  std::optional<std::pair<uint64_t, uint64_t>> port_identity_;
+  int failed_turns_ = 0;  // in a row, on any controller of the line
+  uint32_t reopens_ = 0;
 };
 
 }  // namespace zarvod

@@ -159,6 +159,139 @@ TEST_F(CollectTest, ATwinOfTheLastRecordInAFullLogIsJournaledToo) {
   EXPECT_TRUE(Gaps().empty());
 }
 
+struct ClearCase {
+  const char* name;
+  uint8_t after;  // the clear comes while the reply to the nth of these is on the line
+  int nth;
+};
+
+// Someone clears the log while a turn takes records one by one: no record
+// of the new log is lost, none is journaled as one of the old, and the gap
+// counts exactly the uncollected records of the old log, at their place.
+TEST_F(CollectTest, AClearDuringATurnLosesNothingOfTheNewLogAndCountsTheOld) {
+  const ClearCase cases[] = {
+      {"cleared as a move's answer is on the line", zarvo::kCmdNextEvent, 2},
+      {"cleared between a look and a move", zarvo::kCmdDeviceInformation, 3},
+  };
+  uint8_t address = 0;
+  for (const ClearCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ++address;
+    Drain(0, address);
+    std::vector<StoredRecord> expected = ControllerLog(0, address);
+    const std::vector<StoredRecord> logged = LogEvents(0, address, 10, 100);
+    std::vector<StoredRecord> after_clear;
+    buses_[0]->set_after_answer([&, seen = 0](uint8_t command, auto& state) mutable {
+      if (command != c.after || ++seen != c.nth) return;
+      state.events.Clear();
+      for (uint32_t i = 0; i < 3; ++i) {
+        state.LogEvent(zarvo::sim::kEventCardPresented, 0, 900 + i, 0);
+        after_clear.push_back(state.events.records().back());
+      }
+    });
+    Drain(0, address);
+    buses_[0]->set_after_answer(nullptr);
+    expected.insert(expected.end(), logged.begin(), logged.begin() + 2);
+    const int64_t gap_after = static_cast<int64_t>(expected.size());
+    expected.insert(expected.end(), after_clear.begin(), after_clear.end());
+    EXPECT_EQ(Journaled(0, address), expected);
+    const std::vector<GapRow> gaps = Gaps();
+    ASSERT_EQ(gaps.size(), static_cast<size_t>(address));
+    EXPECT_EQ(gaps.back().kind, "cleared");
+    EXPECT_EQ(gaps.back().after_seq, gap_after);
+    EXPECT_EQ(gaps.back().lost.value_or(-1), 8);
+  }
+}
+
+// A look that gets no reply ends the turn: nothing is decided on what the
+// log looked like before.
+TEST_F(CollectTest, ALookWithoutAReplyEndsTheTurn) {
+  Drain(0, 1);
+  LogEvents(0, 1, 5, 100);
+  zarvo::sim::Fault fault;
+  fault.kind = zarvo::sim::FaultKind::kSilence;
+  fault.command = zarvo::kCmdDeviceInformation;
+  buses_[0]->InjectFault(fault);
+  const std::atomic<bool> stop{false};
+  EXPECT_EQ(CollectorFor(0, 1).Turn(64, stop), TurnResult::kNoReply);
+  buses_[0]->ClearFaults();
+  Drain(0, 1);
+  EXPECT_EQ(Journaled(0, 1), ControllerLog(0, 1));
+  EXPECT_TRUE(Gaps().empty());
+}
+
+// The journal is the logged sequence with holes only where a gap row says
+// events were lost, and no gap where nothing was.
+void ExpectLossesOnlyAtGaps(const std::vector<StoredRecord>& logged,
+                            const std::vector<StoredRecord>& journaled,
+                            const std::vector<GapRow>& gaps) {
+  std::vector<int64_t> holes_after;
+  size_t next = 0;
+  for (size_t seq = 0; seq < journaled.size(); ++seq) {
+    const auto at =
+        std::find(logged.begin() + static_cast<long>(next), logged.end(), journaled[seq]);
+    ASSERT_NE(at, logged.end()) << "journaled out of order or twice: seq " << seq + 1;
+    if (static_cast<size_t>(at - logged.begin()) != next) {
+      holes_after.push_back(static_cast<int64_t>(seq));
+    }
+    next = static_cast<size_t>(at - logged.begin()) + 1;
+  }
+  std::vector<int64_t> gaps_after;
+  for (const GapRow& g : gaps) gaps_after.push_back(g.after_seq);
+  std::sort(gaps_after.begin(), gaps_after.end());
+  EXPECT_EQ(gaps_after, holes_after);
+}
+
+// A log that overflowed while nobody read it, and keeps taking events while
+// the daemon collects it from its front, where every new record drops the
+// oldest: the records that dropped are one gap, at their place.
+TEST_F(CollectTest, AnOverflowedLogTakingEventsLosesNothingMoreAtItsFront) {
+  SetCapacity(1, 60);
+  Drain(0, 1);
+  std::vector<StoredRecord> logged = ControllerLog(0, 1);
+  for (const StoredRecord& r : LogEvents(0, 1, 100, 1000)) logged.push_back(r);
+  // One event in every three exchanges, and one right after the first
+  // record is read at the front.
+  buses_[0]->set_after_answer([&, answers = 0, read_ones = 0](uint8_t command,
+                                                              auto& state) mutable {
+    const bool first_read = command == zarvo::kCmdReadEvent && read_ones++ == 0;
+    if (++answers % 3 != 0 && !first_read) return;
+    state.LogEvent(zarvo::sim::kEventCardPresented, 1, 5000 + static_cast<uint32_t>(answers), 0);
+    logged.push_back(state.events.records().back());
+  });
+  const std::atomic<bool> stop{false};
+  for (int turn = 0; turn < 40; ++turn) CollectorFor(0, 1).Turn(64, stop);
+  buses_[0]->set_after_answer(nullptr);
+  Drain(0, 1);
+  ExpectLossesOnlyAtGaps(logged, Journaled(0, 1), Gaps());
+  EXPECT_EQ(Gaps().size(), 1u);
+}
+
+// Someone else moves the read position of a full log while the daemon
+// knows which record it is on: the gap is recorded, with an unknown count
+// (the log's indexes shift as records drop).
+TEST_F(CollectTest, AReadPositionMovedByAnotherInAFullLogIsAGap) {
+  SetCapacity(1, 20);
+  LogEvents(0, 1, 30, 100);
+  MoveReadPosition(1, 5);  // read by someone before us
+  const std::vector<StoredRecord> log = ControllerLog(0, 1);
+  const std::atomic<bool> stop{false};
+  EXPECT_EQ(CollectorFor(0, 1).Turn(3, stop), TurnResult::kMore);
+  buses_[0]->WithController(1, [](auto& s) {
+    for (int i = 0; i < 4; ++i) s.events.Next();
+  });
+  Drain(0, 1);
+  std::vector<StoredRecord> expected(log.begin() + 5, log.begin() + 8);
+  const std::vector<StoredRecord> rest = ControllerLog(0, 1);
+  expected.insert(expected.end(), rest.begin() + 11, rest.end());
+  EXPECT_EQ(Journaled(0, 1), expected);
+  const std::vector<GapRow> gaps = Gaps();
+  ASSERT_EQ(gaps.size(), 1u);
+  EXPECT_EQ(gaps[0].kind, "moved-by-other");
+  EXPECT_EQ(gaps[0].after_seq, 3);
+  EXPECT_FALSE(gaps[0].lost);
+}
+
 }  // namespace
 }  // namespace zarvod::testing
 

@@ -14,10 +14,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <future>
+#include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -219,6 +223,71 @@ class DaemonProcessTest : public VirtualSiteTest {
 
   std::vector<std::unique_ptr<zarvo::sim::EventSource>> sources_;
   size_t pruned_ = 0;  // events logged that are no longer in the journal
+
+ public:
+  using VirtualSiteTest::ControllerLog;
+  void Log(size_t line, uint8_t address, uint32_t card, std::vector<StoredRecord>& logged) {
+    buses_[line]->WithController(address, [&](zarvo::sim::ControllerState& s) {
+      s.LogEvent(zarvo::sim::kEventCardPresented, 0, card, 0);
+      logged.push_back(s.events.records().back());
+    });
+  }
+  void SetCapacity(size_t line, uint8_t address, size_t capacity) {
+    buses_[line]->WithController(address, [&](auto& s) { s.events.set_capacity(capacity); });
+  }
+  void Clear(size_t line, uint8_t address) {
+    buses_[line]->WithController(address, [](auto& s) { s.events.Clear(); });
+  }
+  void MoveReadPositionBy(size_t line, uint8_t address, size_t records) {
+    buses_[line]->WithController(address, [&](auto& s) {
+      for (size_t i = 0; i < records && s.events.position() < s.events.records().size(); ++i) {
+        s.events.Next();
+      }
+    });
+  }
+
+  // Each run of events missing from the journal (taken from `logged`, the
+  // whole history, in order) has a gap row at its place; where a gap gives a
+  // count, it is the number missing there.
+  static void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
+                                    const std::vector<StoredRecord>& journaled,
+                                    const std::vector<GapRow>& gaps) {
+    std::map<int64_t, int64_t> missing_after;  // seq -> events missing after it
+    size_t next = 0;
+    for (size_t seq = 0; seq < journaled.size(); ++seq) {
+      const auto at =
+          std::find(logged.begin() + static_cast<long>(next), logged.end(), journaled[seq]);
+      ASSERT_NE(at, logged.end()) << "journaled out of order or twice: seq " << seq + 1;
+      const size_t index = static_cast<size_t>(at - logged.begin());
+      // What left the log before the first contact was nobody's to collect.
+      if (index != next && seq > 0) {
+        missing_after[static_cast<int64_t>(seq)] = static_cast<int64_t>(index - next);
+      }
+      next = index + 1;
+    }
+    struct Counted {
+      bool unknown = false;
+      int64_t lost = 0;
+    };
+    std::map<int64_t, Counted> gap_after;
+    for (const GapRow& g : gaps) {
+      Counted& c = gap_after[g.after_seq];
+      c.unknown = c.unknown || !g.lost;
+      c.lost += g.lost.value_or(0);
+    }
+    for (const auto& [seq, missing] : missing_after) {
+      const auto gap = gap_after.find(seq);
+      ASSERT_NE(gap, gap_after.end()) << missing << " events lost without a gap after seq " << seq;
+      if (!gap->second.unknown) {
+        EXPECT_EQ(gap->second.lost, missing) << "after seq " << seq;
+      }
+    }
+    for (const auto& [seq, counted] : gap_after) {
+      if (!counted.unknown && !missing_after.count(seq)) {
+        EXPECT_EQ(counted.lost, 0) << "a gap counts lost events where none are, after seq " << seq;
+      }
+    }
+  }
 };
 
 // From the seventh seed on, every start prunes the journal to its newest
@@ -269,6 +338,89 @@ std::pair<std::string, int> Shell(const std::string& command) {
   for (size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
   const int status = out ? pclose(out) : -1;
   return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// What another program and a busy site do to the logs while the daemon is
+// killed and started again: 100 events a second at every controller, a log
+// that overflows while the daemon is down, clears, and read positions moved
+// in a log with room. Every event the controllers logged is kept here.
+class BusySite {
+ public:
+  explicit BusySite(DaemonProcessTest* test, std::vector<std::vector<uint8_t>> lines)
+      : test_(test), lines_(std::move(lines)), logged_(lines_.size()) {}
+
+  void Start(const std::function<void(int tick)>& others) {
+    for (size_t line = 0; line < lines_.size(); ++line) {
+      for (uint8_t address : lines_[line]) {
+        logged_[line][address] = test_->ControllerLog(line, address);
+      }
+    }
+    thread_ = std::thread([this, others] {
+      auto next = std::chrono::steady_clock::now();
+      for (int tick = 0; !stop_; ++tick) {
+        for (size_t line = 0; line < lines_.size(); ++line) {
+          for (uint8_t address : lines_[line]) {
+            test_->Log(line, address, ++card_, logged_[line][address]);
+          }
+        }
+        others(tick);
+        next += std::chrono::milliseconds(10);  // the site's pace, not a wait for data
+        std::this_thread::sleep_until(next);
+      }
+    });
+  }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  const std::vector<StoredRecord>& Logged(size_t line, uint8_t address) {
+    return logged_[line][address];
+  }
+
+ private:
+  DaemonProcessTest* test_;
+  std::vector<std::vector<uint8_t>> lines_;
+  std::vector<std::map<uint8_t, std::vector<StoredRecord>>> logged_;
+  std::atomic<bool> stop_{false};
+  uint32_t card_ = 0;
+  std::thread thread_;
+};
+
+TEST_F(DaemonProcessTest, KilledWhileOthersClearMoveAndOverflowTheLogsEveryLossIsAGap) {
+  SetCapacity(1, 3, 120);  // overflows while the daemon is down 1.2 s
+  // No clock setting: the controllers log only the events kept here.
+  std::ofstream(dir_ + "/site.toml", std::ios::app) << "[clock]\nset_at_start = false\n";
+  BusySite site(this, addresses_);
+  site.Start([this](int tick) {
+    if (tick % 40 == 13) Clear(tick % 80 == 13 ? 0 : 1, 1);
+    if (tick % 40 == 33) MoveReadPositionBy(0, 2, 3);
+  });
+  std::mt19937 random(12);
+  for (int run = 0; run < 30; ++run) {
+    const pid_t pid = Spawn();
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 120000));
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(WIFSIGNALED(Reap(pid))) << "run " << run;
+    // Down long enough for the small log to overflow.
+    if (run % 6 == 5) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  }
+  site.Stop();
+  for (size_t line = 0; line < buses_.size(); ++line) {
+    for (uint8_t address : addresses_[line]) Drain(line, address);
+  }
+  const std::vector<GapRow> gaps = Gaps();
+  for (size_t line = 0; line < buses_.size(); ++line) {
+    for (uint8_t address : addresses_[line]) {
+      SCOPED_TRACE(Name(line, address));
+      std::vector<GapRow> own;
+      for (const GapRow& g : gaps) {
+        // Before the first event journaled, the daemon owns nothing.
+        if (g.controller == Name(line, address) && g.after_seq > 0) own.push_back(g);
+      }
+      ExpectEveryLossAtAGap(site.Logged(line, address), Journaled(line, address), own);
+    }
+  }
 }
 
 TEST_F(DaemonProcessTest, SigtermFinishesCommitsAndExitsWithinTwoSeconds) {

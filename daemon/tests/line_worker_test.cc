@@ -3,6 +3,12 @@
 #include "site/line_worker.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
 
 #include <future>
 
@@ -109,6 +115,65 @@ TEST_F(LineWorkerTest, AStepThatNeverEndsStopsTheWatchdogFeed) {
   EXPECT_EQ(fed, 2);
   worker.RequestStop();
   worker.Join();
+}
+
+// Until `done` holds, up to `seconds`: the worker runs on its own thread and
+// shows its progress only in the journal.
+bool Eventually(const std::function<bool()>& done, int seconds = 15) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// A controller the journal could not look up at start is looked up again,
+// with backoff, and then polled like the others.
+TEST_F(LineWorkerTest, AControllerWhoseLookupFailedAtStartIsPolledOnceItSucceeds) {
+  auto exec = [this](const char* sql) {
+    auto lock = journal_->Lock();
+    ASSERT_TRUE(Exec(journal_->db(), sql));
+  };
+  exec(
+      "CREATE TRIGGER no_lookup BEFORE INSERT ON controllers WHEN NEW.address = 1 "
+      "BEGIN SELECT RAISE(FAIL, 'busy'); END");
+  LogEvents(0, 1, 3, 100);
+  LogEvents(0, 2, 3, 100);
+  LineWorker worker("test", Config().lines[0], *journal_, 10);
+  worker.Start();
+  // The other controller's events show the lookups are over.
+  EXPECT_TRUE(Eventually([&] { return Journaled(0, 2) == ControllerLog(0, 2); }));
+  exec("DROP TRIGGER no_lookup");
+  EXPECT_TRUE(Eventually([&] { return Journaled(0, 1) == ControllerLog(0, 1); }));
+  worker.RequestStop();
+  worker.Join();
+}
+
+// A serial device that goes away (a USB adapter unplugged) and comes back,
+// perhaps as another device behind the same name: the port is closed and
+// opened again, the controllers' events are collected again, and the line
+// counters count it.
+TEST_F(LineWorkerTest, ASerialDeviceThatGoesAwayIsOpenedAgainWhenItIsBack) {
+  const std::string link = dir_ + "/ttyUSB0";
+  ASSERT_EQ(symlink(buses_[0]->device_name().c_str(), link.c_str()), 0);
+  LineConfig line = Config().lines[0];
+  line.port = link;
+  LineWorker worker("test", line, *journal_, 10);
+  worker.Start();
+  EXPECT_TRUE(Eventually([&] { return Journaled(0, 1) == ControllerLog(0, 1); }));
+  buses_[0]->Stop();
+  std::filesystem::remove(link);
+  ASSERT_TRUE(buses_[0]->Start());
+  ASSERT_EQ(symlink(buses_[0]->device_name().c_str(), link.c_str()), 0);
+  LogEvents(0, 1, 3, 100);
+  EXPECT_TRUE(Eventually([&] { return Journaled(0, 1) == ControllerLog(0, 1); }));
+  worker.RequestStop();
+  worker.Join();
+  auto lock = journal_->Lock();
+  Statement counters(journal_->db(), "SELECT counters FROM line_counters ORDER BY rowid DESC");
+  ASSERT_EQ(counters.Step(), SQLITE_ROW);
+  EXPECT_NE(counters.Text(0).find("\"reopens\":1"), std::string::npos) << counters.Text(0);
 }
 
 }  // namespace
