@@ -1,5 +1,7 @@
 #include "mqtt_service.h"
 
+#include <cstdio>
+
 #include "home_assistant.h"
 #include "payloads.h"
 
@@ -16,7 +18,7 @@ MqttService::MqttService(MqttSettings settings, SiteDirectory& site, EventOutbox
   BrokerConnection::Handlers handlers{
       [this] { OnConnected(); },
       [this] { publisher_.OnDisconnected(); },
-      [this](int mid, bool accepted) { publisher_.OnAcknowledged(mid, accepted); },
+      [this](int mid, bool accepted) { OnAcknowledged(mid, accepted); },
       [this](const CommandMessage& message) { commands_.Handle(message); },
   };
   connection_ = std::make_unique<BrokerConnection>(settings_, topics_.SiteStatus(), handlers);
@@ -34,6 +36,10 @@ bool MqttService::Start(std::string& error) {
 
 void MqttService::Stop() {
   site_.SetListener(nullptr);
+  for (ControllerInfo controller : site_.Controllers()) {
+    controller.online = false;
+    PublishControllerStatus(controller);
+  }
   connection_->Stop();
   commands_.WaitIdle();
   publisher_.Stop();
@@ -43,9 +49,10 @@ void MqttService::OnConnected() {
   connection_->Subscribe(topics_.CommandFilter(), 1);
   const std::vector<ControllerInfo> controllers = site_.Controllers();
   for (const ControllerInfo& controller : controllers) PublishControllerStatus(controller);
+  ClearFormerControllers();
   if (settings_.home_assistant) {
     for (const DiscoveryMessage& m : DiscoveryMessages(settings_, controllers)) {
-      connection_->Publish(m.topic, m.payload, 1, true);
+      PublishRetained(m.topic, m.payload);
     }
   }
   // Last, so that whoever sees "online" finds the rest in place.
@@ -53,13 +60,41 @@ void MqttService::OnConnected() {
   publisher_.OnConnected();
 }
 
+void MqttService::OnAcknowledged(int message_id, bool accepted) {
+  publisher_.OnAcknowledged(message_id, accepted);
+  std::lock_guard<std::mutex> lock(retained_mutex_);
+  const auto it = retained_in_flight_.find(message_id);
+  if (it == retained_in_flight_.end()) return;
+  if (!accepted) {
+    std::fprintf(stderr,
+                 "<3>mqtt: the broker refused %s; does its ACL let this client write there?\n",
+                 it->second.c_str());
+  }
+  retained_in_flight_.erase(it);
+}
+
 void MqttService::PublishControllerStatus(const ControllerInfo& controller) {
-  connection_->Publish(topics_.ControllerStatus(controller.name),
-                       ControllerStatusPayload(controller), 1, true);
+  PublishRetained(topics_.ControllerStatus(controller.name), ControllerStatusPayload(controller));
+}
+
+// An empty retained message deletes the one kept on its topic. Clearing a
+// topic that holds nothing costs one message.
+void MqttService::ClearFormerControllers() {
+  for (const std::string& name : site_.FormerControllers()) {
+    PublishRetained(topics_.ControllerStatus(name), "");
+    for (const std::string& topic : DiscoveryTopics(settings_, name)) PublishRetained(topic, "");
+  }
+}
+
+void MqttService::PublishRetained(const std::string& topic, const std::string& payload) {
+  // Held across the publish, so that the acknowledgement finds the topic.
+  std::lock_guard<std::mutex> lock(retained_mutex_);
+  const int mid = connection_->Publish(topic, payload, 1, true);
+  if (mid >= 0) retained_in_flight_[mid] = topic;
 }
 
 void MqttService::SendReply(const ReplyMessage& reply) {
-  connection_->Publish(reply.topic, reply.payload, 1, false,
+  connection_->Publish(reply.topic, reply.payload, 1, reply.retain,
                        PublishExtras{reply.correlation_data, reply.key_id, reply.signature});
 }
 

@@ -3,7 +3,9 @@
 // Home Assistant discovery messages. main() makes one and starts it.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "broker_connection.h"
@@ -24,11 +26,17 @@ class MqttService {
   // False, with the reason, when the broker settings cannot work; the
   // daemon then stops at start.
   bool Start(std::string& error);
+  // Marks every controller offline, then leaves the broker, which tells
+  // the site offline through the Last Will.
   void Stop();
 
  private:
   void OnConnected();
+  void OnAcknowledged(int message_id, bool accepted);
   void PublishControllerStatus(const ControllerInfo& controller);
+  void ClearFormerControllers();
+  // A retained message; a refusal by the broker is logged with its topic.
+  void PublishRetained(const std::string& topic, const std::string& payload);
   void SendReply(const ReplyMessage& reply);
 
   MqttSettings settings_;
@@ -37,6 +45,8 @@ class MqttService {
   EventPublisher publisher_;
   CommandHandler commands_;
   std::unique_ptr<BrokerConnection> connection_;
+  std::mutex retained_mutex_;
+  std::map<int, std::string> retained_in_flight_;  // message id -> topic
 };
 
 }  // namespace zarvo::mqtt

@@ -22,6 +22,9 @@ struct MqttSettings {
   std::string username;
   std::string password;
   std::string prefix;  // empty: "zarvo/<site>/"
+  // When set, a request's response topic must lie under it; otherwise it
+  // must lie outside the site's prefix (its own reply topics excepted).
+  std::string reply_prefix;
   int keepalive_s = 30;
   uint32_t session_expiry_s = 7 * 24 * 3600;
   int max_inflight = 64;  // events published and not yet acknowledged
