@@ -1,11 +1,19 @@
 #include "mqtt_service.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "home_assistant.h"
 #include "payloads.h"
 
 namespace zarvo::mqtt {
+namespace {
+
+// How long a stop waits for the broker to take the controllers' offline
+// status.
+constexpr auto kOfflineWait = std::chrono::seconds(2);
+
+}  // namespace
 
 MqttService::MqttService(MqttSettings settings, SiteDirectory& site, EventOutbox& outbox,
                          CommandRunner& runner, CommandJournal& journal, Clock& clock)
@@ -17,7 +25,13 @@ MqttService::MqttService(MqttSettings settings, SiteDirectory& site, EventOutbox
                 [this](const ReplyMessage& reply) { SendReply(reply); }) {
   BrokerConnection::Handlers handlers{
       [this] { OnConnected(); },
-      [this] { publisher_.OnDisconnected(); },
+      [this] {
+        {
+          std::lock_guard<std::mutex> lock(retained_mutex_);
+          connected_ = false;
+        }
+        publisher_.OnDisconnected();
+      },
       [this](int mid, bool accepted) { OnAcknowledged(mid, accepted); },
       [this](const CommandMessage& message) { commands_.Handle(message); },
   };
@@ -27,6 +41,10 @@ MqttService::MqttService(MqttSettings settings, SiteDirectory& site, EventOutbox
 MqttService::~MqttService() { Stop(); }
 
 bool MqttService::Start(std::string& error) {
+  {
+    std::lock_guard<std::mutex> lock(retained_mutex_);
+    stopped_ = false;
+  }
   site_.SetListener([this](const ControllerInfo& c) { PublishControllerStatus(c); });
   publisher_.Start(*connection_);
   if (connection_->Start(error)) return true;
@@ -36,9 +54,28 @@ bool MqttService::Start(std::string& error) {
 
 void MqttService::Stop() {
   site_.SetListener(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(retained_mutex_);
+    if (stopped_) return;
+    stopped_ = true;
+  }
+  std::vector<int> offline;
   for (ControllerInfo controller : site_.Controllers()) {
     controller.online = false;
-    PublishControllerStatus(controller);
+    const int mid = PublishRetained(topics_.ControllerStatus(controller.name),
+                                    ControllerStatusPayload(controller));
+    if (mid >= 0) offline.push_back(mid);
+  }
+  {
+    // Leaving the broker drops what the connection has not written yet.
+    std::unique_lock<std::mutex> lock(retained_mutex_);
+    retained_acknowledged_.wait_for(lock, kOfflineWait, [&] {
+      if (!connected_) return true;  // queued for a connection that will not come
+      for (int mid : offline) {
+        if (retained_in_flight_.count(mid) != 0) return false;
+      }
+      return true;
+    });
   }
   connection_->Stop();
   commands_.WaitIdle();
@@ -46,6 +83,10 @@ void MqttService::Stop() {
 }
 
 void MqttService::OnConnected() {
+  {
+    std::lock_guard<std::mutex> lock(retained_mutex_);
+    connected_ = true;
+  }
   connection_->Subscribe(topics_.CommandFilter(), 1);
   const std::vector<ControllerInfo> controllers = site_.Controllers();
   for (const ControllerInfo& controller : controllers) PublishControllerStatus(controller);
@@ -71,6 +112,7 @@ void MqttService::OnAcknowledged(int message_id, bool accepted) {
                  it->second.c_str());
   }
   retained_in_flight_.erase(it);
+  retained_acknowledged_.notify_all();
 }
 
 void MqttService::PublishControllerStatus(const ControllerInfo& controller) {
@@ -86,11 +128,12 @@ void MqttService::ClearFormerControllers() {
   }
 }
 
-void MqttService::PublishRetained(const std::string& topic, const std::string& payload) {
+int MqttService::PublishRetained(const std::string& topic, const std::string& payload) {
   // Held across the publish, so that the acknowledgement finds the topic.
   std::lock_guard<std::mutex> lock(retained_mutex_);
   const int mid = connection_->Publish(topic, payload, 1, true);
   if (mid >= 0) retained_in_flight_[mid] = topic;
+  return mid;
 }
 
 void MqttService::SendReply(const ReplyMessage& reply) {

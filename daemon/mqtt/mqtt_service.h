@@ -3,6 +3,7 @@
 // Home Assistant discovery messages. main() makes one and starts it.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,7 +37,8 @@ class MqttService {
   void PublishControllerStatus(const ControllerInfo& controller);
   void ClearFormerControllers();
   // A retained message; a refusal by the broker is logged with its topic.
-  void PublishRetained(const std::string& topic, const std::string& payload);
+  // Returns the message id, or -1 when nothing was sent.
+  int PublishRetained(const std::string& topic, const std::string& payload);
   void SendReply(const ReplyMessage& reply);
 
   MqttSettings settings_;
@@ -47,6 +49,9 @@ class MqttService {
   std::unique_ptr<BrokerConnection> connection_;
   std::mutex retained_mutex_;
   std::map<int, std::string> retained_in_flight_;  // message id -> topic
+  std::condition_variable retained_acknowledged_;
+  bool connected_ = false;  // to the broker, as its callbacks tell
+  bool stopped_ = true;     // until Start
 };
 
 }  // namespace zarvo::mqtt
