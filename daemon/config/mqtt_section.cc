@@ -63,10 +63,10 @@ void CheckTopicNames(const toml::table& root, const SiteConfig& config) {
 
 MqttConfig ReadMqttSection(const toml::node& node) {
   const toml::table& t = RequireTable(node, "[mqtt]");
-  RejectUnknownKeys(t,
-                    {"broker", "client_id", "username", "password", "prefix", "keepalive_s",
-                     "session_expiry_s", "max_inflight", "tls", "allow_identity_commands",
-                     "require_signatures", "signing_keys", "home_assistant", "discovery_prefix"});
+  RejectUnknownKeys(t, {"broker", "client_id", "username", "password", "prefix", "keepalive_s",
+                        "session_expiry_s", "max_inflight", "tls", "allow_identity_commands",
+                        "require_signatures", "signing_keys", "home_assistant", "discovery_prefix",
+                        "reply_prefix"});
   MqttConfig c;
   c.broker = GetString(t, "broker", "", true);
   if (!StartsWith(c.broker, "mqtt://") && !StartsWith(c.broker, "mqtts://")) {
@@ -83,6 +83,7 @@ MqttConfig ReadMqttSection(const toml::node& node) {
   c.require_signatures = GetBool(t, "require_signatures", false);
   c.home_assistant = GetBool(t, "home_assistant", false);
   c.discovery_prefix = GetString(t, "discovery_prefix", c.discovery_prefix);
+  c.reply_prefix = GetString(t, "reply_prefix", "");
   ReadTls(t, c);
   ReadSigningKeys(t, c);
   return c;

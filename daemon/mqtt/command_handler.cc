@@ -77,11 +77,12 @@ void CommandHandler::Handle(const CommandMessage& message) {
     request.reply_to.topic = message.response_topic;
   }
   if (!topic_allowed) {
-    return Refuse(request, kMalformed,
-                  "the response topic must lie outside this site's topics" +
-                      (settings_.reply_prefix.empty() ? std::string()
-                                                      : " and under " + settings_.reply_prefix),
-                  false);
+    return Refuse(
+        request, kMalformed,
+        "the response topic must lie outside this site's topics" +
+            (settings_.reply_prefix.empty() ? std::string()
+                                            : " and under " + settings_.EffectiveReplyPrefix()),
+        false);
   }
   if (!CheckReplayGuard(body, request)) return;
   request.what = CommandRecordText(request.name, body);
@@ -165,7 +166,9 @@ bool CommandHandler::ResponseTopicAllowed(const std::string& topic) const {
       topic.find_first_of(std::string("+#\0", 3)) != std::string::npos) {
     return false;
   }
-  if (!settings_.reply_prefix.empty()) return StartsWith(topic, settings_.reply_prefix);
+  if (!settings_.reply_prefix.empty()) {
+    return StartsWith(topic, settings_.EffectiveReplyPrefix());
+  }
   if (StartsWith(topic, topics_.Reply(""))) return true;
   if (StartsWith(topic, topics_.prefix())) return false;
   return !settings_.home_assistant || !StartsWith(topic, settings_.discovery_prefix + "/");

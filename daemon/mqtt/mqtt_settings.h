@@ -38,7 +38,8 @@ struct MqttSettings {
   std::string discovery_prefix = "homeassistant";
 
   std::string EffectiveClientId() const;
-  std::string EffectivePrefix() const;  // always ends with '/'
+  std::string EffectivePrefix() const;       // always ends with '/'
+  std::string EffectiveReplyPrefix() const;  // empty, or ends with '/'
 };
 
 // Fills host, port and TLS from "mqtt://host:port" or "mqtts://host:port"

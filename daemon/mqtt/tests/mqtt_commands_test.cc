@@ -220,20 +220,31 @@ TEST_F(MqttCommandsTest, ARetainedCommandIsRefusedOnceAndNeverRuns) {
 // A reply must not pass for an event, a status or a discovery message.
 TEST_F(MqttCommandsTest, RepliesGoOnlyOutsideTheSiteTopics) {
   struct Row {
+    const char* reply_prefix;  // the site file's
     std::string response_topic;
     const char* arrives_on;
     const char* name;
   } rows[] = {
-      {"operator/replies", "operator/replies", "OK"},
-      {"zarvo/hq/reply/mine", "zarvo/hq/reply/mine", "OK"},
-      {"zarvo/hq/front/events", "zarvo/hq/reply/r3", "MALFORMED"},
-      {"zarvo/hq/status", "zarvo/hq/reply/r4", "MALFORMED"},
-      {"zarvo/hq/cmd/probe", "zarvo/hq/reply/r5", "MALFORMED"},
+      {"", "operator/replies", "operator/replies", "OK"},
+      {"", "zarvo/hq/reply/mine", "zarvo/hq/reply/mine", "OK"},
+      {"", "zarvo/hq/front/events", "zarvo/hq/reply/r3", "MALFORMED"},
+      {"", "zarvo/hq/status", "zarvo/hq/reply/r4", "MALFORMED"},
+      {"", "zarvo/hq/cmd/probe", "zarvo/hq/reply/r5", "MALFORMED"},
+      {"operator", "operator/replies", "operator/replies", "OK"},
+      {"operator", "operator-x/replies", "zarvo/hq/reply/r7", "MALFORMED"},
   };
   client_->Subscribe("#");
   int n = 0;
+  std::string reply_prefix;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.response_topic);
+    if (row.reply_prefix != reply_prefix) {
+      reply_prefix = row.reply_prefix;
+      service_.reset();
+      MqttSettings settings = Settings();
+      settings.reply_prefix = reply_prefix;
+      StartService(settings);
+    }
     const std::string id = "r" + std::to_string(++n);
     client_->Publish("zarvo/hq/cmd/probe", R"({"id":")" + id + R"(","controller":"front"})",
                      {1, row.response_topic, std::nullopt, std::nullopt, {}});
