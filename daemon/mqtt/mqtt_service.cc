@@ -90,8 +90,13 @@ void MqttService::OnConnected() {
   connection_->Subscribe(topics_.CommandFilter(), 1);
   const std::vector<ControllerInfo> controllers = site_.Controllers();
   for (const ControllerInfo& controller : controllers) PublishControllerStatus(controller);
-  ClearFormerControllers();
-  if (settings_.home_assistant) {
+  bool discovery = false;
+  {
+    std::lock_guard<std::mutex> lock(retained_mutex_);
+    discovery = settings_.home_assistant && !discovery_refused_;
+  }
+  ClearFormerControllers(discovery);
+  if (discovery) {
     for (const DiscoveryMessage& m : DiscoveryMessages(settings_, controllers)) {
       PublishRetained(m.topic, m.payload);
     }
@@ -110,6 +115,10 @@ void MqttService::OnAcknowledged(int message_id, bool accepted) {
     std::fprintf(stderr,
                  "<3>mqtt: the broker refused %s; does its ACL let this client write there?\n",
                  it->second.c_str());
+    if (it->second.rfind(settings_.discovery_prefix + "/", 0) == 0 && !discovery_refused_) {
+      discovery_refused_ = true;
+      std::fprintf(stderr, "<3>mqtt: Home Assistant discovery is off until zarvod restarts\n");
+    }
   }
   retained_in_flight_.erase(it);
   retained_acknowledged_.notify_all();
@@ -121,9 +130,10 @@ void MqttService::PublishControllerStatus(const ControllerInfo& controller) {
 
 // An empty retained message deletes the one kept on its topic. Clearing a
 // topic that holds nothing costs one message.
-void MqttService::ClearFormerControllers() {
+void MqttService::ClearFormerControllers(bool discovery) {
   for (const std::string& name : site_.FormerControllers()) {
     PublishRetained(topics_.ControllerStatus(name), "");
+    if (!discovery) continue;
     for (const std::string& topic : DiscoveryTopics(settings_, name)) PublishRetained(topic, "");
   }
 }

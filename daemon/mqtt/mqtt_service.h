@@ -35,7 +35,7 @@ class MqttService {
   void OnConnected();
   void OnAcknowledged(int message_id, bool accepted);
   void PublishControllerStatus(const ControllerInfo& controller);
-  void ClearFormerControllers();
+  void ClearFormerControllers(bool discovery);
   // A retained message; a refusal by the broker is logged with its topic.
   // Returns the message id, or -1 when nothing was sent.
   int PublishRetained(const std::string& topic, const std::string& payload);
@@ -52,6 +52,9 @@ class MqttService {
   std::condition_variable retained_acknowledged_;
   bool connected_ = false;  // to the broker, as its callbacks tell
   bool stopped_ = true;     // until Start
+  // The broker refused a discovery message; some close the connection on
+  // that, so discovery is not sent again until the daemon restarts.
+  bool discovery_refused_ = false;
 };
 
 }  // namespace zarvo::mqtt

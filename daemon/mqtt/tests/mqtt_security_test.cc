@@ -95,10 +95,15 @@ TEST_F(MqttSecurityTest, CommandsTravelOverTls) {
   EXPECT_EQ(json::parse(reply->payload)["name"], "OK");
 }
 
+// The ACL also keeps the daemon from writing discovery messages: that is
+// logged with the topic, not left to silence, and discovery stops, as the
+// broker drops the connection of a client whose retained message it refused.
 TEST_F(MqttSecurityTest, AClientTheAclForbidsCannotCommand) {
   MqttSettings settings = Settings();
   settings.username = "zarvod-hq";
   settings.password = "daemon-secret";
+  settings.home_assistant = true;
+  ::testing::internal::CaptureStderr();
   StartService(settings);
   TestClient viewer({"viewer", false, "viewer", "viewer-secret", ""});
   ASSERT_TRUE(viewer.Connect(broker_.port()));
@@ -109,6 +114,11 @@ TEST_F(MqttSecurityTest, AClientTheAclForbidsCannotCommand) {
   const std::vector<CommandRecord> records = journal_.Records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].request_id, "o1");
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("the broker refused homeassistant/button/hq_front/door0_open/config"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("discovery is off"), std::string::npos) << log;
 }
 
 TEST_F(MqttSecurityTest, OnlyCorrectlySignedRequestsRunAndRepliesAreSigned) {
