@@ -32,7 +32,7 @@ void ReadSigningKeys(const toml::table& mqtt, MqttConfig& config) {
     const toml::table& t = RequireTable(*n, "[mqtt.signing_keys]");
     for (const auto& [key, value] : t) {
       const std::string secret = GetString(t, key.str(), "");
-      if (secret.size() < 16) Fail(value, "a signing key needs at least 16 characters");
+      if (secret.size() < 16) Fail(value, "a signing key needs at least 16 bytes");
       config.signing_keys[std::string(key.str())] = secret;
     }
   }

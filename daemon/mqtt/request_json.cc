@@ -29,8 +29,8 @@ std::string JsonShapeFault(std::string_view text, size_t max_bytes, int max_dept
       if (++depth > max_depth) {
         return "the request nests deeper than " + std::to_string(max_depth) + " levels";
       }
-    } else if (c == '}' || c == ']') {
-      --depth;
+    } else if ((c == '}' || c == ']') && --depth < 0) {
+      return "the request is not JSON: a bracket closes that was not opened";
     }
   }
   return "";
