@@ -45,6 +45,7 @@ std::string ToSettings(const MqttConfig& c, const std::string& site, zarvo::mqtt
   s.require_signatures = c.require_signatures;
   s.home_assistant = c.home_assistant;
   s.discovery_prefix = c.discovery_prefix;
+  s.reply_prefix = c.reply_prefix;
   return "";
 }
 

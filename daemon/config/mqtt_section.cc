@@ -32,7 +32,7 @@ void ReadSigningKeys(const toml::table& mqtt, MqttConfig& config) {
     const toml::table& t = RequireTable(*n, "[mqtt.signing_keys]");
     for (const auto& [key, value] : t) {
       const std::string secret = GetString(t, key.str(), "");
-      if (secret.size() < 16) Fail(value, "a signing key needs at least 16 characters");
+      if (secret.size() < 16) Fail(value, "a signing key needs at least 16 bytes");
       config.signing_keys[std::string(key.str())] = secret;
     }
   }
@@ -45,10 +45,10 @@ void ReadSigningKeys(const toml::table& mqtt, MqttConfig& config) {
 
 MqttConfig ReadMqttSection(const toml::node& node) {
   const toml::table& t = RequireTable(node, "[mqtt]");
-  RejectUnknownKeys(t,
-                    {"broker", "client_id", "username", "password", "prefix", "keepalive_s",
-                     "session_expiry_s", "max_inflight", "tls", "allow_identity_commands",
-                     "require_signatures", "signing_keys", "home_assistant", "discovery_prefix"});
+  RejectUnknownKeys(t, {"broker", "client_id", "username", "password", "prefix", "keepalive_s",
+                        "session_expiry_s", "max_inflight", "tls", "allow_identity_commands",
+                        "require_signatures", "signing_keys", "home_assistant", "discovery_prefix",
+                        "reply_prefix"});
   MqttConfig c;
   c.broker = GetString(t, "broker", "", true);
   if (!StartsWith(c.broker, "mqtt://") && !StartsWith(c.broker, "mqtts://")) {
@@ -65,6 +65,7 @@ MqttConfig ReadMqttSection(const toml::node& node) {
   c.require_signatures = GetBool(t, "require_signatures", false);
   c.home_assistant = GetBool(t, "home_assistant", false);
   c.discovery_prefix = GetString(t, "discovery_prefix", c.discovery_prefix);
+  c.reply_prefix = GetString(t, "reply_prefix", "");
   ReadTls(t, c);
   // Without a CA the broker's certificate cannot be verified: the daemon
   // refuses to connect, so the file must not pass.

@@ -61,6 +61,7 @@ struct MqttConfig {
   std::map<std::string, std::string> signing_keys;  // [mqtt.signing_keys] key id = "secret"
   bool home_assistant = false;
   std::string discovery_prefix = "homeassistant";
+  std::string reply_prefix;  // empty: replies go anywhere outside the site's topics
 };
 
 struct SiteConfig {

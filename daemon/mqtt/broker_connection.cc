@@ -194,8 +194,10 @@ int BrokerConnection::Publish(const std::string& topic, const std::string& paylo
 }
 
 bool BrokerConnection::Subscribe(const std::string& filter, int qos) {
-  return mosquitto_subscribe_v5(mosq_, nullptr, filter.c_str(), qos, 0, nullptr) ==
-         MOSQ_ERR_SUCCESS;
+  // Retain as published: a retained message then says so even when it
+  // arrives the moment it is published, not only on later subscriptions.
+  return mosquitto_subscribe_v5(mosq_, nullptr, filter.c_str(), qos,
+                                MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr) == MOSQ_ERR_SUCCESS;
 }
 
 std::string BrokerConnection::LastError() {
@@ -242,6 +244,7 @@ void BrokerConnection::OnMessage(mosquitto*, void* self, const mosquitto_message
   command.payload.assign(static_cast<const char*>(message->payload),
                          static_cast<size_t>(message->payloadlen));
   command.qos = message->qos;
+  command.retained = message->retain;
   char* text = nullptr;
   if (mosquitto_property_read_string(props, MQTT_PROP_RESPONSE_TOPIC, &text, false) != nullptr) {
     command.response_topic = text;

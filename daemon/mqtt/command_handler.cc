@@ -5,6 +5,7 @@
 #include "command_catalog.h"
 #include "reply_codes.h"
 #include "request_args.h"
+#include "request_json.h"
 #include "signature.h"
 
 namespace zarvo::mqtt {
@@ -13,20 +14,15 @@ using nlohmann::json;
 
 namespace {
 
-// Secrets stay out of the audit trail: door passwords, duress codes, PINs.
-json Redacted(json request) {
-  static constexpr const char* kSecret[] = {"password", "code", "pin"};
-  auto hide = [](json& object) {
-    if (!object.is_object()) return;
-    for (const char* key : kSecret) {
-      if (object.contains(key)) object[key] = "***";
-    }
-  };
-  hide(request);
-  if (request.contains("cards") && request["cards"].is_array()) {
-    for (json& card : request["cards"]) hide(card);
-  }
-  return request;
+// How far ahead a signed request's deadline may lie. The journal keeps
+// request ids at least a day, so a signed request replayed after its id
+// was pruned has long expired.
+constexpr int64_t kSignedDeadlineAheadMs = 3600'000;
+// Deadlines as Unix seconds up to the year 9999; anything past is unreadable.
+constexpr double kLastDeadlineS = 253402300799.0;
+
+bool StartsWith(const std::string& text, const std::string& head) {
+  return text.compare(0, head.size(), head) == 0;
 }
 
 }  // namespace
@@ -39,6 +35,7 @@ struct CommandHandler::Request {
   std::string what;
   Destination reply_to;
   std::optional<int64_t> deadline_ms;
+  bool id_given = false;  // false for a QoS 0 request named here
 };
 
 CommandHandler::CommandHandler(const MqttSettings& settings, CommandRunner& runner,
@@ -54,14 +51,41 @@ void CommandHandler::Handle(const CommandMessage& message) {
   Request request;
   request.name = topics_.CommandName(message.topic).value_or("");
   if (request.name.empty()) return;
-  request.reply_to = {message.response_topic, message.correlation_data, ""};
-  const json body = json::parse(message.payload, nullptr, false);
-  if (!body.is_object()) {
-    return Refuse(request, kMalformed, "the request must be a JSON object", false);
+  if (message.retained) {
+    // Clearing it keeps the broker from handing it over on every
+    // subscription; the clearing itself comes back empty and is ignored.
+    if (message.payload.empty()) return;
+    send_(ReplyMessage{message.topic, "", std::nullopt, "", "", true});
   }
+  const bool topic_allowed =
+      message.response_topic.empty() || ResponseTopicAllowed(message.response_topic);
+  // Until a request is authenticated, it may not choose where answers go.
+  const bool answer_where_asked = topic_allowed && !settings_.require_signatures;
+  request.reply_to = {answer_where_asked ? message.response_topic : "", message.correlation_data,
+                      ""};
+  const RequestJson parsed = ParseRequestJson(message.payload);
+  if (!parsed.error.empty()) return Refuse(request, kMalformed, parsed.error, false);
+  const json& body = parsed.body;
   if (!ReadEnvelope(body, message, request)) return;
+  if (message.retained) {
+    return Refuse(request, kMalformed,
+                  "a retained command is never carried out: publish it without the retain flag",
+                  false);
+  }
   if (!Authenticate(message, request)) return;
-  request.what = json{{"command", request.name}, {"request", Redacted(body)}}.dump();
+  if (topic_allowed && !message.response_topic.empty()) {
+    request.reply_to.topic = message.response_topic;
+  }
+  if (!topic_allowed) {
+    return Refuse(
+        request, kMalformed,
+        "the response topic must lie outside this site's topics" +
+            (settings_.reply_prefix.empty() ? std::string()
+                                            : " and under " + settings_.EffectiveReplyPrefix()),
+        false);
+  }
+  if (!CheckReplayGuard(body, request)) return;
+  request.what = CommandRecordText(request.name, body);
   if (AnswerRepeat(request)) return;
 
   const CommandSpec* entry = FindCommand(request.name);
@@ -74,7 +98,6 @@ void CommandHandler::Handle(const CommandMessage& message) {
   if (entry->kind == CommandKind::kIdentity && !settings_.allow_identity_commands) {
     return Refuse(request, kDisabled, request.name + " is off in this site's configuration", true);
   }
-  request.deadline_ms = Deadline(body, message);
   // A door-open that could have waited in the broker for the site must say
   // until when it is wanted; a QoS 0 message is never kept for later.
   if (entry->kind == CommandKind::kDoorOpen && !request.deadline_ms && message.qos > 0) {
@@ -96,9 +119,11 @@ bool CommandHandler::ReadEnvelope(const json& body, const CommandMessage& messag
   } else if (envelope.ok() && !request.id.empty() && request.reply_to.topic.empty()) {
     request.reply_to.topic = topics_.Reply(request.id);
   }
+  request.id_given = !request.id.empty();
   request.controller = envelope.Text("controller", 1, 64, nullptr);
   const std::string by = envelope.Text("by", 1, 64, nullptr, "");
   if (!by.empty()) request.who = by;
+  request.deadline_ms = Deadline(body, message);
   if (envelope.ok() && request.id.empty()) {
     // A QoS 0 request is delivered at most once, so it needs no id to be
     // told from a repeat; anything else does.
@@ -113,6 +138,42 @@ bool CommandHandler::ReadEnvelope(const json& body, const CommandMessage& messag
   return envelope.ok();
 }
 
+// A signature proves who wrote a request, not when: whoever captured it
+// could send it again. So what is signed must name the request (a repeat is
+// answered from the journal) and a deadline soon after signing (a repeat
+// after the journal forgot the id has expired).
+bool CommandHandler::CheckReplayGuard(const json& body, Request& request) {
+  if (request.reply_to.key_id.empty()) return true;
+  std::string fault;
+  if (!request.id_given) {
+    fault = "a signed request needs an id";
+  } else if (!body.contains("deadline")) {
+    fault = "a signed request needs a deadline field";
+  } else if (request.deadline_ms &&
+             *request.deadline_ms > clock_.NowMs() + kSignedDeadlineAheadMs) {
+    fault = "a signed request's deadline may be at most " +
+            std::to_string(kSignedDeadlineAheadMs / 1000) + " s ahead";
+  }
+  if (fault.empty()) return true;
+  Refuse(request, kMalformed, fault, false);
+  return false;
+}
+
+// Replies go to the site's reply topics, or outside everything the site
+// publishes, so that no reply can pass for an event, a status or discovery.
+bool CommandHandler::ResponseTopicAllowed(const std::string& topic) const {
+  if (topic.empty() || topic.size() > 1024 || topic[0] == '$' ||
+      topic.find_first_of(std::string("+#\0", 3)) != std::string::npos) {
+    return false;
+  }
+  if (!settings_.reply_prefix.empty()) {
+    return StartsWith(topic, settings_.EffectiveReplyPrefix());
+  }
+  if (StartsWith(topic, topics_.Reply(""))) return true;
+  if (StartsWith(topic, topics_.prefix())) return false;
+  return !settings_.home_assistant || !StartsWith(topic, settings_.discovery_prefix + "/");
+}
+
 bool CommandHandler::Authenticate(const CommandMessage& message, Request& request) {
   if (message.key_id.empty() && !settings_.require_signatures) return true;
   const auto key = settings_.signing_keys.find(message.key_id);
@@ -120,7 +181,9 @@ bool CommandHandler::Authenticate(const CommandMessage& message, Request& reques
       key != settings_.signing_keys.end() &&
       SignatureMatches(SignMessage(key->second, message.topic, message.payload), message.signature);
   if (!valid) {
-    // Not journaled: an unsigned request must not claim a request id.
+    // Not journaled: an unsigned request must not claim a request id. Nor
+    // may it have the site publish where it likes.
+    request.reply_to.topic = request.id_given ? topics_.Reply(request.id) : "";
     Refuse(request, kBadSignature, "the request is unsigned or its signature does not match",
            false);
     return false;
@@ -139,7 +202,8 @@ std::optional<int64_t> CommandHandler::Deadline(const json& body, const CommandM
   if (field == body.end()) return deadline;
   int64_t at = 0;
   if (field->is_number()) {
-    at = static_cast<int64_t>(field->get<double>() * 1000);
+    const double seconds = field->get<double>();
+    at = seconds >= 0 && seconds <= kLastDeadlineS ? static_cast<int64_t>(seconds * 1000) : 0;
   } else if (!field->is_string() || !ParseRfc3339Utc(field->get<std::string>(), at)) {
     // A deadline that cannot be read is taken as passed: never act late.
     at = 0;
@@ -207,7 +271,13 @@ void CommandHandler::Complete(const Request& request, const Reply& reply, bool j
   std::vector<Destination> repeats;
   {
     std::lock_guard<std::mutex> lock(waiting_mutex_);
-    if (journal) journal_.Finish(request.id, reply.result, payload);
+    if (journal) {
+      // The journal keeps no PIN a read returned; a repeat is answered with
+      // what the journal kept.
+      Reply kept = reply;
+      kept.data = Redacted(reply.data);
+      journal_.Finish(request.id, reply.result, ReplyPayload(kept));
+    }
     if (auto it = waiting_.find(request.id); it != waiting_.end()) {
       repeats = std::move(it->second);
       waiting_.erase(it);
@@ -219,7 +289,7 @@ void CommandHandler::Complete(const Request& request, const Reply& reply, bool j
 
 void CommandHandler::Send(const Destination& to, const std::string& payload) {
   if (to.topic.empty()) return;
-  ReplyMessage reply{to.topic, payload, to.correlation_data, "", ""};
+  ReplyMessage reply{to.topic, payload, to.correlation_data, "", "", false};
   if (!to.key_id.empty()) {
     reply.key_id = to.key_id;
     reply.signature = SignMessage(settings_.signing_keys.at(to.key_id), to.topic, payload);

@@ -1,9 +1,13 @@
 // Turns a command message into at most one run on a controller's line, and
-// answers it. In order: parse the request, check its signature, look its id
+// answers it. In order: parse the request within its size and nesting
+// limits, refuse a retained message (and clear it from the broker), check
+// its signature (a signed request names its id and deadline), look its id
 // up in the command journal (a repeat is answered from there, never carried
 // out again), check the command is enabled and its deadline not passed,
 // then hand it to the site's command queue. Anything refused is answered
-// with the reason and sends nothing to a line.
+// with the reason and sends nothing to a line. Replies go to the site's
+// reply topic, or to a response topic outside the site's own topics; an
+// unauthenticated request is never answered on a topic it chose.
 #pragma once
 
 #include <condition_variable>
@@ -32,6 +36,7 @@ struct CommandMessage {
   std::optional<uint32_t> expiry_s;  // the message expiry left on arrival
   std::string key_id;                // signature user properties
   std::string signature;
+  bool retained = false;  // kept by the broker and delivered on every subscription
 };
 
 struct ReplyMessage {
@@ -40,6 +45,7 @@ struct ReplyMessage {
   std::optional<std::string> correlation_data;
   std::string key_id;  // set when the reply is signed
   std::string signature;
+  bool retain = false;  // only to clear a retained command: an empty payload
 };
 
 class CommandHandler {
@@ -64,6 +70,8 @@ class CommandHandler {
 
   bool Authenticate(const CommandMessage& message, Request& request);
   bool ReadEnvelope(const nlohmann::json& body, const CommandMessage& message, Request& request);
+  bool CheckReplayGuard(const nlohmann::json& body, Request& request);
+  bool ResponseTopicAllowed(const std::string& topic) const;
   std::optional<int64_t> Deadline(const nlohmann::json& body, const CommandMessage& message);
   bool AnswerRepeat(const Request& request);
   void Run(Request& request, LineAction action, std::shared_ptr<nlohmann::json> data);

@@ -1,4 +1,5 @@
 // Cards: add, read back and delete one card, and apply a list of them.
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -30,8 +31,30 @@ void TellCardWrites(const std::string& controller, const char* command,
 // The request's controller, already checked with the request's envelope.
 std::string Controller(RequestArgs& args) { return args.Text("controller", 1, 64, nullptr); }
 
-// A card number as the controller stores it: up to 10 decimal digits.
-std::string CardNumber(RequestArgs& args) { return args.Text("card", 1, 10, kDigits); }
+constexpr unsigned long long kLastCardNumber = 4294967295;
+
+// A card number as the controller stores it: 1 to 4294967295 in decimal.
+// Every command that names a card reads it here: the line would keep only
+// the low 32 bits of a larger one, and then act on another card.
+std::string CardNumber(RequestArgs& args) {
+  const std::string number = args.Text("card", 1, 10, kDigits);
+  if (args.ok() && (std::stoull(number) == 0 || std::stoull(number) > kLastCardNumber)) {
+    args.Fail(args.Name("card") + " must be 1 to " + std::to_string(kLastCardNumber));
+  }
+  return number;
+}
+
+// 2000-01-01 to 2099-12-31, and a day the month has.
+bool ReadDate(const std::string& text, CardRecord& card) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' ||
+      std::sscanf(text.c_str(), "%4d-%2d-%2d", &card.year, &card.month, &card.day) != 3) {
+    return false;
+  }
+  using namespace std::chrono;
+  const year_month_day date{year(card.year), month(static_cast<unsigned>(card.month)),
+                            day(static_cast<unsigned>(card.day))};
+  return card.year >= 2000 && card.year <= 2099 && card.month >= 1 && card.day >= 1 && date.ok();
+}
 
 CardRecord CardFromJson(RequestArgs& args) {
   CardRecord card{};
@@ -42,12 +65,7 @@ CardRecord CardFromJson(RequestArgs& args) {
   card.value2 = args.Int("value2", 0, 255, 0);
   const std::string date = args.Text("valid_until", 10, 10, "0123456789-", "2099-12-31");
   if (!args.ok()) return card;
-  if (std::stoull(number) > 0xFFFFFFFFull) args.Fail("card must be at most 4294967295");
-  if (std::sscanf(date.c_str(), "%4d-%2d-%2d", &card.year, &card.month, &card.day) != 3 ||
-      card.year < 2000 || card.year > 2099 || card.month < 1 || card.month > 12 || card.day < 1 ||
-      card.day > 31) {
-    args.Fail("valid_until must be a date YYYY-MM-DD from 2000 to 2099");
-  }
+  if (!ReadDate(date, card)) args.Fail("valid_until must be a date YYYY-MM-DD from 2000 to 2099");
   number.copy(card.cardNumber, sizeof card.cardNumber - 1);
   pin.copy(card.pin, 6);
   std::string padded = flags + std::string(32 - flags.size(), '0');

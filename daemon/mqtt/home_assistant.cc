@@ -9,17 +9,6 @@ namespace {
 
 using nlohmann::json;
 
-// Topic levels and ids in discovery may hold only these.
-std::string Slug(const std::string& text) {
-  std::string slug;
-  for (char c : text) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '_' || c == '-';
-    slug += keep ? c : '_';
-  }
-  return slug;
-}
-
 json Device(const MqttSettings& settings, const ControllerInfo& controller) {
   json device = {{"identifiers", {"zarvo_" + Slug(settings.site) + "_" + Slug(controller.name)}},
                  {"name", controller.name},
@@ -43,12 +32,29 @@ json Common(const MqttSettings& settings, const Topics& topics, const Controller
 }
 
 std::string ConfigTopic(const MqttSettings& settings, const char* component,
-                        const ControllerInfo& controller, const std::string& object) {
+                        const std::string& controller, const std::string& object) {
   return settings.discovery_prefix + "/" + component + "/" + Slug(settings.site) + "_" +
-         Slug(controller.name) + "/" + object + "/config";
+         Slug(controller) + "/" + object + "/config";
+}
+
+std::string ConfigTopic(const MqttSettings& settings, const char* component,
+                        const ControllerInfo& controller, const std::string& object) {
+  return ConfigTopic(settings, component, controller.name, object);
 }
 
 }  // namespace
+
+std::vector<std::string> DiscoveryTopics(const MqttSettings& settings,
+                                         const std::string& controller) {
+  std::vector<std::string> topics;
+  for (int door = 0; door < kMostDoors; ++door) {
+    topics.push_back(
+        ConfigTopic(settings, "button", controller, "door" + std::to_string(door) + "_open"));
+  }
+  topics.push_back(ConfigTopic(settings, "event", controller, "events"));
+  topics.push_back(ConfigTopic(settings, "binary_sensor", controller, "connectivity"));
+  return topics;
+}
 
 std::vector<DiscoveryMessage> DiscoveryMessages(const MqttSettings& settings,
                                                 const std::vector<ControllerInfo>& controllers) {

@@ -17,6 +17,12 @@ struct DiscoveryMessage {
   std::string payload;  // JSON
 };
 
+// Every discovery topic a controller of that name may have had, for
+// clearing a controller the site no longer has.
+inline constexpr int kMostDoors = 4;
+std::vector<std::string> DiscoveryTopics(const MqttSettings& settings,
+                                         const std::string& controller);
+
 std::vector<DiscoveryMessage> DiscoveryMessages(const MqttSettings& settings,
                                                 const std::vector<ControllerInfo>& controllers);
 

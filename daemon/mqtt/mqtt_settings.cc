@@ -14,6 +14,11 @@ std::string MqttSettings::EffectivePrefix() const {
   return p;
 }
 
+std::string MqttSettings::EffectiveReplyPrefix() const {
+  if (reply_prefix.empty() || reply_prefix.back() == '/') return reply_prefix;
+  return reply_prefix + '/';
+}
+
 bool ApplyBrokerUrl(const std::string& url, MqttSettings& settings, std::string& error) {
   const std::string plain = "mqtt://", secure = "mqtts://";
   std::string rest;

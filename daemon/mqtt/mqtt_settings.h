@@ -22,6 +22,9 @@ struct MqttSettings {
   std::string username;
   std::string password;
   std::string prefix;  // empty: "zarvo/<site>/"
+  // When set, a request's response topic must lie under it; otherwise it
+  // must lie outside the site's prefix (its own reply topics excepted).
+  std::string reply_prefix;
   int keepalive_s = 30;
   uint32_t session_expiry_s = 7 * 24 * 3600;
   int max_inflight = 64;  // events published and not yet acknowledged
@@ -35,7 +38,8 @@ struct MqttSettings {
   std::string discovery_prefix = "homeassistant";
 
   std::string EffectiveClientId() const;
-  std::string EffectivePrefix() const;  // always ends with '/'
+  std::string EffectivePrefix() const;       // always ends with '/'
+  std::string EffectiveReplyPrefix() const;  // empty, or ends with '/'
 };
 
 // Fills host, port and TLS from "mqtt://host:port" or "mqtts://host:port"

@@ -36,10 +36,11 @@ class RequestArgs {
   bool Finish();
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
+  // The field as messages name it: "cards[2].pin".
+  std::string Name(const char* key) const { return where_ + key; }
 
  private:
   const nlohmann::json* Field(const char* key);
-  std::string Name(const char* key) const { return where_ + key; }
 
   const nlohmann::json& object_;
   std::string where_;

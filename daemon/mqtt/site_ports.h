@@ -55,6 +55,9 @@ class SiteDirectory {
  public:
   virtual ~SiteDirectory() = default;
   virtual std::vector<ControllerInfo> Controllers() = 0;
+  // Names of controllers the site had before and no longer has, whose
+  // retained status and discovery messages are to be cleared.
+  virtual std::vector<std::string> FormerControllers() { return {}; }
   // `changed` is called, from any thread, with a controller whose status changed.
   virtual void SetListener(std::function<void(const ControllerInfo&)> changed) = 0;
 };

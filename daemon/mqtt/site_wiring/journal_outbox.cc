@@ -71,17 +71,25 @@ void JournalOutbox::MarkDelivered(const OutboxEvent& event) {
   delivered_.Bind(1, static_cast<int64_t>(event.position)).Run();
 }
 
-JournalCommandLog::JournalCommandLog(zarvod::Journal& journal)
+JournalCommandLog::JournalCommandLog(zarvod::Journal& journal, int retention_days)
     : journal_(journal),
+      retention_days_(retention_days),
       insert_(journal.db(),
               "INSERT OR IGNORE INTO mqtt_requests(request_id, at_ms, who, what) VALUES(?,?,?,?)"),
       find_(journal.db(),
             "SELECT at_ms, who, what, result, reply FROM mqtt_requests WHERE request_id = ?"),
-      finish_(journal.db(), "UPDATE mqtt_requests SET result = ?, reply = ? WHERE request_id = ?") {
+      finish_(journal.db(), "UPDATE mqtt_requests SET result = ?, reply = ? WHERE request_id = ?"),
+      prune_(journal.db(), "DELETE FROM mqtt_requests WHERE at_ms < ?") {}
+
+void JournalCommandLog::PruneOld(int64_t now_ms) {
+  if (retention_days_ <= 0 || now_ms < next_prune_ms_) return;
+  next_prune_ms_ = now_ms + 3600'000;
+  prune_.Bind(1, now_ms - int64_t{retention_days_} * 86400'000).Run();
 }
 
 bool JournalCommandLog::Begin(const CommandRecord& record, CommandRecord* earlier) {
   auto lock = journal_.Lock();
+  PruneOld(record.at_ms);
   insert_.Bind(1, record.request_id).Bind(2, record.at_ms).Bind(3, record.who).Bind(4, record.what);
   if (insert_.Run() && sqlite3_changes(journal_.db()) == 1) return true;
   find_.Bind(1, record.request_id);

@@ -27,15 +27,22 @@ class JournalOutbox final : public EventOutbox {
   zarvod::Statement undelivered_, delivered_;
 };
 
+// Requests older than `retention_days` (0: kept for good) are deleted, at
+// most once an hour as new ones come: what a request log grows by comes
+// in with requests.
 class JournalCommandLog final : public CommandJournal {
  public:
-  explicit JournalCommandLog(zarvod::Journal& journal);
+  explicit JournalCommandLog(zarvod::Journal& journal, int retention_days = 0);
   bool Begin(const CommandRecord& record, CommandRecord* earlier) override;
   void Finish(const std::string& request_id, int32_t result, const std::string& reply) override;
 
  private:
+  void PruneOld(int64_t now_ms);
+
   zarvod::Journal& journal_;
-  zarvod::Statement insert_, find_, finish_;
+  int retention_days_;
+  int64_t next_prune_ms_ = 0;
+  zarvod::Statement insert_, find_, finish_, prune_;
 };
 
 }  // namespace zarvo::mqtt

@@ -16,7 +16,7 @@ MqttSite::MqttSite(const MqttSettings& settings, const zarvod::SiteConfig& confi
                    zarvod::Journal& journal, zarvod::Site& site)
     : watch_(journal),
       outbox_(journal, watch_),
-      commands_(journal),
+      commands_(journal, config.journal.retention_days),
       runner_(site),
       directory_(config, journal, watch_),
       service_(std::make_unique<MqttService>(ForSite(settings, config.site), directory_, outbox_,

@@ -55,7 +55,8 @@ JournalSiteDirectory::JournalSiteDirectory(const zarvod::SiteConfig& config,
               "WHERE site = ? AND line = ? AND address = ?"),
       by_row_(journal.db(),
               "SELECT line, address, online, version, last_seen_ms FROM controllers "
-              "WHERE id = ? AND site = ?") {
+              "WHERE id = ? AND site = ?"),
+      names_(journal.db(), "SELECT DISTINCT name FROM controllers WHERE site = ?") {
   for (const zarvod::LineConfig& line : config_.lines) {
     for (const zarvod::ControllerConfig& c : line.controllers) {
       configured_[{line.name, c.address}] = {c.name, line.name, c.address, c.doors, false, "", 0};
@@ -95,6 +96,19 @@ std::vector<ControllerInfo> JournalSiteDirectory::Controllers() {
     }
   }
   return out;
+}
+
+std::vector<std::string> JournalSiteDirectory::FormerControllers() {
+  std::set<std::string> configured;
+  for (const auto& [where, c] : configured_) configured.insert(c.name);
+  std::vector<std::string> former;
+  auto lock = journal_.Lock();
+  names_.Bind(1, config_.site);
+  while (names_.Step() == SQLITE_ROW) {
+    if (configured.count(names_.Text(0)) == 0) former.push_back(names_.Text(0));
+  }
+  names_.Reset();
+  return former;
 }
 
 void JournalSiteDirectory::SetListener(std::function<void(const ControllerInfo&)> changed) {

@@ -38,6 +38,9 @@ class JournalSiteDirectory final : public SiteDirectory {
                        JournalWatch& watch);
   ~JournalSiteDirectory() override;
   std::vector<ControllerInfo> Controllers() override;
+  // Controllers of this site the journal has met that the site file no
+  // longer names.
+  std::vector<std::string> FormerControllers() override;
   void SetListener(std::function<void(const ControllerInfo&)> changed) override;
 
  private:
@@ -47,7 +50,7 @@ class JournalSiteDirectory final : public SiteDirectory {
 
   const zarvod::SiteConfig& config_;
   zarvod::Journal& journal_;
-  zarvod::Statement status_, by_row_;
+  zarvod::Statement status_, by_row_, names_;
   // This site's controllers as configured, by line and address.
   std::map<std::pair<std::string, int>, ControllerInfo> configured_;
   std::mutex mutex_;

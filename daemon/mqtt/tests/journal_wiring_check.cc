@@ -79,8 +79,8 @@ TEST_F(JournalWiringTest, UndeliveredEventsComeInJournalOrderUntilAcknowledged) 
   EXPECT_EQ(outbox.Undelivered(0, 10).size(), 1u);
 }
 
-TEST_F(JournalWiringTest, ARequestIdIsRecordedOnceWithItsReply) {
-  JournalCommandLog log(*journal_);
+TEST_F(JournalWiringTest, ARequestIdIsRecordedOnceWithItsReplyUntilRetentionDropsIt) {
+  JournalCommandLog log(*journal_, 2);
   CommandRecord record{"r1", "alice", R"({"command":"door.open"})", 0, "", 1000};
   CommandRecord earlier;
   EXPECT_TRUE(log.Begin(record, &earlier));
@@ -90,6 +90,12 @@ TEST_F(JournalWiringTest, ARequestIdIsRecordedOnceWithItsReply) {
   EXPECT_FALSE(log.Begin(record, &earlier));
   EXPECT_EQ(earlier.reply, R"({"id":"r1","name":"OK"})");
   EXPECT_EQ(earlier.who, "alice");
+  // Two days on, a request comes: r1 is kept; three days on, it is gone.
+  const int64_t day = 86400'000;
+  EXPECT_TRUE(log.Begin({"r2", "bob", "{}", 0, "", 1000 + 2 * day}, nullptr));
+  EXPECT_FALSE(log.Begin({"r1", "alice", "{}", 0, "", 1000 + 2 * day + 1}, nullptr));
+  EXPECT_TRUE(log.Begin({"r3", "bob", "{}", 0, "", 1001 + 3 * day}, nullptr));
+  EXPECT_TRUE(log.Begin({"r1", "carol", "{}", 0, "", 1002 + 3 * day}, nullptr));
 }
 
 // Only this site's configured controllers are told, each with its own row's
@@ -134,6 +140,10 @@ TEST_F(JournalWiringTest, AChangedControllerIsToldWithItsOwnStatus) {
   EXPECT_TRUE(told.back().online);
   EXPECT_EQ(told.back().line, "line1");
   EXPECT_EQ(told.back().address, 1);
+  // Controllers the journal met under names the site file no longer has
+  // ("c" at address 9, and the names the rows above were made with).
+  ASSERT_TRUE(journal_->Controller({"hq", "line1", 3, "old-gate"}));
+  EXPECT_EQ(directory.FormerControllers(), (std::vector<std::string>{"c", "old-gate"}));
 }
 
 }  // namespace

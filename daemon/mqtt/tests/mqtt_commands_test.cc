@@ -119,6 +119,19 @@ TEST_F(MqttCommandsTest, RefusedRequestsAreAnsweredAndSendNothing) {
        "deadline"},
       {"door.open", R"({"id":"m13","controller":"front","door":0,"deadline":"tomorrow"})",
        "EXPIRED", "deadline"},
+      {"door.open", R"({"id":"m14","controller":"front","door":0,"deadline":1e18})", "EXPIRED",
+       "deadline"},
+      // The line keeps the low 32 bits of a card number: 4294967297 is card 1.
+      {"card.get", R"({"id":"m15","controller":"front","card":"4294967297"})", "MALFORMED",
+       "card must be 1 to 4294967295"},
+      {"card.delete", R"({"id":"m16","controller":"front","card":"4294967297"})", "MALFORMED",
+       "card must be 1 to 4294967295"},
+      {"card.add", R"({"id":"m17","controller":"front","card":"0"})", "MALFORMED",
+       "card must be 1 to 4294967295"},
+      {"card.add", R"({"id":"m18","controller":"front","card":"5","valid_until":"2030-02-31"})",
+       "MALFORMED", "valid_until"},
+      {"cards.apply", R"({"id":"m19","controller":"front","cards":[{"card":"9999999999"}]})",
+       "MALFORMED", "cards[0].card must be 1 to 4294967295"},
   };
   const uint64_t requests_before = site_.bus().request_count();
   for (const Row& row : rows) {
@@ -136,6 +149,123 @@ TEST_F(MqttCommandsTest, RefusedRequestsAreAnsweredAndSendNothing) {
   EXPECT_EQ(json::parse(reply->payload)["name"], "MALFORMED");
   EXPECT_EQ(reply->correlation_data, std::string("corr-1"));
   EXPECT_EQ(site_.bus().request_count(), requests_before);
+}
+
+// Limits are checked on the text before anything walks the document: a
+// request nested 50,000 deep used to overflow the stack. Each is answered
+// and acknowledged, so the broker does not hand it over again after a
+// restart.
+TEST_F(MqttCommandsTest, AMessageThatCannotBeReadIsRefusedOnceAndSendsNothing) {
+  const std::string head = R"({"id":"n1","controller":"front","x":)";
+  struct Row {
+    const char* what;
+    std::string payload;
+    const char* error;
+  } rows[] = {
+      {"nested 50,000 deep", head + std::string(50000, '[') + std::string(50000, ']') + "}",
+       "nests deeper than 32"},
+      {"NUL after the object", std::string(R"({"id":"n2","controller":"front"})") + '\0' + "x",
+       "NUL"},
+      {"300 kB", head + '"' + std::string(300000, 'a') + "\"}", "larger than 262144 bytes"},
+  };
+  client_->Subscribe("operator/replies");
+  const uint64_t requests_before = site_.bus().request_count();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    client_->Publish("zarvo/hq/cmd/probe", row.payload,
+                     {1, "operator/replies", std::string(row.what), std::nullopt, {}});
+    std::optional<Received> reply;
+    ASSERT_TRUE(client_->WaitUntil([&](const std::vector<Received>& all) {
+      for (const Received& m : all) {
+        if (m.correlation_data == std::string(row.what)) reply = m;
+      }
+      return reply.has_value();
+    }));
+    EXPECT_EQ(Reply(reply).value("name", ""), "MALFORMED");
+    EXPECT_NE(Reply(reply).value("error", "").find(row.error), std::string::npos) << reply->payload;
+  }
+  service_.reset();
+  StartService(Settings());
+  EXPECT_EQ(Run("probe", R"({"id":"after","controller":"front"})")["name"], "OK");
+  EXPECT_EQ(client_->Messages().size(), std::size(rows) + 1) << "a refused message came again";
+  EXPECT_EQ(site_.bus().request_count(), requests_before + 1);
+}
+
+// A retained command would run on every subscription: at each restart and
+// reconnection of the site. It is refused once and cleared from the broker.
+TEST_F(MqttCommandsTest, ARetainedCommandIsRefusedOnceAndNeverRuns) {
+  client_->Subscribe("zarvo/hq/reply/kept");
+  PublishOptions retained;
+  retained.retain = true;
+  client_->Publish(
+      "zarvo/hq/cmd/door.open",
+      R"({"id":"kept","controller":"front","door":0,"deadline":)" + InOneMinute(clock_) + "}",
+      retained);
+  const json reply = Reply(client_->WaitFor("zarvo/hq/reply/kept"));
+  EXPECT_EQ(reply.value("name", ""), "MALFORMED");
+  EXPECT_NE(reply.value("error", "").find("retained"), std::string::npos) << reply.dump();
+  service_.reset();
+  StartService(Settings());
+  EXPECT_EQ(Run("probe", R"({"id":"p","controller":"front"})")["name"], "OK");
+  EXPECT_EQ(site_.actions_run(), 1);  // the probe
+  // A retained message comes right after the subscription, before
+  // anything published later: the broker holds none any more.
+  auto late = Client("late");
+  late->Subscribe("zarvo/hq/cmd/door.open");
+  late->Subscribe("late/marker");
+  late->Publish("late/marker", "here");
+  ASSERT_TRUE(late->WaitFor("late/marker"));
+  EXPECT_EQ(late->Messages().size(), 1u);
+}
+
+// A reply must not pass for an event, a status or a discovery message.
+TEST_F(MqttCommandsTest, RepliesGoOnlyOutsideTheSiteTopics) {
+  struct Row {
+    const char* reply_prefix;  // the site file's
+    std::string response_topic;
+    const char* arrives_on;
+    const char* name;
+  } rows[] = {
+      {"", "operator/replies", "operator/replies", "OK"},
+      {"", "zarvo/hq/reply/mine", "zarvo/hq/reply/mine", "OK"},
+      {"", "zarvo/hq/front/events", "zarvo/hq/reply/r3", "MALFORMED"},
+      {"", "zarvo/hq/status", "zarvo/hq/reply/r4", "MALFORMED"},
+      {"", "zarvo/hq/cmd/probe", "zarvo/hq/reply/r5", "MALFORMED"},
+      {"operator", "operator/replies", "operator/replies", "OK"},
+      {"operator", "operator-x/replies", "zarvo/hq/reply/r7", "MALFORMED"},
+  };
+  client_->Subscribe("#");
+  int n = 0;
+  std::string reply_prefix;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.response_topic);
+    if (row.reply_prefix != reply_prefix) {
+      reply_prefix = row.reply_prefix;
+      service_.reset();
+      MqttSettings settings = Settings();
+      settings.reply_prefix = reply_prefix;
+      StartService(settings);
+    }
+    const std::string id = "r" + std::to_string(++n);
+    client_->Publish("zarvo/hq/cmd/probe", R"({"id":")" + id + R"(","controller":"front"})",
+                     {1, row.response_topic, std::nullopt, std::nullopt, {}});
+    std::optional<Received> reply;
+    ASSERT_TRUE(client_->WaitUntil([&](const std::vector<Received>& all) {
+      for (const Received& m : all) {
+        if (m.topic == row.arrives_on && m.payload.find(id) != std::string::npos) reply = m;
+      }
+      return reply.has_value();
+    }));
+    EXPECT_EQ(Reply(reply).value("name", ""), row.name) << reply->payload;
+  }
+  // Nothing but the accepted topics carries a reply.
+  for (const Received& m : client_->Messages()) {
+    const bool reply_topic =
+        m.topic == "operator/replies" || m.topic.find("/reply/") != std::string::npos;
+    if (!reply_topic) {
+      EXPECT_EQ(m.payload.find("\"result\""), std::string::npos) << m.topic;
+    }
+  }
 }
 
 TEST_F(MqttCommandsTest, ARepeatedRequestIsAnsweredFromTheJournal) {
@@ -183,13 +313,27 @@ TEST_F(MqttCommandsTest, CardWritesAreToldToTheCardRecord) {
                       "front cards.apply 8 written 000000 ok", "front cards.apply 5 deleted ok"}));
 }
 
-TEST_F(MqttCommandsTest, SecretsStayOutOfTheJournal) {
-  Run("card.add", R"({"id":"s1","controller":"front","card":"5","pin":"abcdef"})");
+// Requests and replies alike keep no secret in the journal, and a record
+// stays small whatever was sent.
+TEST_F(MqttCommandsTest, TheJournalKeepsABoundedRecordWithoutSecrets) {
+  Run("card.add", R"({"id":"s1","controller":"front","card":"5","pin":"987654"})");
   Run("door.password.write", R"({"id":"s2","controller":"front","door":0,"password":"1234abcd"})");
-  for (const CommandRecord& record : journal_.Records()) {
-    EXPECT_EQ(record.what.find("abcdef"), std::string::npos) << record.what;
-    EXPECT_EQ(record.what.find("1234abcd"), std::string::npos) << record.what;
+  const json read = Run("card.get", R"({"id":"s3","controller":"front","card":"5"})");
+  EXPECT_EQ(read["data"]["card"]["pin"], "987654");  // the one who asked is told
+  const std::string big =
+      R"({"id":"s4","controller":"front","x":")" + std::string(200000, 'a') + "\"}";
+  EXPECT_EQ(Run("probe", big)["name"], "MALFORMED");
+  const std::vector<CommandRecord> records = journal_.Records();
+  ASSERT_EQ(records.size(), 4u);
+  for (const CommandRecord& record : records) {
+    SCOPED_TRACE(record.request_id);
+    for (const std::string& text : {record.what, record.reply}) {
+      EXPECT_EQ(text.find("987654"), std::string::npos) << text;
+      EXPECT_EQ(text.find("1234abcd"), std::string::npos) << text;
+      EXPECT_LE(text.size(), 4096u);
+    }
   }
+  EXPECT_NE(records[3].what.find("\"s4\""), std::string::npos) << records[3].what;
 }
 
 // A door-open that waited in the site's queue past its deadline is refused

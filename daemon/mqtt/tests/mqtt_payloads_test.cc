@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "command_catalog.h"
+#include "home_assistant.h"
 #include "json_schema.h"
 #include "test_site.h"
 
@@ -104,6 +105,86 @@ TEST_F(MqttPayloadsTest, HomeAssistantButtonsOpenTheirDoors) {
   }
   ASSERT_TRUE(site_.WaitActions(3));
   EXPECT_EQ(site_.bus().request_count(), before + 3);
+}
+
+// A clean stop marks every controller offline (the site's own status goes
+// with the Last Will); a controller dropped from the site leaves neither
+// status nor discovery behind for Home Assistant to show.
+TEST_F(MqttPayloadsTest, AStoppedSiteShowsNoControllerOnlineAndARemovedOneIsCleared) {
+  MqttSettings settings = Settings();
+  settings.home_assistant = true;
+  StartService(settings);
+  site_.SetOnline("back", true);
+  service_.reset();
+  auto retained = [&](const std::string& name) {
+    auto client = Client(name);
+    client->Subscribe("zarvo/hq/+/status");
+    client->Subscribe("homeassistant/#");
+    // Retained messages come right after a subscription, before this.
+    client->Subscribe(name + "/marker");
+    client->Publish(name + "/marker", "here");
+    EXPECT_TRUE(client->WaitFor(name + "/marker"));
+    std::map<std::string, std::string> kept;
+    for (const Received& m : client->Messages()) {
+      if (m.retained) kept[m.topic] = m.payload;
+    }
+    return kept;
+  };
+  auto stopped = retained("after-stop");
+  for (const char* controller : {"front", "back"}) {
+    const std::string topic = std::string("zarvo/hq/") + controller + "/status";
+    ASSERT_TRUE(stopped.count(topic)) << topic;
+    EXPECT_EQ(json::parse(stopped[topic])["state"], "offline") << controller;
+  }
+
+  site_.Remove("back");
+  StartService(settings);
+  for (const auto& [topic, payload] : retained("after-removal")) {
+    EXPECT_EQ(topic.find("back"), std::string::npos) << topic;
+    EXPECT_EQ(payload.find("\"back"), std::string::npos) << topic;
+  }
+}
+
+TEST(MqttNames, DifferentNamesNeverShareATopicOrId) {
+  EXPECT_EQ(Slug("front"), "front");
+  EXPECT_NE(Slug("Gate 1"), Slug("Gate.1"));
+  EXPECT_NE(Slug("a-2e"), Slug("a."));
+  auto ids = [](const std::string& site, const std::string& controller) {
+    MqttSettings settings;
+    settings.site = site;
+    std::set<std::string> out;
+    for (const DiscoveryMessage& m :
+         DiscoveryMessages(settings, {{controller, "l", 1, {"d"}, true, "", 0}})) {
+      out.insert(json::parse(m.payload)["unique_id"].get<std::string>());
+      out.insert(m.topic);
+    }
+    return out;
+  };
+  struct Row {
+    const char* site1;
+    const char* controller1;
+    const char* site2;
+    const char* controller2;
+  } rows[] = {
+      {"hq", "Gate 1", "hq", "Gate.1"},
+      {"north", "yard_gate", "north_yard", "gate"},
+      {"north", "yard-gate", "north-yard", "gate"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.controller1) + " " + row.controller2);
+    const std::set<std::string> first = ids(row.site1, row.controller1);
+    for (const std::string& id : ids(row.site2, row.controller2)) EXPECT_EQ(first.count(id), 0u);
+  }
+  // A controller named "cmd" publishes its events under the command topics.
+  const Topics topics("zarvo/hq/");
+  EXPECT_EQ(topics.CommandName("zarvo/hq/cmd/events"), std::nullopt);
+  EXPECT_EQ(topics.CommandName("zarvo/hq/cmd/status"), std::nullopt);
+  EXPECT_EQ(topics.CommandName("zarvo/hq/cmd/probe"), "probe");
+  const std::vector<std::string> faults = ControllerNameFaults({"front", "cmd", "a/b", "front"});
+  ASSERT_EQ(faults.size(), 3u);
+  EXPECT_NE(faults[0].find("'cmd'"), std::string::npos);
+  EXPECT_NE(faults[1].find("'a/b'"), std::string::npos);
+  EXPECT_NE(faults[2].find("twice"), std::string::npos);
 }
 
 TEST(MqttDoc, ListsEveryCommand) {

@@ -2,6 +2,7 @@
 // and HMAC-signed requests and replies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -94,10 +95,15 @@ TEST_F(MqttSecurityTest, CommandsTravelOverTls) {
   EXPECT_EQ(json::parse(reply->payload)["name"], "OK");
 }
 
+// The ACL also keeps the daemon from writing discovery messages: that is
+// logged with the topic, not left to silence, and discovery stops, as the
+// broker drops the connection of a client whose retained message it refused.
 TEST_F(MqttSecurityTest, AClientTheAclForbidsCannotCommand) {
   MqttSettings settings = Settings();
   settings.username = "zarvod-hq";
   settings.password = "daemon-secret";
+  settings.home_assistant = true;
+  ::testing::internal::CaptureStderr();
   StartService(settings);
   TestClient viewer({"viewer", false, "viewer", "viewer-secret", ""});
   ASSERT_TRUE(viewer.Connect(broker_.port()));
@@ -108,6 +114,11 @@ TEST_F(MqttSecurityTest, AClientTheAclForbidsCannotCommand) {
   const std::vector<CommandRecord> records = journal_.Records();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].request_id, "o1");
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("the broker refused homeassistant/button/hq_front/door0_open/config"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("discovery is off"), std::string::npos) << log;
 }
 
 TEST_F(MqttSecurityTest, OnlyCorrectlySignedRequestsRunAndRepliesAreSigned) {
@@ -116,39 +127,82 @@ TEST_F(MqttSecurityTest, OnlyCorrectlySignedRequestsRunAndRepliesAreSigned) {
   settings.signing_keys = {{"central", "s3cret"}};
   StartService(settings);
   auto central = Client("central");
+  central->Subscribe("zarvo/central/replies");
   const std::string topic = "zarvo/hq/cmd/door.close";
-  auto request = [](const char* id) {
-    return std::string(R"({"id":")") + id + R"(","controller":"front","door":0})";
+  const int64_t now_s = clock_.NowMs() / 1000;
+  auto request = [&](const char* id, std::optional<int64_t> deadline_s = 60) {
+    json r = {{"controller", "front"}, {"door", 0}};
+    if (*id != '\0') r["id"] = id;
+    if (deadline_s) r["deadline"] = now_s + *deadline_s;
+    return r.dump();
+  };
+  auto signed_by = [&](const std::string& key_id, const std::string& key,
+                       const std::string& payload) {
+    PublishOptions options;
+    options.user_properties = {{kKeyIdProperty, key_id},
+                               {kSignatureProperty, SignMessage(key, topic, payload)}};
+    return options;
   };
   struct Row {
-    const char* id;
-    std::string key_id;
-    std::string signature;
+    const char* what;
+    std::string payload;
+    PublishOptions options;
     const char* name;
+    const char* error;
   } rows[] = {
-      {"u1", "", "", "BAD_SIGNATURE"},
-      {"u2", "central", SignMessage("s3cret", topic, request("other")), "BAD_SIGNATURE"},
-      {"u3", "stranger", SignMessage("s3cret", topic, request("u3")), "BAD_SIGNATURE"},
-      {"u4", "central", SignMessage("guess", topic, request("u4")), "BAD_SIGNATURE"},
-      {"u5", "central", SignMessage("s3cret", topic, request("u5")), "OK"},
+      {"unsigned", request("u1"), {}, "BAD_SIGNATURE", ""},
+      {"signature of another request", request("u2"),
+       signed_by("central", "s3cret", request("other")), "BAD_SIGNATURE", ""},
+      {"unknown key", request("u3"), signed_by("stranger", "s3cret", request("u3")),
+       "BAD_SIGNATURE", ""},
+      {"wrong key", request("u4"), signed_by("central", "guess", request("u4")), "BAD_SIGNATURE",
+       ""},
+      // A signature alone could be replayed for ever: what is signed must
+      // name the request and a deadline soon after.
+      {"no deadline", request("u6", std::nullopt),
+       signed_by("central", "s3cret", request("u6", std::nullopt)), "MALFORMED",
+       "needs a deadline"},
+      {"deadline two hours ahead", request("u7", 7200),
+       signed_by("central", "s3cret", request("u7", 7200)), "MALFORMED", "at most"},
+      {"deadline of 1e18 s", R"({"id":"u8","controller":"front","door":0,"deadline":1e18})",
+       signed_by("central", "s3cret",
+                 R"({"id":"u8","controller":"front","door":0,"deadline":1e18})"),
+       "EXPIRED", ""},
+      {"signed", request("u5"), signed_by("central", "s3cret", request("u5")), "OK", ""},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.id);
-    PublishOptions options;
-    if (!row.key_id.empty()) {
-      options.user_properties = {{kKeyIdProperty, row.key_id}, {kSignatureProperty, row.signature}};
-    }
-    const auto reply = Command(*central, "door.close", request(row.id), options);
+    SCOPED_TRACE(row.what);
+    const auto reply = Command(*central, "door.close", row.payload, row.options);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(json::parse(reply->payload)["name"], row.name);
+    EXPECT_EQ(json::parse(reply->payload)["name"], row.name) << reply->payload;
+    EXPECT_NE(json::parse(reply->payload).value("error", "").find(row.error), std::string::npos);
     if (std::string(row.name) == "OK") {
       EXPECT_EQ(reply->user_properties.at(kKeyIdProperty), "central");
       EXPECT_EQ(reply->user_properties.at(kSignatureProperty),
                 SignMessage("s3cret", reply->topic, reply->payload));
     }
   }
+  // A signed QoS 0 request without an id cannot be told from its replay.
+  PublishOptions no_id = signed_by("central", "s3cret", request(""));
+  no_id.qos = 0;
+  no_id.response_topic = "zarvo/central/replies";
+  central->Publish(topic, request(""), no_id);
+  const auto refused = central->WaitFor("zarvo/central/replies");
+  ASSERT_TRUE(refused);
+  EXPECT_NE(refused->payload.find("needs an id"), std::string::npos) << refused->payload;
+  // An unsigned request cannot have the site publish where it chooses.
+  PublishOptions elsewhere;
+  elsewhere.response_topic = "zarvo/central/replies";
+  const auto bad = Command(*central, "door.close", request("u9"), elsewhere);
+  ASSERT_TRUE(bad);
+  EXPECT_EQ(json::parse(bad->payload)["name"], "BAD_SIGNATURE");
+  const std::vector<Received> all = central->Messages();
+  EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                          [](const Received& m) { return m.topic == "zarvo/central/replies"; }),
+            1);
+
   EXPECT_EQ(site_.actions_run(), 1);
-  ASSERT_EQ(journal_.Records().size(), 1u);  // refused ones claim no request id
+  ASSERT_EQ(journal_.Records().size(), 2u);  // u5 and the expired u8; refused ones claim no id
   EXPECT_EQ(journal_.Records()[0].who, "central");
 }
 

@@ -32,6 +32,17 @@ std::vector<ControllerInfo> TestSite::Controllers() {
   return controllers_;
 }
 
+std::vector<std::string> TestSite::FormerControllers() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return former_;
+}
+
+void TestSite::Remove(const std::string& controller) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::erase_if(controllers_, [&](const ControllerInfo& c) { return c.name == controller; });
+  former_.push_back(controller);
+}
+
 void TestSite::SetListener(std::function<void(const ControllerInfo&)> changed) {
   std::lock_guard<std::mutex> lock(mutex_);
   listener_ = std::move(changed);

@@ -37,6 +37,7 @@ class TestSite final : public SiteDirectory, public CommandRunner {
   ~TestSite() override;
 
   std::vector<ControllerInfo> Controllers() override;
+  std::vector<std::string> FormerControllers() override;
   void SetListener(std::function<void(const ControllerInfo&)> changed) override;
   bool Submit(RemoteCommand command) override;
 
@@ -45,6 +46,8 @@ class TestSite final : public SiteDirectory, public CommandRunner {
   // Waits until `count` commands wait in the queue.
   bool WaitQueued(size_t count);
   void SetOnline(const std::string& controller, bool online);
+  // Drops a controller from the site, as a site file edited between runs.
+  void Remove(const std::string& controller);
   int actions_run() const { return actions_run_; }
   // Waits until `count` actions have been carried out on the line.
   bool WaitActions(int count);
@@ -67,6 +70,7 @@ class TestSite final : public SiteDirectory, public CommandRunner {
   bool stopping_ = false;
   std::atomic<int> actions_run_{0};
   std::vector<ControllerInfo> controllers_;
+  std::vector<std::string> former_;
   std::function<void(const ControllerInfo&)> listener_;
   std::thread worker_;
 };
