@@ -260,12 +260,19 @@ bool Journal::Prepare() {
 }
 
 bool Journal::StillAtPath() {
-  last_error_ = FileChange();
-  return last_error_.empty();
+  std::string change = FileChange();
+  if (change.empty()) return true;
+  SetError(std::move(change));
+  return false;
+}
+
+void Journal::SetError(std::string text) {
+  std::lock_guard<std::mutex> lock(error_mutex_);
+  last_error_ = std::move(text);
 }
 
 bool Journal::Fail(const char* what) {
-  last_error_ = std::string(what) + ": " + sqlite3_errmsg(db_);
+  SetError(std::string(what) + ": " + sqlite3_errmsg(db_));
   if (!sqlite3_get_autocommit(db_)) rollback_.Run();
   return false;
 }

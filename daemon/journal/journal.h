@@ -83,7 +83,11 @@ class Journal {
   // For other modules: hold the lock while using the handle.
   sqlite3* db() { return db_; }
   std::unique_lock<FifoMutex> Lock() { return std::unique_lock<FifoMutex>(mutex_); }
-  const std::string& last_error() const { return last_error_; }
+  // Why the last failed call failed. A copy: lines fail on their own threads.
+  std::string last_error() const {
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    return last_error_;
+  }
   // "" while the journal's path still names the file open here, else what
   // became of it (deleted, replaced); commits fail from then on.
   std::string FileChange() const { return JournalFileChange(path_, identity_); }
@@ -144,6 +148,7 @@ class Journal {
   bool InsertEvent(int64_t controller, int64_t seq, const StoredRecord& record,
                    int64_t received_ms);
   bool Fail(const char* what);
+  void SetError(std::string text);
   // Deletes the events whose ids `select` (bound) returns; `last_id` becomes
   // the last of them. Returns the count deleted, or -1 on an error.
   int64_t DeleteSelectedEvents(Statement& select, int64_t& last_id);
@@ -161,6 +166,7 @@ class Journal {
   FileIdentity identity_;
   BusyWait busy_;
   FifoMutex mutex_;  // first come, first served: see Prune
+  mutable std::mutex error_mutex_;  // guards last_error_ alone
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
       insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_, old_events_,
