@@ -187,16 +187,17 @@ class DaemonProcessTest : public VirtualSiteTest {
       _exit(127);
     }
     close(out);
-    std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
-    int code = -1;
-    if (exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready) {
-      const int status = exit.get();
-      code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    } else {
-      kill(pid, SIGTERM);
-      exit.get();
-    }
+    const int code = ExitCodeWithin(pid, 5);
     return {code, ReadText(log)};
+  }
+
+  // The exit code of `pid`, or -1 when it runs longer than `seconds` (then killed).
+  static int ExitCodeWithin(pid_t pid, int seconds) {
+    std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
+    if (exit.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready)
+      kill(pid, SIGKILL);
+    const int status = exit.get();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
   // The fixture's site file with `journal_line` in its [journal] table.
@@ -369,34 +370,34 @@ TEST_F(DaemonProcessTest, RefusesToStartOnAJournalItCannotKeep) {
   chmod(dir_.c_str(), 0755);  // for nobody to reach the site file
   const std::string site = dir_ + "/site.toml";
   const std::string another = "another zarvod (pid " + std::to_string(first) + ") has the journal";
+  const std::string unwritable = root_made + "/journal.db";
   const struct {
-    std::vector<std::string> args;
+    std::string config;
     int exit;
     std::string told;
+    std::vector<std::string> more = {};
     std::string cwd = "";
     bool as_nobody = false;
   } cases[] = {
-      {{"run", "--config", site}, 1, another},
+      {site, 1, another},
       // A relative journal path is beside the site file, not in the working directory.
-      {{"run", "--config", SiteFileWith("relative.toml", "path = \"journal.db\"")},
-       1,
-       another,
-       "/"},
-      {{"run", "--config", site, "--journal", ""}, 1, "the journal path is empty"},
-      {{"run", "--config", SiteFileWith("memory.toml", "path = \":memory:\"")},
-       2,
+      {SiteFileWith("relative.toml", "path = \"journal.db\""), 1, another, {}, "/"},
+      {site, 1, "the journal path is empty", {"--journal", ""}},
+      {SiteFileWith("memory.toml", "path = \":memory:\""), 2,
        "memory.toml:4:8: the journal path ':memory:' is not a file name"},
-      {{"run", "--config", SiteFileWith("uri.toml", "path = \"file:journal.db\"")},
-       2,
+      {SiteFileWith("uri.toml", "path = \"file:journal.db\""), 2,
        "uri.toml:4:8: the journal path 'file:journal.db' is not a file name"},
-      {{"run", "--config", site, "--journal", root_made + "/journal.db"},
+      {site,
        1,
-       "journal " + root_made + "/journal.db cannot be written by user ",
+       "journal " + unwritable + " cannot be written by user ",
+       {"--journal", unwritable},
        "",
        geteuid() == 0},
   };
   for (const auto& c : cases) {
-    const auto [code, log] = RunToExit(c.args, c.cwd, c.as_nobody);
+    std::vector<std::string> args{"run", "--config", c.config};
+    args.insert(args.end(), c.more.begin(), c.more.end());
+    const auto [code, log] = RunToExit(args, c.cwd, c.as_nobody);
     EXPECT_EQ(code, c.exit) << c.told << "\n" << log;
     EXPECT_NE(log.find(c.told), std::string::npos) << log;
   }
@@ -418,12 +419,7 @@ TEST_F(DaemonProcessTest, StopsWhenItsJournalIsMovedAway) {
   for (const char* suffix : {"-wal", "-shm", ""}) {
     std::filesystem::rename(JournalPath() + suffix, moved + suffix);
   }
-  std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
-  const bool stopped = exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-  if (!stopped) kill(pid, SIGKILL);
-  const int status = exit.get();
-  ASSERT_TRUE(stopped) << "the daemon goes on with its journal moved away";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_EQ(ExitCodeWithin(pid, 5), 1) << "the daemon goes on with its journal moved away";
   StopEvents();
   const std::string log = ReadText(dir_ + "/zarvod.log");
   EXPECT_NE(log.find("was deleted or moved away while zarvod ran; collection stops"),
