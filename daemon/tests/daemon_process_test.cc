@@ -1,8 +1,6 @@
 // The daemon as a process on lines of virtual controllers that log events
 // all the while: killed at random instants, then stopped by SIGTERM. After
-// either, the journal holds every event the controllers logged, once. A
-// second daemon on the journal, and journals it cannot keep, are refused at
-// start.
+// either, the journal holds every event the controllers logged, once.
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -408,8 +406,7 @@ TEST_F(DaemonProcessTest, RefusesToStartOnAJournalItCannotKeep) {
   ExpectEveryEventJournaledOnce();
 }
 
-// A journal moved away while the daemon runs: it stops with an error rather
-// than journal into a file nobody reads, and no controller's read position
+// A journal moved away while the daemon runs stops it, and no read position
 // passed an event that is not in the moved file.
 TEST_F(DaemonProcessTest, StopsWhenItsJournalIsMovedAway) {
   StartEvents(150);
