@@ -1,8 +1,6 @@
 // The daemon as a process on lines of virtual controllers that log events
 // all the while: killed at random instants, then stopped by SIGTERM. After
-// either, the journal holds every event the controllers logged, once. A
-// second daemon on the journal, and journals it cannot keep, are refused at
-// start.
+// either, the journal holds every event the controllers logged, once.
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -18,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <map>
 #include <optional>
@@ -105,69 +102,57 @@ class DaemonProcessTest : public VirtualSiteTest {
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
 
-  // The journaled events of a controller that retention may have pruned:
-  // sequence numbers without holes from the oldest kept on.
-  std::vector<StoredRecord> JournaledSincePruned(size_t line, uint8_t address, int64_t& last_seq) {
-    std::string error;
-    auto reader = JournalReader::Open(JournalPath(), error);
-    EXPECT_TRUE(reader) << error;
-    std::vector<StoredRecord> records;
-    last_seq = 0;
-    if (!reader) return records;
-    reader->ForEachEvent(0, 0, [&](const EventRow& e) {
-      if (e.controller != Name(line, address)) return;
-      if (!records.empty()) {
-        EXPECT_EQ(e.seq, last_seq + 1) << "sequence numbers run without holes";
-      }
-      last_seq = e.seq;
-      records.push_back(e.raw);
-    });
-    return records;
-  }
-
   // Finishes collection in this process, then compares every controller's
   // whole log with the journal: what retention kept is the log's tail, and
-  // the newest sequence number counts every event logged, none skipped,
-  // none twice.
+  // sequence numbers run without holes up to the number of events logged.
   void ExpectEveryEventJournaledOnce() {
     for (size_t line = 0; line < buses_.size(); ++line) {
       for (uint8_t address : addresses_[line]) {
+        SCOPED_TRACE(Name(line, address));
         Drain(line, address);
         const std::vector<StoredRecord> logged = ControllerLog(line, address);
+        std::vector<StoredRecord> journaled;
         int64_t last_seq = 0;
-        const std::vector<StoredRecord> journaled = JournaledSincePruned(line, address, last_seq);
-        EXPECT_EQ(last_seq, static_cast<int64_t>(logged.size())) << Name(line, address);
-        pruned_ += logged.size() - std::min(logged.size(), journaled.size());
-        ASSERT_LE(journaled.size(), logged.size()) << Name(line, address);
-        EXPECT_TRUE(std::equal(journaled.begin(), journaled.end(),
-                               logged.end() - static_cast<std::ptrdiff_t>(journaled.size())))
-            << Name(line, address);
-        // The read position has caught up with what block reads took.
-        buses_[line]->WithController(address, [&](auto& s) {
-          EXPECT_EQ(s.events.position(), s.events.records().size()) << Name(line, address);
+        std::string error;
+        auto reader = JournalReader::Open(JournalPath(), error);
+        ASSERT_TRUE(reader) << error;
+        reader->ForEachEvent(0, 0, [&](const EventRow& e) {
+          if (e.controller != Name(line, address)) return;
+          if (!journaled.empty()) {
+            EXPECT_EQ(e.seq, last_seq + 1);
+          }
+          last_seq = e.seq;
+          journaled.push_back(e.raw);
         });
+        EXPECT_EQ(last_seq, static_cast<int64_t>(logged.size()));
+        ASSERT_LE(journaled.size(), logged.size());
+        pruned_ += logged.size() - journaled.size();
+        EXPECT_TRUE(std::equal(journaled.begin(), journaled.end(),
+                               logged.end() - static_cast<std::ptrdiff_t>(journaled.size())));
+        // The read position has caught up with what block reads took.
+        buses_[line]->WithController(
+            address, [&](auto& s) { EXPECT_EQ(s.events.position(), s.events.records().size()); });
       }
     }
     EXPECT_TRUE(Gaps().empty());
   }
 
-  int64_t JournaledCount(const std::string& path) {
+  int64_t JournaledCount() {
     std::string error;
-    auto reader = JournalReader::Open(path, error);
+    auto reader = JournalReader::Open(JournalPath(), error);
     int64_t count = 0;
     if (reader) reader->ForEachEvent(0, 0, [&](const EventRow&) { ++count; });
     return count;
   }
 
   // Waits, on the journal's folder changing, until the journal holds more
-  // than `than` events; false after `deadline_ms`.
-  bool WaitForMoreEvents(int64_t than, int deadline_ms = 10000) {
+  // than `than` events; false after 10 s.
+  bool WaitForMoreEvents(int64_t than) {
     const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     inotify_add_watch(watch, dir_.c_str(), IN_MODIFY | IN_CREATE);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadline_ms);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool more = false;
-    while (!(more = JournaledCount(JournalPath()) > than) &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (!(more = JournaledCount() > than) && std::chrono::steady_clock::now() < deadline) {
       pollfd wake{watch, POLLIN, 0};
       poll(&wake, 1, 200);
       char drain[4096];
@@ -178,20 +163,20 @@ class DaemonProcessTest : public VirtualSiteTest {
     return more;
   }
 
-  // Runs zarvod with `args` in `cwd`, as user nobody when asked (and this
-  // process may); its exit code (-1 when still running after 5 s, then
-  // killed) and what it logged.
+  // Runs zarvod with `args` in `cwd`, as user nobody when asked; its exit
+  // code (-1 when still running after 5 s, then stopped) and its output.
   std::pair<int, std::string> RunToExit(const std::vector<std::string>& args,
                                         const std::string& cwd = "", bool as_nobody = false) {
     const std::string log = dir_ + "/refused.log";
-    // Everything is made before the fork: the child of a process with
-    // threads may only make async-signal-safe calls before exec.
+    // All made before the fork: a threaded process's child may only make
+    // async-signal-safe calls before exec.
     std::vector<char*> argv{const_cast<char*>(ZARVOD_PATH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const pid_t pid = fork();
     if (pid == 0) {
+      dup2(out, 1);
       dup2(out, 2);
       if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
       if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
@@ -200,16 +185,17 @@ class DaemonProcessTest : public VirtualSiteTest {
       _exit(127);
     }
     close(out);
-    std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
-    int code = -1;
-    if (exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready) {
-      const int status = exit.get();
-      code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    } else {
-      kill(pid, SIGTERM);
-      exit.get();
-    }
+    const int code = ExitCodeWithin(pid, 5);
     return {code, ReadText(log)};
+  }
+
+  // The exit code of `pid`, or -1 when it runs longer than `seconds` (then killed).
+  static int ExitCodeWithin(pid_t pid, int seconds) {
+    std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
+    if (exit.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready)
+      kill(pid, SIGKILL);
+    const int status = exit.get();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
   // The fixture's site file with `journal_line` in its [journal] table.
@@ -223,89 +209,43 @@ class DaemonProcessTest : public VirtualSiteTest {
 
   std::vector<std::unique_ptr<zarvo::sim::EventSource>> sources_;
   size_t pruned_ = 0;  // events logged that are no longer in the journal
-
- public:
-  using VirtualSiteTest::ControllerLog;
-  void Log(size_t line, uint8_t address, uint32_t card, std::vector<StoredRecord>& logged) {
-    buses_[line]->WithController(address, [&](zarvo::sim::ControllerState& s) {
-      s.LogEvent(zarvo::sim::kEventCardPresented, 0, card, 0);
-      logged.push_back(s.events.records().back());
-    });
-  }
-  void SetCapacity(size_t line, uint8_t address, size_t capacity) {
-    buses_[line]->WithController(address, [&](auto& s) { s.events.set_capacity(capacity); });
-  }
-  void Clear(size_t line, uint8_t address) {
-    buses_[line]->WithController(address, [](auto& s) { s.events.Clear(); });
-  }
-  void MoveReadPositionBy(size_t line, uint8_t address, size_t records) {
-    buses_[line]->WithController(address, [&](auto& s) {
-      for (size_t i = 0; i < records && s.events.position() < s.events.records().size(); ++i) {
-        s.events.Next();
-      }
-    });
-  }
-
-  // Each run of events missing from the journal (taken from `logged`, the
-  // whole history, in order) has a gap row at its place; where a gap gives a
-  // count, it is the number missing there.
-  static void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
-                                    const std::vector<StoredRecord>& journaled,
-                                    const std::vector<GapRow>& gaps) {
-    std::map<int64_t, int64_t> missing_after;  // seq -> events missing after it
-    size_t next = 0;
-    for (size_t seq = 0; seq < journaled.size(); ++seq) {
-      const auto at =
-          std::find(logged.begin() + static_cast<long>(next), logged.end(), journaled[seq]);
-      ASSERT_NE(at, logged.end()) << "journaled out of order or twice: seq " << seq + 1;
-      const size_t index = static_cast<size_t>(at - logged.begin());
-      // What left the log before the first contact was nobody's to collect.
-      if (index != next && seq > 0) {
-        missing_after[static_cast<int64_t>(seq)] = static_cast<int64_t>(index - next);
-      }
-      next = index + 1;
-    }
-    struct Counted {
-      bool unknown = false;
-      int64_t lost = 0;
-    };
-    std::map<int64_t, Counted> gap_after;
-    for (const GapRow& g : gaps) {
-      Counted& c = gap_after[g.after_seq];
-      c.unknown = c.unknown || !g.lost;
-      c.lost += g.lost.value_or(0);
-    }
-    for (const auto& [seq, missing] : missing_after) {
-      const auto gap = gap_after.find(seq);
-      ASSERT_NE(gap, gap_after.end()) << missing << " events lost without a gap after seq " << seq;
-      if (!gap->second.unknown) {
-        EXPECT_EQ(gap->second.lost, missing) << "after seq " << seq;
-      }
-    }
-    for (const auto& [seq, counted] : gap_after) {
-      if (!counted.unknown && !missing_after.count(seq)) {
-        EXPECT_EQ(counted.lost, 0) << "a gap counts lost events where none are, after seq " << seq;
-      }
-    }
-  }
 };
+
+// Every run of events missing from the journal (`logged` is the whole
+// history) has a gap after it; a gap with a count counts what is missing.
+void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
+                           const std::vector<StoredRecord>& journaled,
+                           const std::vector<GapRow>& gaps) {
+  std::map<int64_t, int64_t> missing;  // after seq -> events missing there
+  size_t next = 0;
+  for (size_t seq = 0; seq < journaled.size(); ++seq) {
+    const auto at =
+        std::find(logged.begin() + static_cast<long>(next), logged.end(), journaled[seq]);
+    ASSERT_NE(at, logged.end()) << "journaled out of order or twice: seq " << seq + 1;
+    const size_t index = static_cast<size_t>(at - logged.begin());
+    // What left the log before the first contact was nobody's to collect.
+    if (index != next && seq > 0)
+      missing[static_cast<int64_t>(seq)] = static_cast<int64_t>(index - next);
+    next = index + 1;
+  }
+  std::map<int64_t, std::optional<int64_t>> counted;  // after seq -> lost, unset when unknown
+  for (const GapRow& g : gaps) {
+    auto& lost = counted.try_emplace(g.after_seq, 0).first->second;
+    lost = lost && g.lost ? std::optional(*lost + *g.lost) : std::nullopt;
+  }
+  for (const auto& [seq, n] : missing) {
+    EXPECT_TRUE(counted.count(seq)) << n << " events lost without a gap after seq " << seq;
+  }
+  for (const auto& [seq, lost] : counted) {
+    EXPECT_TRUE(!lost || *lost == missing[seq])
+        << lost.value_or(-1) << " counted, " << missing[seq] << " missing after seq " << seq;
+  }
+}
 
 // From the seventh seed on, every start prunes the journal to its newest
 // 100 events, behind block drains and catch-ups too.
 TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
   StartEvents(150);
-  {
-    // A second daemon on the journal refuses to start; the first goes on.
-    const pid_t first = Spawn();
-    ASSERT_TRUE(WaitForMoreEvents(0));
-    const auto [code, log] = RunToExit({"run", "--config", dir_ + "/site.toml"});
-    EXPECT_EQ(code, 1) << log;
-    EXPECT_NE(log.find("another zarvod (pid " + std::to_string(first) + ")"), std::string::npos)
-        << log;
-    EXPECT_TRUE(WaitForMoreEvents(JournaledCount(JournalPath())));
-    kill(first, SIGKILL);
-    Reap(first);
-  }
   for (const uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u}) {
     std::mt19937 random(seed);
     if (seed == 7) WriteSiteFile(100);
@@ -330,70 +270,41 @@ TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
   EXPECT_GT(pruned_, 0u);
 }
 
-// Output and exit status of a shell command.
-std::pair<std::string, int> Shell(const std::string& command) {
-  FILE* out = popen(command.c_str(), "r");
-  std::string text;
-  char chunk[256];
-  for (size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
-  const int status = out ? pclose(out) : -1;
-  return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
-// What another program and a busy site do to the logs while the daemon is
-// killed and started again: 100 events a second at every controller, a log
-// that overflows while the daemon is down, clears, and read positions moved
-// in a log with room. Every event the controllers logged is kept here.
-class BusySite {
- public:
-  explicit BusySite(DaemonProcessTest* test, std::vector<std::vector<uint8_t>> lines)
-      : test_(test), lines_(std::move(lines)), logged_(lines_.size()) {}
-
-  void Start(const std::function<void(int tick)>& others) {
-    for (size_t line = 0; line < lines_.size(); ++line) {
-      for (uint8_t address : lines_[line]) {
-        logged_[line][address] = test_->ControllerLog(line, address);
-      }
-    }
-    thread_ = std::thread([this, others] {
-      auto next = std::chrono::steady_clock::now();
-      for (int tick = 0; !stop_; ++tick) {
-        for (size_t line = 0; line < lines_.size(); ++line) {
-          for (uint8_t address : lines_[line]) {
-            test_->Log(line, address, ++card_, logged_[line][address]);
-          }
-        }
-        others(tick);
-        next += std::chrono::milliseconds(10);  // the site's pace, not a wait for data
-        std::this_thread::sleep_until(next);
-      }
-    });
-  }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  const std::vector<StoredRecord>& Logged(size_t line, uint8_t address) {
-    return logged_[line][address];
-  }
-
- private:
-  DaemonProcessTest* test_;
-  std::vector<std::vector<uint8_t>> lines_;
-  std::vector<std::map<uint8_t, std::vector<StoredRecord>>> logged_;
-  std::atomic<bool> stop_{false};
-  uint32_t card_ = 0;
-  std::thread thread_;
-};
-
+// A busy site (100 events a second at every controller) whose logs others
+// clear, read and overflow while the daemon is killed and started again:
+// every event lost is at a gap, and every gap's count is right.
 TEST_F(DaemonProcessTest, KilledWhileOthersClearMoveAndOverflowTheLogsEveryLossIsAGap) {
-  SetCapacity(1, 3, 120);  // overflows while the daemon is down 1.2 s
+  buses_[1]->WithController(3, [](auto& s) { s.events.set_capacity(120); });
   // No clock setting: the controllers log only the events kept here.
   std::ofstream(dir_ + "/site.toml", std::ios::app) << "[clock]\nset_at_start = false\n";
-  BusySite site(this, addresses_);
-  site.Start([this](int tick) {
-    if (tick % 40 == 13) Clear(tick % 80 == 13 ? 0 : 1, 1);
-    if (tick % 40 == 33) MoveReadPositionBy(0, 2, 3);
+  std::map<std::string, std::vector<StoredRecord>> logged;
+  for (size_t line = 0; line < buses_.size(); ++line) {
+    for (uint8_t address : addresses_[line])
+      logged[Name(line, address)] = ControllerLog(line, address);
+  }
+  std::atomic<bool> stop{false};
+  std::thread site([&] {
+    auto next = std::chrono::steady_clock::now();
+    for (uint32_t tick = 0; !stop; ++tick) {
+      for (size_t line = 0; line < buses_.size(); ++line) {
+        for (uint8_t address : addresses_[line]) {
+          buses_[line]->WithController(address, [&](zarvo::sim::ControllerState& s) {
+            s.LogEvent(zarvo::sim::kEventCardPresented, 0, tick * 8 + address, 0);
+            logged[Name(line, address)].push_back(s.events.records().back());
+          });
+        }
+      }
+      if (tick % 40 == 13)
+        buses_[tick % 80 == 13 ? 0 : 1]->WithController(1, [](auto& s) { s.events.Clear(); });
+      if (tick % 40 == 33) {
+        buses_[0]->WithController(2, [](auto& s) {
+          for (int i = 0; i < 3 && s.events.position() < s.events.records().size(); ++i)
+            s.events.Next();
+        });
+      }
+      next += std::chrono::milliseconds(10);  // the site's pace, not a wait for data
+      std::this_thread::sleep_until(next);
+    }
   });
   std::mt19937 random(12);
   for (int run = 0; run < 30; ++run) {
@@ -405,20 +316,18 @@ TEST_F(DaemonProcessTest, KilledWhileOthersClearMoveAndOverflowTheLogsEveryLossI
     // Down long enough for the small log to overflow.
     if (run % 6 == 5) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   }
-  site.Stop();
-  for (size_t line = 0; line < buses_.size(); ++line) {
-    for (uint8_t address : addresses_[line]) Drain(line, address);
-  }
-  const std::vector<GapRow> gaps = Gaps();
+  stop = true;
+  site.join();
   for (size_t line = 0; line < buses_.size(); ++line) {
     for (uint8_t address : addresses_[line]) {
       SCOPED_TRACE(Name(line, address));
+      Drain(line, address);
       std::vector<GapRow> own;
-      for (const GapRow& g : gaps) {
+      for (const GapRow& g : Gaps()) {
         // Before the first event journaled, the daemon owns nothing.
         if (g.controller == Name(line, address) && g.after_seq > 0) own.push_back(g);
       }
-      ExpectEveryLossAtAGap(site.Logged(line, address), Journaled(line, address), own);
+      ExpectEveryLossAtAGap(logged[Name(line, address)], Journaled(line, address), own);
     }
   }
 }
@@ -427,21 +336,18 @@ TEST_F(DaemonProcessTest, SigtermFinishesCommitsAndExitsWithinTwoSeconds) {
   StartEvents(150);
   const pid_t pid = Spawn();
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  const auto [running, running_status] =
-      Shell(std::string(ZARVOD_PATH) + " status --journal " + JournalPath());
+  const std::vector<std::string> status_args{"status", "--journal", JournalPath()};
+  const std::string running = RunToExit(status_args).second;
   EXPECT_NE(running.find("daemon: running (pid " + std::to_string(pid)), std::string::npos)
       << running;
   kill(pid, SIGHUP);  // logged and ignored: the daemon runs on until SIGTERM
   ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
-  std::ostringstream text;
-  text << std::ifstream(dir_ + "/zarvod.log").rdbuf();
-  EXPECT_NE(text.str().find("SIGHUP: reloading the site file is not supported"), std::string::npos)
-      << text.str();
+  const std::string log = ReadText(dir_ + "/zarvod.log");
+  EXPECT_NE(log.find("SIGHUP: reloading the site file is not supported"), std::string::npos) << log;
   StopEvents();
   ExpectEveryEventJournaledOnce();
   // Without a daemon nobody knows whether the controllers are online.
-  const auto [status, status_exit] =
-      Shell(std::string(ZARVOD_PATH) + " status --journal " + JournalPath());
+  const auto [status_exit, status] = RunToExit(status_args);
   EXPECT_EQ(status_exit, 0);
   EXPECT_NE(status.find("daemon: not running; last ran from"), std::string::npos) << status;
   EXPECT_EQ(status.find(" online "), std::string::npos) << status;
@@ -460,66 +366,47 @@ TEST_F(DaemonProcessTest, RefusesToStartOnAJournalItCannotKeep) {
   chmod(root_made.c_str(), 0777);
   chmod((root_made + "/journal.db").c_str(), 0444);
   chmod(dir_.c_str(), 0755);  // for nobody to reach the site file
-  const bool as_nobody = geteuid() == 0;
+  const std::string site = dir_ + "/site.toml";
+  const std::string another = "another zarvod (pid " + std::to_string(first) + ") has the journal";
+  const std::string unwritable = root_made + "/journal.db";
   const struct {
-    const char* what;
-    std::vector<std::string> args;
-    std::string cwd;
-    bool as_nobody;
+    std::string config;
     int exit;
     std::string told;
+    std::vector<std::string> more = {};
+    std::string cwd = "";
+    bool as_nobody = false;
   } cases[] = {
-      {"a second daemon",
-       {"run", "--config", dir_ + "/site.toml"},
-       "",
-       false,
-       1,
-       "another zarvod (pid " + std::to_string(first) + ") has the journal"},
-      {"a relative journal path is beside the site file, not in the working directory",
-       {"run", "--config", SiteFileWith("relative.toml", "path = \"journal.db\"")},
-       "/",
-       false,
-       1,
-       "another zarvod (pid " + std::to_string(first) + ")"},
-      {"an empty journal name",
-       {"run", "--config", dir_ + "/site.toml", "--journal", ""},
-       "",
-       false,
-       1,
-       "the journal path is empty"},
-      {"a journal in memory",
-       {"run", "--config", SiteFileWith("memory.toml", "path = \":memory:\"")},
-       "",
-       false,
-       2,
+      {site, 1, another},
+      // A relative journal path is beside the site file, not in the working directory.
+      {SiteFileWith("relative.toml", "path = \"journal.db\""), 1, another, {}, "/"},
+      {site, 1, "the journal path is empty", {"--journal", ""}},
+      {SiteFileWith("memory.toml", "path = \":memory:\""), 2,
        "memory.toml:4:8: the journal path ':memory:' is not a file name"},
-      {"a URI",
-       {"run", "--config", SiteFileWith("uri.toml", "path = \"file:journal.db\"")},
-       "",
-       false,
-       2,
+      {SiteFileWith("uri.toml", "path = \"file:journal.db\""), 2,
        "uri.toml:4:8: the journal path 'file:journal.db' is not a file name"},
-      {"a journal this user cannot write",
-       {"run", "--config", dir_ + "/site.toml", "--journal", root_made + "/journal.db"},
-       "",
-       as_nobody,
+      {site,
        1,
-       "journal " + root_made + "/journal.db cannot be written by user "},
+       "journal " + unwritable + " cannot be written by user ",
+       {"--journal", unwritable},
+       "",
+       geteuid() == 0},
   };
   for (const auto& c : cases) {
-    const auto [code, log] = RunToExit(c.args, c.cwd, c.as_nobody);
-    EXPECT_EQ(code, c.exit) << c.what << "\n" << log;
-    EXPECT_NE(log.find(c.told), std::string::npos) << c.what << "\n" << log;
+    std::vector<std::string> args{"run", "--config", c.config};
+    args.insert(args.end(), c.more.begin(), c.more.end());
+    const auto [code, log] = RunToExit(args, c.cwd, c.as_nobody);
+    EXPECT_EQ(code, c.exit) << c.told << "\n" << log;
+    EXPECT_NE(log.find(c.told), std::string::npos) << log;
   }
   EXPECT_FALSE(std::filesystem::exists("/journal.db"));
-  EXPECT_TRUE(WaitForMoreEvents(JournaledCount(JournalPath())));
+  EXPECT_TRUE(WaitForMoreEvents(JournaledCount()));
   ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(first));
   StopEvents();
   ExpectEveryEventJournaledOnce();
 }
 
-// A journal moved away while the daemon runs: it stops with an error rather
-// than journal into a file nobody reads, and no controller's read position
+// A journal moved away while the daemon runs stops it, and no read position
 // passed an event that is not in the moved file.
 TEST_F(DaemonProcessTest, StopsWhenItsJournalIsMovedAway) {
   StartEvents(150);
@@ -529,12 +416,7 @@ TEST_F(DaemonProcessTest, StopsWhenItsJournalIsMovedAway) {
   for (const char* suffix : {"-wal", "-shm", ""}) {
     std::filesystem::rename(JournalPath() + suffix, moved + suffix);
   }
-  std::future<int> exit = std::async(std::launch::async, [pid] { return Reap(pid); });
-  const bool stopped = exit.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-  if (!stopped) kill(pid, SIGKILL);
-  const int status = exit.get();
-  ASSERT_TRUE(stopped) << "the daemon goes on with its journal moved away";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_EQ(ExitCodeWithin(pid, 5), 1) << "the daemon goes on with its journal moved away";
   StopEvents();
   const std::string log = ReadText(dir_ + "/zarvod.log");
   EXPECT_NE(log.find("was deleted or moved away while zarvod ran; collection stops"),
@@ -573,6 +455,16 @@ TEST_F(DaemonProcessTest, SigtermDuringASlowBlockReadExitsWithinTwoSeconds) {
   buses_[0]->set_after_answer(nullptr);
   buses_[0]->set_paced_baud(0);
   ExpectEveryEventJournaledOnce();
+}
+
+// Output and exit status of a shell command.
+std::pair<std::string, int> Shell(const std::string& command) {
+  FILE* out = popen(command.c_str(), "r");
+  std::string text;
+  char chunk[256];
+  for (size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
+  const int status = out ? pclose(out) : -1;
+  return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 TEST_F(DaemonProcessTest, AclApplyGoesThroughTheRunningDaemonsSocket) {
@@ -656,10 +548,9 @@ TEST_F(DaemonProcessTest, ControlSocketThatCannotBeServedStopsTheStart) {
       {plain_file, "exists and is not a socket"},
   };
   for (const auto& row : rows) {
-    const auto [log, status] =
-        Shell("timeout -s KILL 20 " + std::string(ZARVOD_PATH) + " run --config " + dir_ +
-              "/site.toml --socket " + row.socket + " 2>&1");
-    EXPECT_EQ(status, 1) << log;
+    const auto [code, log] =
+        RunToExit({"run", "--config", dir_ + "/site.toml", "--socket", row.socket});
+    EXPECT_EQ(code, 1) << log;
     EXPECT_NE(log.find(row.reason), std::string::npos) << log;
   }
 }

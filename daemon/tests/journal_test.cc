@@ -1,8 +1,5 @@
-// The journal file: schema steps of several modules applied once each, in
-// order, retention by age and count, event ids never used twice, a failed
-// read told apart from one that found nothing, and the file itself: its
-// mode, its replacement, another writer's lock, readers, and bookmarks to
-// repair.
+// The journal file: schema steps, retention, event ids, failed reads, its
+// mode, its replacement, another writer's lock, readers, bookmark repair.
 #include "journal/journal.h"
 
 #include <grp.h>
@@ -37,6 +34,16 @@ class JournalTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
   std::string Path() const { return dir_ + "/journal.db"; }
+  std::unique_ptr<Journal> OpenJournal() {
+    std::unique_ptr<Journal> j = Journal::Open(Path(), error_);
+    EXPECT_TRUE(j) << error_;
+    return j;
+  }
+  using Authorizer = int (*)(void*, int, const char*, const char*, const char*, const char*);
+  static void SetAuthorizer(Journal& j, Authorizer fn, void* data) {
+    auto lock = j.Lock();
+    sqlite3_set_authorizer(j.db(), fn, data);
+  }
 
   static int64_t Count(Journal& j, const char* sql) {
     auto lock = j.Lock();
@@ -71,6 +78,7 @@ class JournalTest : public ::testing::Test {
   }
 
   std::string dir_;
+  std::string error_;
 };
 
 TEST_F(JournalTest, AppliesEachModulesStepsOnceInOrder) {
@@ -142,12 +150,6 @@ TEST_F(JournalTest, CommitsABlockWithItsBookmarkAndReadsItBack) {
   EXPECT_EQ(j->LoadBookmark(id)->anchor, block.back());
 }
 
-}  // namespace
-}  // namespace zarvod
-
-namespace zarvod {
-namespace {
-
 int DenyReadsOf(void* table, int action, const char* object, const char*, const char*,
                 const char*) {
   return action == SQLITE_READ && object && *static_cast<std::string*>(table) == object
@@ -155,53 +157,36 @@ int DenyReadsOf(void* table, int action, const char* object, const char*, const 
              : SQLITE_OK;
 }
 
-struct FailedReadCase {
-  const char* table;                            // reads of it fail
-  std::function<bool(Journal&, int64_t)> read;  // true when the read said it failed
-};
-
-// A read that fails is an error, never "no bookmark" or "no records": a
-// collector taking it for a first contact would write its bookmark anew
-// behind events already journaled.
+// A failed read taken for "nothing found" would look like a first contact:
+// the collector would write its bookmark anew behind journaled events.
 TEST_F(JournalTest, AReadThatFailsIsAnErrorNotNothingFound) {
-  const FailedReadCase cases[] = {
+  const std::pair<std::string, std::function<bool(Journal&, int64_t)>> cases[] = {
       {"bookmarks", [](Journal& j, int64_t id) { return !j.LoadBookmark(id); }},
       {"events", [](Journal& j, int64_t id) { return !j.JournaledRecords(id, 1, 5); }},
   };
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
   Bookmark b;
   JournalEvents(*j, id, b, 3, NowMs());
-  for (const FailedReadCase& c : cases) {
-    SCOPED_TRACE(c.table);
-    std::string table = c.table;
-    {
-      auto lock = j->Lock();
-      sqlite3_set_authorizer(j->db(), DenyReadsOf, &table);
-    }
-    EXPECT_TRUE(c.read(*j, id));
+  for (auto [table, read_failed] : cases) {
+    SCOPED_TRACE(table);
+    SetAuthorizer(*j, DenyReadsOf, &table);
+    EXPECT_TRUE(read_failed(*j, id));
     EXPECT_FALSE(j->last_error().empty());
-    {
-      auto lock = j->Lock();
-      sqlite3_set_authorizer(j->db(), nullptr, nullptr);
-    }
-    EXPECT_FALSE(c.read(*j, id));
+    SetAuthorizer(*j, nullptr, nullptr);
+    EXPECT_FALSE(read_failed(*j, id));
   }
   EXPECT_EQ(j->LoadBookmark(id)->next_seq, 4);
   EXPECT_FALSE(j->LoadBookmark(id + 1)->known);  // no bookmark yet: a first contact
 }
 
-// Retention never deletes what a collector may need to find its place: a
-// controller's events from its bookmark's anchor on (block reads put the
-// anchor `ahead` records before the last). It deletes in small transactions
-// so that lines commit in between, and ages out the audit trail and other
-// modules' rows too.
+// Retention keeps each controller's events from its bookmark's anchor on,
+// deletes in transactions of at most 1000 rows, and ages out the audit
+// trail and other modules' rows too.
 TEST_F(JournalTest, RetentionKeepsEachControllersEventsFromItsAnchorOn) {
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   const int64_t blocks = j->Controller({"s", "l", 1, "blocks"}).value_or(0);
   const int64_t singles = j->Controller({"s", "l", 2, "singles"}).value_or(0);
   Bookmark by_blocks, one_by_one;
@@ -220,58 +205,46 @@ TEST_F(JournalTest, RetentionKeepsEachControllersEventsFromItsAnchorOn) {
   {
     auto lock = j->Lock();
     sqlite3_commit_hook(
-        j->db(),
-        [](void* n) {
-          ++*static_cast<int*>(n);
-          return 0;
-        },
-        &commits);
+        j->db(), [](void* n) { return ++*static_cast<int*>(n), 0; }, &commits);
   }
   EXPECT_EQ(j->Prune(1, 0), 2199 + 20);
   EXPECT_EQ(Kept(*j, blocks), std::pair(int64_t{301}, int64_t{2200}));
   EXPECT_EQ(Kept(*j, singles), std::pair(int64_t{5}, int64_t{21}));
-  EXPECT_GE(commits, 3);  // 2219 events, at most 1000 a transaction
+  EXPECT_GE(commits, 3);
   EXPECT_EQ(Count(*j, "SELECT count(*) FROM audit"), 1);
   ASSERT_EQ(cutoffs.size(), 1u);
   EXPECT_NEAR(static_cast<double>(cutoffs[0]), static_cast<double>(NowMs() - 86400000), 60000);
-  // By count: only the newest one is asked to stay, each anchor's stay too.
-  EXPECT_EQ(j->Prune(0, 1), 4);
+  EXPECT_EQ(j->Prune(0, 1), 4);  // by count: the newest stays, and each anchor on
   EXPECT_EQ(Kept(*j, blocks), std::pair(int64_t{301}, int64_t{2200}));
   EXPECT_EQ(Kept(*j, singles), std::pair(int64_t{1}, int64_t{25}));
-  {
-    auto lock = j->Lock();
-    sqlite3_commit_hook(j->db(), nullptr, nullptr);
-  }
+  auto lock = j->Lock();
+  sqlite3_commit_hook(j->db(), nullptr, nullptr);
 }
 
-// Readers follow the journal by event id (`zarvod events --follow`, the
-// MQTT publisher): a follower sees each event once, and events journaled
-// after retention emptied the table still come after the last id it saw.
+// A follower by event id sees each event once, also after retention emptied
+// the table.
 TEST_F(JournalTest, AFollowerSeesEachEventOnceEvenAfterTheTableWasEmptied) {
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
   Bookmark b;
   JournalEvents(*j, id, b, 3, NowMs());
+  std::string error;
   std::unique_ptr<JournalReader> reader = JournalReader::Open(Path(), error);
   ASSERT_TRUE(reader) << error;
   std::vector<int64_t> seen;
   const auto follow = [&](int64_t after) {
     return reader->ForEachEvent(after, 0, [&](const EventRow& e) { seen.push_back(e.seq); });
   };
-  int64_t last = follow(0);
-  last = follow(last);
-  EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3}));
+  const int64_t last = follow(follow(0));
   ExecOrFail(*j, "DELETE FROM events");
   JournalEvents(*j, id, b, 1, NowMs());
   follow(last);
   EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3, 4}));
 }
 
-// A journal written before ids were kept unique: upgrading it keeps every
-// event's id, the triggers other modules put on the events table, and ids
-// go on from the highest.
+// Upgrading a journal from before ids were kept unique keeps every event's
+// id and other modules' triggers, and ids go on from the highest.
 TEST_F(JournalTest, UpgradingKeepsEventIdsAndOtherModulesTriggers) {
   {
     sqlite3* db = nullptr;
@@ -292,34 +265,28 @@ TEST_F(JournalTest, UpgradingKeepsEventIdsAndOtherModulesTriggers) {
     EXPECT_TRUE(Exec(db, sql, &error)) << error;
     sqlite3_close(db);
   }
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   EXPECT_EQ(Count(*j, "SELECT sum(id) FROM events"), 5 + 6 + 9);
-  EXPECT_EQ(Count(*j, "SELECT seq FROM sqlite_sequence WHERE name = 'events'"), 9);
   ExecOrFail(*j, "DELETE FROM events");
   EXPECT_EQ(Count(*j, "SELECT count(*) FROM forgotten"), 3);
-  Bookmark b;
-  b.next_seq = 4;
+  Bookmark b{.next_seq = 4};
   JournalEvents(*j, 1, b, 1, NowMs());
   EXPECT_EQ(Count(*j, "SELECT id FROM events"), 10);
 }
 
-// A damaged journal fails part way through a read: the reader says so and
-// stops, whatever it was reading, and returns only rows it could read.
+// A damaged journal fails part way through a read: the reader stops, says
+// so, and returns only rows it could read.
 TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
-  std::string error;
   int64_t events_page = 0, page_size = 0;
   {
-    std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-    ASSERT_TRUE(j) << error;
+    auto j = OpenJournal();
+    ASSERT_TRUE(j);
     Bookmark b;
     JournalEvents(*j, j->Controller({"s", "l", 1, "C"}).value_or(0), b, 5, NowMs());
     events_page = Count(*j, "SELECT rootpage FROM sqlite_master WHERE name = 'events'");
     page_size = Count(*j, "PRAGMA page_size");
-    // The file keeps its write-ahead log when it closes: move the events
-    // into the main file, where the damage goes.
-    ExecOrFail(*j, "PRAGMA wal_checkpoint(TRUNCATE)");
+    ExecOrFail(*j, "PRAGMA wal_checkpoint(TRUNCATE)");  // the events into the main file
   }
   {
     std::fstream file(Path(), std::ios::in | std::ios::out | std::ios::binary);
@@ -328,6 +295,7 @@ TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
     file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
     ASSERT_TRUE(file.good());
   }
+  std::string error;
   std::unique_ptr<JournalReader> reader = JournalReader::Open(Path(), error);
   ASSERT_TRUE(reader) << error;
   ControllerRow c;
@@ -335,7 +303,7 @@ TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
   c.line = "l";
   c.address = 1;
   const std::pair<const char*, std::function<size_t()>> reads[] = {
-      {"drift estimate's recent events", [&] { return reader->RecentEvents(c, 32).size(); }},
+      {"recent events", [&] { return reader->RecentEvents(c, 32).size(); }},
       {"events",
        [&] {
          size_t n = 0;
@@ -352,62 +320,44 @@ TEST_F(JournalTest, AReaderStopsAtAFailedStepAndSaysSo) {
   EXPECT_EQ(reader->last_error(), "");  // a read that works clears it
 }
 
-}  // namespace
-}  // namespace zarvod
-
-namespace zarvod {
-namespace {
-
-// A bookmark behind the journaled events (a second daemon wrote its stale
-// one over the other's) would fail every commit on a sequence number taken;
-// brought forward, collection goes on after the newest event.
+// A bookmark behind its events (a second daemon's stale one) fails every
+// commit; brought forward, collection goes on after the newest event.
 TEST_F(JournalTest, BringsABookmarkBehindItsEventsForward) {
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
-  Bookmark b;
-  b.known = true;
+  Bookmark b{.known = true, .has_last = true};
   for (uint8_t i = 1; i <= 10; ++i) {
     ++b.next_seq;
-    b.has_last = true;
     b.last = b.anchor = StoredRecord{0x26, 0x12, 0x07, i};
     ASSERT_TRUE(j->CommitEvent(id, b.last, NowMs(), b));
   }
   Bookmark stale = b;
   stale.next_seq = 5;
   ASSERT_TRUE(j->SaveBookmark(id, stale));
-  ++stale.next_seq;
-  EXPECT_FALSE(j->CommitEvent(id, StoredRecord{0x26, 0x12, 0x07, 11}, NowMs(), stale));
 
-  const std::vector<RepairedBookmark> repaired = RepairBookmarksBehindEvents(*j, error);
-  ASSERT_EQ(repaired.size(), 1u) << error;
+  const std::vector<RepairedBookmark> repaired = RepairBookmarksBehindEvents(*j, error_);
+  ASSERT_EQ(repaired.size(), 1u) << error_;
   EXPECT_EQ(repaired[0].was_next_seq, 5);
-  EXPECT_EQ(repaired[0].next_seq, 11);
-  const Bookmark loaded = j->LoadBookmark(id).value_or(Bookmark{});
-  EXPECT_EQ(loaded.next_seq, 11);
-  EXPECT_EQ(loaded.last, (StoredRecord{0x26, 0x12, 0x07, 10}));
-  EXPECT_EQ(loaded.anchor, loaded.last);
-  EXPECT_EQ(loaded.ahead, 0);
-  Bookmark next = loaded;
+  Bookmark next = j->LoadBookmark(id).value_or(Bookmark{});
+  EXPECT_EQ(next.next_seq, 11);
+  EXPECT_EQ(next.last, (StoredRecord{0x26, 0x12, 0x07, 10}));
+  EXPECT_EQ(next.anchor, next.last);
+  EXPECT_EQ(next.ahead, 0);
   ++next.next_seq;
   EXPECT_TRUE(j->CommitEvent(id, StoredRecord{0x26, 0x12, 0x07, 11}, NowMs(), next))
       << j->last_error();
-  EXPECT_TRUE(RepairBookmarksBehindEvents(*j, error).empty());  // sound ones stay
+  EXPECT_TRUE(RepairBookmarksBehindEvents(*j, error_).empty());  // sound ones stay
 }
 
-// Events go only into the file at the journal's path: once it is deleted or
-// replaced, commits fail and the controller keeps its events.
+// Once the file at the journal's path is deleted or replaced, commits fail
+// and the controller keeps its events.
 TEST_F(JournalTest, RefusesCommitsOnceItsFileIsReplaced) {
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
-  Bookmark b;
-  b.known = true;
-  ++b.next_seq;
+  Bookmark b{.known = true, .next_seq = 2};
   ASSERT_TRUE(j->CommitEvent(id, StoredRecord{1}, NowMs(), b));
-  EXPECT_EQ(j->FileChange(), "");
   std::filesystem::rename(Path(), dir_ + "/moved.db");
   ++b.next_seq;
   EXPECT_FALSE(j->CommitEvent(id, StoredRecord{2}, NowMs(), b));
@@ -417,22 +367,18 @@ TEST_F(JournalTest, RefusesCommitsOnceItsFileIsReplaced) {
   EXPECT_NE(j->FileChange().find("replaced by another file"), std::string::npos);
 }
 
-// Another process in a write transaction costs a commit about a second, not
-// five, and nothing once a stop is asked.
+// Another process's write transaction costs a commit about a second, and
+// nothing once a stop is asked.
 TEST_F(JournalTest, WaitsForAnotherWriterBrieflyAndNotAtAllWhenStopping) {
-  std::string error;
-  std::unique_ptr<Journal> j = Journal::Open(Path(), error);
-  ASSERT_TRUE(j) << error;
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
   const int64_t id = j->Controller({"s", "l", 1, "C"}).value_or(0);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(Path().c_str(), &other), SQLITE_OK);
   ASSERT_TRUE(Exec(other, "BEGIN IMMEDIATE"));
-  Bookmark b;
-  b.known = true;
-  ++b.next_seq;
   const auto commit_takes = [&] {
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(j->CommitEvent(id, StoredRecord{1}, NowMs(), b));
+    EXPECT_FALSE(j->CommitEvent(id, StoredRecord{1}, NowMs(), {.known = true, .next_seq = 2}));
     return std::chrono::steady_clock::now() - start;
   };
   const auto waited = commit_takes();
@@ -444,17 +390,16 @@ TEST_F(JournalTest, WaitsForAnotherWriterBrieflyAndNotAtAllWhenStopping) {
   sqlite3_close(other);
 }
 
-// Card PINs are in the journal: the owner alone reads it and its -wal and
-// -shm files, or the group too under the packaged service's umask.
+// The journal holds card PINs: it and its -wal and -shm files are the
+// owner's alone, or the group's too under the packaged service's umask.
 TEST_F(JournalTest, CreatesItsFilesForTheOwnerOrItsGroup) {
   for (const auto& [umask_value, mode] : {std::pair{022, 0600}, std::pair{007, 0640}}) {
     const mode_t before = ::umask(static_cast<mode_t>(umask_value));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directory(dir_);
-    std::string error;
-    std::unique_ptr<Journal> j = Journal::Open(Path(), error);
+    auto j = OpenJournal();
     ::umask(before);
-    ASSERT_TRUE(j) << error;
+    ASSERT_TRUE(j);
     ASSERT_TRUE(j->Controller({"s", "l", 1, "C"}));
     for (const char* suffix : {"", "-wal", "-shm"}) {
       struct stat st {};
@@ -464,33 +409,29 @@ TEST_F(JournalTest, CreatesItsFilesForTheOwnerOrItsGroup) {
   }
 }
 
-// What a reader is told about a file it cannot read as a journal, and a
-// reader in the journal's group reads it while no daemon runs.
+// Why a reader cannot read a file as a journal, and a reader in the
+// journal's group reads it while no daemon runs.
 TEST_F(JournalTest, ReadersOpenReadOnlyAndSayWhyTheyCannot) {
-  std::string error;
-  ASSERT_TRUE(Journal::Open(Path(), error)) << error;  // closed again: no daemon
+  ASSERT_TRUE(OpenJournal());  // closed again: no daemon
   std::ofstream(dir_ + "/garbage.db") << std::string(4096, 'x');
-  ASSERT_TRUE(Journal::Open(dir_ + "/old.db", error)) << error;
+  ASSERT_TRUE(Journal::Open(dir_ + "/old.db", error_)) << error_;
   {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((dir_ + "/old.db").c_str(), &db), SQLITE_OK);
     ASSERT_TRUE(Exec(db, "DELETE FROM schema_migrations WHERE module = 'journal' AND step = 2"));
     sqlite3_close(db);
   }
-  const struct {
-    std::string file;
-    const char* told;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"garbage.db", "not a zarvod journal"},
       {"old.db", "written by an older zarvod"},
       {"missing.db", "unable to open"},
   };
-  for (const auto& c : cases) {
-    EXPECT_FALSE(JournalReader::Open(dir_ + "/" + c.file, error)) << c.file;
-    EXPECT_NE(error.find(c.told), std::string::npos) << c.file << ": " << error;
+  for (const auto& [file, told] : cases) {
+    EXPECT_FALSE(JournalReader::Open(dir_ + "/" + file, error_)) << file;
+    EXPECT_NE(error_.find(told), std::string::npos) << file << ": " << error_;
   }
   if (::geteuid() != 0) GTEST_SKIP() << "reading as another user needs root";
-  // A member of the group may read the files but create none beside them.
+  // A group member may read the files but create none beside them.
   const gid_t group = 65534;
   ASSERT_EQ(::chown(dir_.c_str(), 0, group), 0);
   ASSERT_EQ(::chmod(dir_.c_str(), 0750), 0);
@@ -501,9 +442,8 @@ TEST_F(JournalTest, ReadersOpenReadOnlyAndSayWhyTheyCannot) {
   const pid_t child = ::fork();
   if (child == 0) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(65534) != 0) ::_exit(3);
-    std::string child_error;
-    auto reader = JournalReader::Open(Path(), child_error);
-    if (!reader) std::fprintf(stderr, "%s\n", child_error.c_str());
+    auto reader = JournalReader::Open(Path(), error_);
+    if (!reader) std::fprintf(stderr, "%s\n", error_.c_str());
     ::_exit(reader && reader->Controllers().empty() ? 0 : 1);
   }
   int status = 0;

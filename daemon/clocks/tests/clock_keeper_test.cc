@@ -48,6 +48,18 @@ class ScriptedSetter : public ClockSetter {
   std::map<std::string, std::vector<int32_t>> results;
 };
 
+// SIGTERM as each setting starts; then answers as `inner` would, or not at all.
+struct StopOnEachSetting : ClockSetter {
+  int32_t SetClock(const ClockTarget& t, std::stop_token token) override {
+    ++calls;
+    stop.request_stop();
+    return inner ? inner->SetClock(t, token) : ZARVO_E_NO_REPLY;
+  }
+  std::stop_source stop;
+  ClockSetter* inner = nullptr;
+  int calls = 0;
+};
+
 std::time_t Utc(const char* text) {
   std::tm tm{};
   strptime(text, "%Y-%m-%dT%H:%M:%SZ", &tm);
@@ -125,24 +137,14 @@ TEST(ClockKeeper, UnknownZoneIsRefused) {
   EXPECT_NE(UseTimeZone("tzdata.zi"), "");
 }
 
-// A stop during the start-up setting of many silent controllers ends the
-// run after the setting in progress, not after all of them.
+// A stop during the start setting of many silent controllers ends the run
+// after the setting in progress, not after all of them.
 TEST(ClockKeeper, StopEndsTheStartSettingAtOnce) {
-  std::stop_source stop;
-  struct StoppingSetter : ClockSetter {
-    explicit StoppingSetter(std::stop_source& s) : source(s) {}
-    int32_t SetClock(const ClockTarget&, std::stop_token) override {
-      ++calls;
-      source.request_stop();  // SIGTERM arrives while the controller is silent
-      return ZARVO_E_NO_REPLY;
-    }
-    std::stop_source& source;
-    int calls = 0;
-  } setter(stop);
-  std::vector<ClockTarget> silent(20, ClockTarget{"c", "line0", 1});
+  StopOnEachSetting setter;
   FakeWallClock clock(Utc("2026-06-01T10:00:00Z"), 3);
-  ClockKeeper keeper(silent, setter, clock, ClockPolicy{}, nullptr);
-  keeper.Run(stop.get_token());
+  ClockKeeper keeper(std::vector<ClockTarget>(20, ClockTarget{"c", "line0", 1}), setter, clock,
+                     ClockPolicy{}, nullptr);
+  keeper.Run(setter.stop.get_token());
   EXPECT_EQ(setter.calls, 1);
 }
 
@@ -176,37 +178,29 @@ class ClockOnSiteTest : public testing::VirtualSiteTest {
   ClockOnSiteTest() : VirtualSiteTest({{1, 2}, {1}}) {}
 };
 
-// A stop while a setting waits behind a long step of its line (a block read
-// at a low speed) ends the wait at once; the setting is dropped unrun when
-// the line stops.
+// A stop while a setting waits behind a long step of its line (a slow block
+// read) ends the wait at once; the setting is dropped when the line stops.
 TEST_F(ClockOnSiteTest, StopDoesNotWaitForABusyLine) {
   Site site(Config(), *journal_);
   site.Start();
   std::promise<void> release;
   std::promise<void> busy;
-  std::shared_future<void> released = release.get_future().share();
-  site.Line(LineName(0))->Submit({"test", "a long step", 1, [&busy, released](ZarvoLine*) {
-                                    busy.set_value();
-                                    released.wait();
-                                    return 0;
-                                  }});
+  site.Line(LineName(0))
+      ->Submit(
+          {"test", "a long step", 1, [&busy, released = release.get_future().share()](ZarvoLine*) {
+             busy.set_value();
+             released.wait();
+             return 0;
+           }});
   busy.get_future().wait();
   SiteClockSetter<Site> site_setter(site);
-  std::stop_source stop;
-  struct StopWhileWaiting : ClockSetter {
-    int32_t SetClock(const ClockTarget& t, std::stop_token token) override {
-      source->request_stop();  // SIGTERM as the setting is queued
-      return inner->SetClock(t, token);
-    }
-    ClockSetter* inner;
-    std::stop_source* source;
-  } setter;
+  StopOnEachSetting setter;
   setter.inner = &site_setter;
-  setter.source = &stop;
   FakeWallClock wall(std::time(nullptr), 0);
   ClockKeeper keeper(TargetsFromConfig(Config()), setter, wall, PolicyFromConfig(Config()),
                      nullptr);
-  std::future<void> run = std::async(std::launch::async, [&] { keeper.Run(stop.get_token()); });
+  std::future<void> run =
+      std::async(std::launch::async, [&] { keeper.Run(setter.stop.get_token()); });
   EXPECT_EQ(run.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   release.set_value();
   run.wait();

@@ -1,7 +1,7 @@
 // The control socket in front of a site of virtual controllers: who may
 // connect, malformed requests answered with the place of the fault and
-// nothing sent to a controller, a request for another site refused, and
-// `zarvod acl` through the daemon and, with no daemon, on lines it opens
+// nothing sent to a controller, other sites' requests refused, slow clients,
+// and `zarvod acl` through the daemon and, with no daemon, on lines it opens
 // itself.
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -101,7 +101,7 @@ class ControlSocketTest : public testing::VirtualSiteTest {
   }
 
   cards::SiteLayout site_;
-  std::string site_name_ = "test";  // the site the command line's site file names
+  std::string site_name_ = "test";  // the command line's site
   std::unique_ptr<cards::SqliteCardListStore> store_;
   testing::LookalikeSite lookalike_;
   cards::SiteLineRunner<testing::LookalikeSite> runner_{lookalike_};
@@ -188,7 +188,7 @@ TEST_F(ControlSocketTest, WithoutADaemonTheCommandOpensTheLinesItself) {
   EXPECT_EQ(Cli({"frobnicate"}), 2);
 }
 
-// Clients that are slow or never read: with no site behind the socket.
+// Slow clients and clients that never read, with no site behind the socket.
 class ControlClientDeadlineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -197,7 +197,6 @@ class ControlClientDeadlineTest : public ::testing::Test {
     dir_ = dir;
     commands_.Add("echo",
                   [](const ParsedRequest&, ReplyStream&) { return JsonObject().Set("ok", true); });
-    // Progress lines until the client is let go.
     commands_.Add("flood", [this](const ParsedRequest&, ReplyStream& replies) {
       const JsonObject line = JsonObject().Set("progress", std::string(1000, 'x'));
       while (replies.Send(line)) {
@@ -208,7 +207,6 @@ class ControlClientDeadlineTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Socket() const { return dir_ + "/zarvod.sock"; }
-  // Sends `request` and keeps the connection without reading.
   int SendOnly(const std::string& request) {
     const int fd = ConnectControlSocket(Socket());
     EXPECT_GE(fd, 0);
@@ -233,14 +231,13 @@ TEST_F(ControlClientDeadlineTest, SlowClientsAreLetGoAndOneTooManyHearsBusy) {
   ASSERT_EQ(server.Start(Socket()), "");
   std::vector<int> slow;
   for (size_t i = 0; i < ControlServer::kMaxClients; ++i) slow.push_back(SendOnly("{\"comm"));
-  // A card list too long for the socket's buffer: the busy daemon closes
-  // while it is still being sent.
+  // Too long for the socket's buffer: the busy daemon closes while it is sent.
   ParsedRequest reply;
   ASSERT_EQ(Ask(JsonObject().Set("command", "echo").Set("text", std::string(4 << 20, 'x')), reply),
             ClientStatus::kReplied);
-  const auto error = reply.fields.find("error");
-  ASSERT_NE(error, reply.fields.end());
-  EXPECT_NE(std::get<std::string>(error->second.value).find("try again"), std::string::npos);
+  ASSERT_EQ(reply.fields.count("error"), 1U);
+  EXPECT_NE(std::get<std::string>(reply.fields.at("error").value).find("try again"),
+            std::string::npos);
   for (int fd : slow) {  // each is let go at its deadline
     char chunk[256];
     while (::recv(fd, chunk, sizeof chunk, 0) > 0) {
@@ -279,28 +276,18 @@ TEST_F(ControlSocketTest, ARequestForAnotherSiteIsRefusedAndReachesNoController)
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(Cli({"apply", csv}), 1);
   const std::string error = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(error.find("this zarvod serves site 'test', not 'north': nothing was done"),
-            std::string::npos)
-      << error;
+  EXPECT_NE(error.find("serves site 'test', not 'north'"), std::string::npos) << error;
   EXPECT_EQ(SiteRequests(), before);
-  EXPECT_FALSE(Holds(1, 1, 61));
-
   site_name_ = "test";
   EXPECT_EQ(Cli({"apply", csv}), 0);
   EXPECT_TRUE(Holds(1, 1, 61));
 }
 
 TEST(SiteSocketPathTest, EachSiteHasItsOwnSocketFile) {
-  const struct {
-    const char* site;
-    const char* path;
-  } rows[] = {
-      {"north", "/run/zarvod/north.sock"},
-      {"Main building", "/run/zarvod/Main_building.sock"},
-      {"../etc/x", "/run/zarvod/_._etc_x.sock"},
-      {"", "/run/zarvod/zarvod.sock"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(SiteSocketPath("/run/zarvod", row.site), row.path);
+  EXPECT_EQ(SiteSocketPath("/run/zarvod", "north"), "/run/zarvod/north.sock");
+  EXPECT_EQ(SiteSocketPath("/run/zarvod", "Main building"), "/run/zarvod/Main_building.sock");
+  EXPECT_EQ(SiteSocketPath("/run/zarvod", "../etc/x"), "/run/zarvod/_._etc_x.sock");
+  EXPECT_EQ(SiteSocketPath("/run/zarvod", ""), "/run/zarvod/zarvod.sock");
 }
 
 }  // namespace

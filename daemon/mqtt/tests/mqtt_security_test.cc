@@ -95,9 +95,8 @@ TEST_F(MqttSecurityTest, CommandsTravelOverTls) {
   EXPECT_EQ(json::parse(reply->payload)["name"], "OK");
 }
 
-// The ACL also keeps the daemon from writing discovery messages: that is
-// logged with the topic, not left to silence, and discovery stops, as the
-// broker drops the connection of a client whose retained message it refused.
+// A discovery message the ACL refuses is logged with its topic and turns
+// discovery off: the broker drops a client whose retained message it refused.
 TEST_F(MqttSecurityTest, AClientTheAclForbidsCannotCommand) {
   MqttSettings settings = Settings();
   settings.username = "zarvod-hq";
@@ -157,8 +156,7 @@ TEST_F(MqttSecurityTest, OnlyCorrectlySignedRequestsRunAndRepliesAreSigned) {
        "BAD_SIGNATURE", ""},
       {"wrong key", request("u4"), signed_by("central", "guess", request("u4")), "BAD_SIGNATURE",
        ""},
-      // A signature alone could be replayed for ever: what is signed must
-      // name the request and a deadline soon after.
+      // A signature could be replayed for ever: it must cover an id and a near deadline.
       {"no deadline", request("u6", std::nullopt),
        signed_by("central", "s3cret", request("u6", std::nullopt)), "MALFORMED",
        "needs a deadline"},
