@@ -16,14 +16,6 @@ bool IsLetterOrDigit(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-// The Home Assistant id part made of a name, as the MQTT module makes it:
-// anything but letters, digits, '_' and '-' becomes '_'.
-std::string HomeAssistantSlug(const std::string& name) {
-  std::string slug;
-  for (char c : name) slug += IsLetterOrDigit(c) || c == '-' ? c : '_';
-  return slug;
-}
-
 // Topic levels under the site's prefix that the site itself uses: a
 // controller of that name would publish its events among the commands.
 const std::set<std::string> kTopicsOfTheSite = {"cmd", "reply"};
@@ -63,7 +55,6 @@ class Namespace {
 
 void CheckControllers(const toml::table& root, const SiteConfig& config, Namespace& names) {
   const toml::array& lines = ListAt(root, "line");
-  std::map<std::string, std::string> slugs;  // Home Assistant id part -> controller
   for (size_t i = 0; i < config.lines.size(); ++i) {
     const toml::table& line = RequireTable(lines[i], "a line");
     names.Add(config.lines[i].name, "line", At(line.get("name"), line).source());
@@ -75,11 +66,6 @@ void CheckControllers(const toml::table& root, const SiteConfig& config, Namespa
       names.Add(name, "controller", where.source());
       if (kTopicsOfTheSite.count(name) != 0) {
         Fail(where, "controller name '" + name + "' is a topic of the site on MQTT");
-      }
-      const auto [it, added] = slugs.emplace(HomeAssistantSlug(name), name);
-      if (!added) {
-        Fail(where, "controller names '" + it->second + "' and '" + name +
-                        "' make the same Home Assistant id");
       }
     }
   }

@@ -18,9 +18,8 @@ std::string SiteNameFault(const std::string& name);
 
 // Checks every name of `config`, read from `root`: their form, that none
 // is used twice (controllers, lines and groups share one namespace, as the
-// card list's targets do), that each group member exists, that no two
-// controllers meet in one Home Assistant id and that no controller takes a
-// topic the site itself uses. Throws
+// card list's targets do), that each group member exists and that no
+// controller takes a topic the site itself uses. Throws
 // toml_fields::Fault with the place of the first fault.
 void CheckSiteNames(const toml::table& root, const SiteConfig& config);
 
