@@ -72,7 +72,7 @@ class MqttDeliveryTest : public MqttTest {
       outbox_.Append(MakeEvent("back", sequence_));
     }
   }
-  uint64_t sequence_ = 0;
+  std::atomic<uint64_t> sequence_{0};  // the producer thread counts, the test reads
 };
 
 // The outage lasts ZARVO_MQTT_OUTAGE_S seconds (3 by default; the
