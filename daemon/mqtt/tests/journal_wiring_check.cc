@@ -141,7 +141,9 @@ TEST_F(JournalWiringTest, AChangedControllerIsToldWithItsOwnStatus) {
   EXPECT_EQ(told.back().line, "line1");
   EXPECT_EQ(told.back().address, 1);
   // Controllers the journal met under names the site file no longer has
-  // ("c" at address 9, and the names the rows above were made with).
+  // ("c" at address 9, and the names the rows above were made with). The
+  // listener's lock is let go first: the directory tells it under its own.
+  lock.unlock();
   ASSERT_TRUE(journal_->Controller({"hq", "line1", 3, "old-gate"}));
   EXPECT_EQ(directory.FormerControllers(), (std::vector<std::string>{"c", "old-gate"}));
 }
