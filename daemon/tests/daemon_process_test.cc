@@ -230,6 +230,10 @@ void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
     next = index + 1;
     logged_index.push_back(index);
   }
+  // Events after the last one journaled are missing too when a clear took
+  // them and nothing was logged since: their gap is after the last seq.
+  if (!journaled.empty() && next < logged.size())
+    missing[static_cast<int64_t>(journaled.size())] = static_cast<int64_t>(logged.size() - next);
   std::map<int64_t, std::optional<int64_t>> counted;  // after seq -> lost, unset when unknown
   std::map<int64_t, std::string> told;                // after seq -> the gaps' kinds and details
   for (const GapRow& g : gaps) {
