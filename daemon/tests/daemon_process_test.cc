@@ -217,6 +217,7 @@ void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
                            const std::vector<StoredRecord>& journaled,
                            const std::vector<GapRow>& gaps) {
   std::map<int64_t, int64_t> missing;  // after seq -> events missing there
+  std::vector<size_t> logged_index;    // journaled[seq] is logged[logged_index[seq]]
   size_t next = 0;
   for (size_t seq = 0; seq < journaled.size(); ++seq) {
     const auto at =
@@ -227,18 +228,37 @@ void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
     if (index != next && seq > 0)
       missing[static_cast<int64_t>(seq)] = static_cast<int64_t>(index - next);
     next = index + 1;
+    logged_index.push_back(index);
   }
+  // Events after the last one journaled are missing too when a clear took
+  // them and nothing was logged since: their gap is after the last seq.
+  if (!journaled.empty() && next < logged.size())
+    missing[static_cast<int64_t>(journaled.size())] = static_cast<int64_t>(logged.size() - next);
   std::map<int64_t, std::optional<int64_t>> counted;  // after seq -> lost, unset when unknown
+  std::map<int64_t, std::string> told;                // after seq -> the gaps' kinds and details
   for (const GapRow& g : gaps) {
     auto& lost = counted.try_emplace(g.after_seq, 0).first->second;
     lost = lost && g.lost ? std::optional(*lost + *g.lost) : std::nullopt;
+    told[g.after_seq] += "\n  " + g.kind + " (" +
+                         (g.lost ? std::to_string(*g.lost) : std::string("unknown")) +
+                         "): " + g.detail;
   }
+  // Where the events on either side of a gap stand in the whole history.
+  auto around = [&](int64_t seq) {
+    const auto at = [&](int64_t s) {
+      return s >= 0 && s < static_cast<int64_t>(logged_index.size())
+                 ? std::to_string(logged_index[static_cast<size_t>(s)])
+                 : std::string("none");
+    };
+    return "; logged index of seq " + std::to_string(seq) + ": " + at(seq - 1) +
+           ", of the next: " + at(seq) + " of " + std::to_string(logged.size()) + told[seq];
+  };
   for (const auto& [seq, n] : missing) {
     EXPECT_TRUE(counted.count(seq)) << n << " events lost without a gap after seq " << seq;
   }
   for (const auto& [seq, lost] : counted) {
-    EXPECT_TRUE(!lost || *lost == missing[seq])
-        << lost.value_or(-1) << " counted, " << missing[seq] << " missing after seq " << seq;
+    EXPECT_TRUE(!lost || *lost == missing[seq]) << lost.value_or(-1) << " counted, " << missing[seq]
+                                                << " missing after seq " << seq << around(seq);
   }
 }
 
