@@ -200,7 +200,9 @@ TEST_F(CardRegistryTest, DoubleReadDecodesTheEntryAndKeepsPinAndValue1Places) {
   EXPECT_STREQ(double_.cardNumber1, "00000256");
   EXPECT_STREQ(double_.cardNumber2, "00012345");
   EXPECT_EQ(double_.value2, 200);
-  EXPECT_EQ(std::string(double_.flags, 32), std::string(8, '0') + "1" + std::string(23, '0'));
+  std::string flags(32, '0');
+  flags[8] = '1';
+  EXPECT_EQ(std::string(double_.flags, 32), flags);
   EXPECT_STREQ(double_.reservedPin, "ab");
   EXPECT_EQ(double_.reservedValue1, 0x55);
 

@@ -67,7 +67,7 @@ constexpr const char* kSmallSite =
     "[[line.controller]]\naddress = 1\nname = \"A\"\n";
 
 std::string Source(const char* relative) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / relative).string();
+  return (std::filesystem::path(ZARVOD_SOURCE_DIR) / relative).string();
 }
 
 TEST_F(CliTest, CheckConfigExitsZeroOnlyForAGoodFile) {
@@ -79,10 +79,10 @@ TEST_F(CliTest, CheckConfigExitsZeroOnlyForAGoodFile) {
       {Write("good.toml", kSmallSite), 0, ""},
       {Source("examples/zarvod.toml"), 0, ""},
       {Source("packaging/zarvod.toml"), 0, ""},
-      {Write("bad.toml", std::string(kSmallSite) + "colour = \"red\"\n"), 1, "unknown key"},
+      {Write("bad.toml", std::string(kSmallSite).append("colour = \"red\"\n")), 1, "unknown key"},
       {dir_ + "/missing.toml", 1, "missing.toml: cannot be read: No such file"},
       {dir_, 1, ": is a directory, not a site file"},
-      {Write("tab.toml", "time_zone = \"zone.tab\"\n" + std::string(kSmallSite)), 1,
+      {Write("tab.toml", std::string("time_zone = \"zone.tab\"\n").append(kSmallSite)), 1,
        "not in the tz database"},
   };
   for (const auto& c : cases) {

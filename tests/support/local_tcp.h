@@ -55,6 +55,14 @@ inline bool WaitUntilAccepting(uint16_t port, uint32_t deadline_ms) {
   return true;
 }
 
+// Built by appending: gcc 12 warns falsely (array-bounds) on a chain of
+// std::string operator+ once it is inlined.
+inline std::string LoopbackUrl(const char* scheme, uint16_t port) {
+  std::string url(scheme);
+  url.append("://127.0.0.1:").append(std::to_string(port));
+  return url;
+}
+
 // Listens on 127.0.0.1 and never accepts: the system completes the
 // connections, so clients connect and send, and never hear anything back.
 class SilentTcpPeer {
@@ -92,9 +100,7 @@ class SilentTcpPeer {
   SilentTcpPeer& operator=(const SilentTcpPeer&) = delete;
 
   uint16_t port() const { return port_; }
-  std::string url(const char* scheme = "tcp") const {
-    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
-  }
+  std::string url(const char* scheme = "tcp") const { return LoopbackUrl(scheme, port_); }
 
  private:
   int fd_ = -1;
@@ -135,9 +141,7 @@ class ScriptedTcpPeer {
   ScriptedTcpPeer(const ScriptedTcpPeer&) = delete;
   ScriptedTcpPeer& operator=(const ScriptedTcpPeer&) = delete;
 
-  std::string url(const char* scheme) const {
-    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
-  }
+  std::string url(const char* scheme) const { return LoopbackUrl(scheme, port_); }
 
  private:
   int fd_ = -1;
