@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <map>
@@ -22,6 +23,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "commands/command_codes.h"
 #include "site_fixture.h"
@@ -48,7 +50,9 @@ class DaemonProcessTest : public VirtualSiteTest {
   }
 
   // The daemon prunes at start when it keeps only `retention_events`.
+  // Controllers are named as in renamed_, else by Name().
   void WriteSiteFile(int retention_events) {
+    retention_events_ = retention_events;
     std::ofstream out(dir_ + "/site.toml");
     const SiteConfig config = Config();
     out << "site = \"" << config.site << "\"\npoll_interval_ms = 10\n"
@@ -57,7 +61,9 @@ class DaemonProcessTest : public VirtualSiteTest {
     for (const LineConfig& line : config.lines) {
       out << "[[line]]\nname = \"" << line.name << "\"\nport = \"" << line.port << "\"\n";
       for (const ControllerConfig& c : line.controllers) {
-        out << "[[line.controller]]\naddress = " << c.address << "\nname = \"" << c.name << "\"\n";
+        const auto renamed = renamed_.find(c.name);
+        out << "[[line.controller]]\naddress = " << c.address << "\nname = \""
+            << (renamed == renamed_.end() ? c.name : renamed->second) << "\"\n";
       }
     }
   }
@@ -207,8 +213,58 @@ class DaemonProcessTest : public VirtualSiteTest {
     return dir_ + "/" + name;
   }
 
+  // Another process's write transaction on the journal (a sqlite3 shell, a
+  // backup) from now until the returned connection is closed: the daemon's
+  // statements wait up to their bound, fail, and are tried again later.
+  sqlite3* TakeJournalWriteLock() {
+    sqlite3* other = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(JournalPath().c_str(), &other, SQLITE_OPEN_READWRITE, nullptr),
+              SQLITE_OK);
+    sqlite3_busy_timeout(other, 5000);
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(other);
+    return other;
+  }
+  static void LetGoOfJournal(sqlite3* other) {
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+  }
+
+  // While `first` journals, a second daemon on its journal refuses to start
+  // and the first goes on.
+  void ExpectSecondDaemonRefused(pid_t first) {
+    ASSERT_TRUE(WaitForMoreEvents(JournaledCount()));
+    const auto [code, log] = RunToExit({"run", "--config", dir_ + "/site.toml"});
+    EXPECT_EQ(code, 1) << log;
+    EXPECT_NE(log.find("another zarvod (pid " + std::to_string(first) + ") has the journal"),
+              std::string::npos)
+        << log;
+    EXPECT_TRUE(WaitForMoreEvents(JournaledCount())) << "the first daemon stopped journaling";
+  }
+
+  // Renames C0.1 in the site file and applies a card list that names it so,
+  // with card 5001 on it every other time: what was written there follows
+  // the controller, so the card leaves it when the list drops it.
+  void RenameAndApplyCards(int renames) {
+    const bool wanted = renames % 2 == 1;
+    const std::string name = "Entry" + std::to_string(renames);
+    renamed_[Name(0, 1)] = name;
+    WriteSiteFile(retention_events_);
+    std::ofstream(dir_ + "/cards.csv") << "number,controllers\n5002,*\n"
+                                       << (wanted ? "5001," + name + "\n" : "");
+    const auto [code, out] =
+        RunToExit({"acl", "apply", dir_ + "/cards.csv", "--config", dir_ + "/site.toml"});
+    ASSERT_EQ(code, 0) << out;
+    buses_[0]->WithController(1, [&](zarvo::sim::ControllerState& s) {
+      EXPECT_EQ(s.cards.FindSingle(5001) != nullptr, wanted) << name << "\n" << out;
+      EXPECT_NE(s.cards.FindSingle(5002), nullptr) << name << "\n" << out;
+    });
+  }
+
   std::vector<std::unique_ptr<zarvo::sim::EventSource>> sources_;
-  size_t pruned_ = 0;  // events logged that are no longer in the journal
+  size_t pruned_ = 0;                           // events logged that are no longer in the journal
+  std::map<std::string, std::string> renamed_;  // Name() -> the name in the site file
+  int retention_events_ = 0;
 };
 
 // Every run of events missing from the journal (`logged` is the whole
@@ -262,11 +318,22 @@ void ExpectEveryLossAtAGap(const std::vector<StoredRecord>& logged,
   }
 }
 
+// The seeds the crash test runs: 11, or ZARVOD_CRASH_SEEDS for a longer run.
+uint32_t CrashSeeds() {
+  const char* seeds = std::getenv("ZARVOD_CRASH_SEEDS");
+  return seeds ? static_cast<uint32_t>(std::max(1, std::atoi(seeds))) : 11;
+}
+
 // From the seventh seed on, every start prunes the journal to its newest
-// 100 events, behind block drains and catch-ups too.
+// 100 events, behind block drains and catch-ups too. Some runs meet what a
+// site meets besides: another process holding the journal's write lock for
+// longer than the daemon waits for it, a second daemon started on the same
+// journal, or a controller renamed in the site file between runs.
 TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
+  enum Meanwhile { kWriteLockHeld, kSecondDaemon, kRename, kOnlyTheKill };
+  std::map<Meanwhile, int> met;
   StartEvents(150);
-  for (const uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u}) {
+  for (uint32_t seed = 1; seed <= CrashSeeds(); ++seed) {
     std::mt19937 random(seed);
     if (seed == 7) WriteSiteFile(100);
     // Every third seed starts with a backlog, drained by blocks and caught
@@ -276,16 +343,46 @@ TEST_F(DaemonProcessTest, KilledAtRandomInstantsJournalsEveryEventOnce) {
       LogEvents(line, addresses_[line][seed % addresses_[line].size()], 400, 100000 * seed);
     }
     for (int run = 0; run < 10; ++run) {
+      SCOPED_TRACE("seed " + std::to_string(seed) + " run " + std::to_string(run));
+      const uint32_t pick = random() % 50;
+      const Meanwhile meanwhile = pick == 0  ? kWriteLockHeld
+                                  : pick < 5 ? kSecondDaemon
+                                  : pick < 9 ? kRename
+                                             : kOnlyTheKill;
+      ++met[meanwhile];
       const pid_t pid = Spawn();
       ASSERT_GT(pid, 0);
       // The instant of the kill is the point of the test.
       std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 120000));
+      if (meanwhile == kSecondDaemon) {
+        ASSERT_NO_FATAL_FAILURE(ExpectSecondDaemonRefused(pid));
+      }
+      sqlite3* other = nullptr;
+      if (meanwhile == kWriteLockHeld) {
+        other = TakeJournalWriteLock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100 + random() % 300));
+        // Killed while the lock is held, or soon after it is let go.
+        if (random() % 2) {
+          LetGoOfJournal(std::exchange(other, nullptr));
+          std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 120000));
+        }
+      }
       kill(pid, SIGKILL);
       const int status = Reap(pid);
-      ASSERT_TRUE(WIFSIGNALED(status)) << "seed " << seed << " run " << run;
+      if (other) LetGoOfJournal(other);
+      // A daemon that met the lock while opening its journal stops at once.
+      const bool refused_start =
+          meanwhile == kWriteLockHeld && WIFEXITED(status) && WEXITSTATUS(status) == 1;
+      ASSERT_TRUE(WIFSIGNALED(status) || refused_start) << status;
+      if (meanwhile == kRename) {
+        ASSERT_NO_FATAL_FAILURE(RenameAndApplyCards(met[kRename]));
+      }
     }
   }
   StopEvents();
+  for (const Meanwhile m : {kWriteLockHeld, kSecondDaemon, kRename}) EXPECT_GE(met[m], 3) << m;
+  // The held lock cost the daemon statements, not events.
+  EXPECT_NE(ReadText(dir_ + "/zarvod.log").find("database is locked"), std::string::npos);
   ExpectEveryEventJournaledOnce();
   EXPECT_GT(pruned_, 0u);
 }
