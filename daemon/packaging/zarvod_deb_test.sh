@@ -2,8 +2,9 @@
 # Builds the zarvod Debian package of a build tree and checks it: its files,
 # control fields and maintainer scripts, that every library the daemon needs
 # comes from a package it depends on, that the example site file passes
-# `zarvod check-config` from the unpacked package, and that lintian reports
-# no error.
+# `zarvod check-config` from the unpacked package, that the postinst warns
+# of nothing and enables the service only where an admin had, and that
+# lintian reports no error.
 # Usage: zarvod_deb_test.sh BUILD_DIR  (exit 77 where dpkg-deb is missing)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -46,6 +47,48 @@ done
 grep -q 'adduser zarvod dialout' "$control/postinst" || fail "postinst does not put zarvod in dialout"
 grep -q 'install -d -o zarvod -g zarvod -m 0750 /var/lib/zarvod' "$control/postinst" ||
   fail "postinst does not make the journal's folder"
+
+# The postinst against stubs of the system's tools: deb-systemd-helper as it
+# answers (was-enabled says yes for a unit it has never seen), adduser with
+# the warnings it prints. Neither a first install nor an upgrade warns; the
+# service is enabled on an upgrade only where it was enabled before.
+stubs="$scratch/stubs" state="$scratch/state"
+mkdir "$stubs" "$state"
+stub() { printf '#!/bin/sh\n%s\n' "$2" >"$stubs/$1" && chmod +x "$stubs/$1"; }
+stub getent '[ -f "$STATE/user" ]'
+stub id 'cat "$STATE/groups"'
+stub adduser 'if [ $# -eq 2 ]; then
+  grep -qx "$2" "$STATE/groups" && echo "The user $1 is already a member of $2." >&2
+  echo "$2" >>"$STATE/groups"; exit 0
+fi
+case " $* " in *" --no-create-home "*) [ -d /var/lib/zarvod ] ||
+  echo "Warning: The home dir /var/lib/zarvod you specified cannot be accessed" >&2 ;; esac
+touch "$STATE/user"; echo zarvod >"$STATE/groups"'
+stub deb-systemd-helper 'echo "deb-systemd-helper $*" >>"$STATE/calls"
+[ "$1" = --quiet ] && shift
+case $1 in
+  debian-installed) [ -f "$STATE/unit" ] ;;
+  was-enabled) [ ! -f "$STATE/unit" ] || [ -f "$STATE/enabled" ] ;;
+  update-state) touch "$STATE/unit" ;;
+esac'
+for tool in install chgrp chmod deb-systemd-invoke systemctl; do stub "$tool" 'true'; done
+# Rows: what the admin did before, postinst's arguments, whether it enables.
+while IFS='|' read -r before arguments enables; do
+  [ "$before" = enabled ] && touch "$state/enabled"
+  rm -f "$state/calls"
+  # shellcheck disable=SC2086  # the arguments are words
+  STATE=$state PATH="$stubs:$PATH" sh "$control/postinst" $arguments 2>"$scratch/postinst.err" ||
+    fail "postinst $arguments failed: $(cat "$scratch/postinst.err")"
+  [ ! -s "$scratch/postinst.err" ] ||
+    fail "postinst $arguments ($before) warns: $(cat "$scratch/postinst.err")"
+  enabled=no
+  grep -qx 'deb-systemd-helper enable zarvod.service' "$state/calls" && enabled=yes
+  [ "$enabled" = "$enables" ] || fail "postinst $arguments ($before) enables the service: $enabled"
+done <<'ROWS'
+nothing|configure|no
+nothing|configure 0.0.9|no
+enabled|configure 0.0.9|yes
+ROWS
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"

@@ -11,8 +11,6 @@ namespace zarvod {
 namespace {
 
 constexpr int kEventsPerTurn = 32;
-constexpr std::chrono::milliseconds kFirstBackoff{1000};
-constexpr std::chrono::milliseconds kLongestBackoff{30000};
 constexpr std::chrono::milliseconds kJournalRetry{5000};
 constexpr std::chrono::seconds kCountersEvery{10};
 // Turns in a row without a reply from any controller of the line before the
@@ -89,7 +87,11 @@ bool LineWorker::OpenLine() {
 }
 
 bool LineWorker::OpenPort() {
-  std::chrono::milliseconds backoff = kFirstBackoff;
+  std::chrono::milliseconds backoff = open_backoff_.first;
+  // A port that stays unopenable (a wrong device name, an adapter not yet
+  // plugged in) is named once per reason, not at every try: the log would
+  // otherwise drown in the same line.
+  std::string reported_why;
   while (!stop_) {
     heartbeat_.Begin("opening " + config_.port);
     port_identity_ = DeviceIdentity(config_.port);
@@ -98,10 +100,14 @@ bool LineWorker::OpenPort() {
       failed_turns_ = 0;
       return true;
     }
+    ++failed_opens_;
     char why[128] = {};
     Zarvo_LineOpenError(line_, why, sizeof why);
-    LogError("line " + config_.name + ": cannot open " + config_.port + ": " + why +
-             "; trying again");
+    if (why != reported_why) {
+      reported_why = why;
+      LogError("line " + config_.name + ": cannot open " + config_.port + ": " + why +
+               "; trying again quietly until it opens or fails otherwise");
+    }
     // A command cannot wait for a port that may never open: its caller (a
     // clock setting, a remote door-open) would hang, and so would stopping.
     const Clock::time_point retry_at = Clock::now() + backoff;
@@ -109,7 +115,7 @@ bool LineWorker::OpenPort() {
       FailQueuedCommands();
       WaitUntil(retry_at);
     }
-    backoff = std::min(backoff * 2, kLongestBackoff);
+    backoff = std::min(backoff * 2, open_backoff_.longest);
   }
   return false;
 }

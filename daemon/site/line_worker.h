@@ -73,6 +73,20 @@ class LineWorker {
   std::future<int32_t> Submit(LineCommand command);
 
   const LineConfig& config() const { return config_; }
+
+  // The wait after a failed open or a controller's failed turn, doubling
+  // from the first to the longest.
+  static constexpr std::chrono::milliseconds kFirstBackoff{1000};
+  static constexpr std::chrono::milliseconds kLongestBackoff{30000};
+  // The waits between tries to open the port. Set before Start(); tests
+  // shorten them.
+  struct OpenBackoff {
+    std::chrono::milliseconds first = kFirstBackoff;
+    std::chrono::milliseconds longest = kLongestBackoff;
+  };
+  void set_open_backoff(OpenBackoff backoff) { open_backoff_ = backoff; }
+  // Opens of the port that failed since Start().
+  uint32_t failed_opens() const { return failed_opens_; }
   // What the worker is doing and since when, for the service watchdog.
   const Heartbeat& heartbeat() const { return heartbeat_; }
 
@@ -134,6 +148,8 @@ class LineWorker {
   // port is a file.
   std::optional<std::pair<uint64_t, uint64_t>> port_identity_;
   int failed_turns_ = 0;  // in a row, on any controller of the line
+  OpenBackoff open_backoff_;
+  std::atomic<uint32_t> failed_opens_{0};
   uint32_t reopens_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -79,6 +80,38 @@ TEST_F(LineWorkerTest, APortThatCannotOpenFailsCommandsAndStillStops) {
   }
   worker.RequestStop();
   worker.Join();
+}
+
+// A port that stays unopenable is named in the log once per reason, not at
+// every try: first missing, then a file that is no serial port.
+TEST_F(LineWorkerTest, APortThatCannotOpenIsLoggedOncePerReason) {
+  LineConfig missing = Config().lines[0];
+  missing.port = dir_ + "/ttyNotThere";
+  LineWorker worker("test", missing, *journal_, 10);
+  worker.set_open_backoff({std::chrono::milliseconds(1), std::chrono::milliseconds(1)});
+  auto failed_at_least = [&worker](uint32_t tries) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (worker.failed_opens() < tries) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  };
+  ::testing::internal::CaptureStderr();
+  worker.Start();
+  const bool missing_tried = failed_at_least(5);
+  std::ofstream(missing.port) << "a plain file\n";
+  const bool file_tried = missing_tried && failed_at_least(worker.failed_opens() + 5);
+  worker.RequestStop();
+  worker.Join();
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(file_tried) << log;
+  size_t reports = 0;
+  for (size_t at = log.find("cannot open"); at != std::string::npos;
+       at = log.find("cannot open", at + 1)) {
+    ++reports;
+  }
+  EXPECT_EQ(reports, 2U) << log;
 }
 
 // The service watchdog is fed while the line keeps turning, a silent

@@ -5,10 +5,14 @@
 # the native library the package brought along.
 # With the Windows DLLs, a .NET Framework program built for x86 and for x64 gets the DLL of
 # its architecture beside it (its reference assemblies come from the machine's package source).
-# Usage: package_test.sh PACKAGE_DIR VERSION ZARVO_SIM [WINDOWS_RID...]
+# The package's version is the project's, with -dev.<seconds> between releases (pack.cmake).
+# Usage: package_test.sh PACKAGE_DIR PROJECT_VERSION ZARVO_SIM [WINDOWS_RID...]
 set -euo pipefail
-dir=$(cd "$1" && pwd) version=$2 sim=$3
+dir=$(cd "$1" && pwd) project_version=$2 sim=$3
 shift 3
+version=$(cat "$dir/version.txt")
+[[ "$version" == "$project_version" || "$version" =~ ^${project_version//./\\.}-dev\.[1-9][0-9]*$ ]] ||
+  { echo "package version $version does not follow the project's $project_version"; exit 1; }
 nupkg=$dir/ZarvoAC.$version.nupkg
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -33,7 +33,9 @@ try:
         version = port.version(1)
     library = _native.load_library()._name
     assert os.path.dirname(library) == package, f"library loaded from {library}"
-    print(f"installed zarvoac {package}: {version!r} from {device} through {library}")
+    from importlib import metadata
+    assert zarvoac.__version__ == metadata.version("zarvoac"), zarvoac.__version__
+    print(f"installed zarvoac {zarvoac.__version__} {package}: {version!r} from {device} through {library}")
 finally:
     sim.terminate()
     sim.wait(timeout=10)

@@ -6,6 +6,7 @@ import tempfile
 import unittest
 from unittest import mock
 
+import zarvoac
 from zarvoac import _native
 
 
@@ -37,6 +38,13 @@ class LibrarySearchTest(unittest.TestCase):
         found = self.candidates()
         self.assertEqual(found[0], bundled)
         self.assertIn("libzarvoac.so.0", found[1:])
+
+
+class VersionTest(unittest.TestCase):
+    def test_version_is_the_one_the_package_is_built_with(self):
+        import _build_backend
+
+        self.assertEqual(zarvoac.__version__, _build_backend._version())
 
 
 if __name__ == "__main__":

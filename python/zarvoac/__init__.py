@@ -18,6 +18,7 @@ the library's result code and its name (RESULT_NAMES).
 """
 
 from ._native import LibraryNotFound, load_library
+from ._version import package_version
 from .errors import (
     RESULT_NAMES,
     BadReply,
@@ -41,6 +42,8 @@ from .records import (
     Holiday,
     Period,
 )
+
+__version__ = package_version()
 
 __all__ = [
     "AccessMode",

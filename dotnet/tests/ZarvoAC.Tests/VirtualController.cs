@@ -29,7 +29,7 @@ namespace ZarvoAC.Tests
         public static string Setting(string name) =>
             Environment.GetEnvironmentVariable(name) is { Length: > 0 } value
                 ? value
-                : throw new InvalidOperationException($"{name} is not set; run these tests through ctest");
+                : throw new InvalidOperationException($"{name} is not set and this test assembly names no build folder");
 
         public void Dispose()
         {
