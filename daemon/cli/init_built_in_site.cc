@@ -32,7 +32,7 @@ int InitBuiltInSite(const std::string& output, bool replace) {
   std::printf("wrote %s\n", output.c_str());
   std::fflush(stdout);
   if (CheckConfigCommand({output}) != 0) return 1;
-  std::printf("next:\n  zarvod --sim --config %s        run the built-in site\n", output.c_str());
+  std::printf("next: zarvod --sim --config %s\n", output.c_str());
   return 0;
 }
 

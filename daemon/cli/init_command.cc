@@ -107,7 +107,7 @@ std::string ParseOptions(const Args& args, InitOptions& options) {
 class ScanDisplay {
  public:
   ScanDisplay(const std::string& line, const PortChoice& port, int last)
-      : line_(line), terminal_(::isatty(STDERR_FILENO) != 0) {
+      : terminal_(::isatty(STDERR_FILENO) != 0) {
     std::fprintf(stderr, "%s: %s at %d bit/s, scanning addresses 1 to %d\n", line.c_str(),
                  port.port.c_str(), port.baud, last);
   }
@@ -130,7 +130,6 @@ class ScanDisplay {
     drawn_ = true;
   }
 
-  std::string line_;
   bool terminal_;
   bool drawn_ = false;
   int found_ = 0;
@@ -164,9 +163,8 @@ int WriteAndCheck(const FirstSite& site, const InitOptions& options) {
   std::fflush(stdout);
   if (CheckConfigCommand({options.output}) != 0) return 1;
   std::printf(
-      "next:\n"
-      "  zarvod run --config %s            run the site\n"
-      "  zarvod events --journal %s --follow   its events, as they come\n",
+      "next: zarvod run --config %s\n"
+      "then, beside it: zarvod events --journal %s --follow\n",
       options.output.c_str(), BesideSiteFile(site.journal_path, options.output).c_str());
   return 0;
 }
