@@ -12,9 +12,13 @@ namespace {
 void PrintUsage(FILE* out) {
   std::fprintf(out,
                "usage: zarvod COMMAND [OPTIONS]\n\n"
+               "  init --port PORT [--baud N] [--port PORT [--baud N]]... [--last N]\n"
+               "       [--output FILE] [--force]\n"
+               "                                       scan the lines, write a first site file\n"
+               "  init --sim [--output FILE] [--force]  the built-in site's file\n"
                "  run --config FILE [--journal FILE] [--socket PATH]\n"
                "                                       run the site\n"
-               "  --sim [--journal FILE] [--rate N] [--socket PATH]\n"
+               "  --sim [--config FILE] [--journal FILE] [--rate N] [--socket PATH]\n"
                "                                       run a built-in site of virtual controllers\n"
                "  check-config FILE                    check a site file\n"
                "  events [--journal FILE] [--follow] [--json|--csv] [--since TIME]\n"
@@ -40,6 +44,7 @@ int main(int argc, char** argv) {
   zarvod::RegisterModuleMigrations();
   const std::string command = args[0];
   const zarvod::Args rest(args.begin() + 1, args.end());
+  if (command == "init") return zarvod::InitCommand(rest);
   if (command == "run") return zarvod::RunCommand(rest);
   if (command == "--sim" || command == "sim") return zarvod::SimCommand(rest);
   if (command == "check-config") return zarvod::CheckConfigCommand(rest);

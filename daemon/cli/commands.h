@@ -23,6 +23,9 @@ int SimCommand(const Args& args);
 int EventsCommand(const Args& args);
 int StatusCommand(const Args& args);
 int AclCommand(const Args& args);
+int InitCommand(const Args& args);
+// zarvod init --sim: writes the built-in site's file to `output`.
+int InitBuiltInSite(const std::string& output, bool replace);
 
 // Blocks SIGINT, SIGTERM and SIGHUP in this thread and every thread
 // started after it, so that RunSite alone takes them (a stop, or for

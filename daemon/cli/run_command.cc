@@ -18,6 +18,7 @@
 #include "journal/journal_file.h"
 #include "journal/journal_lock.h"
 #include "log/log.h"
+#include "sim_site/sim_site.h"
 #include "site/site.h"
 #include "site/stall_watch.h"
 
@@ -63,8 +64,8 @@ std::unique_ptr<Journal> OpenOwnJournal(const std::string& path,
   return journal;
 }
 
-// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns the exit
-// code: 0 on a stop asked for, 1 when the journal file went away.
+// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns
+// the exit code: 0 on a stop asked for, 1 when the journal file went away.
 int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& config) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point next_prune = Clock::now() + std::chrono::seconds(kPruneEverySeconds);
@@ -218,6 +219,14 @@ int RunCommand(const Args& args) {
   if (!config) {
     LogError(error.Text());
     return 2;
+  }
+  for (const LineConfig& line : config->lines) {
+    if (line.port.rfind(SimSite::kVirtualPort, 0) == 0) {
+      LogError(path + ": line '" + line.name +
+               "' is a virtual line of the built-in site; run it with: zarvod --sim --config " +
+               path);
+      return 2;
+    }
   }
   if (const std::string flag_error = ApplyMqttFlag(args, *config); !flag_error.empty()) {
     LogError(flag_error);

@@ -18,7 +18,24 @@ int SimCommand(const Args& args) {
     std::fprintf(stderr, "zarvod --sim: --rate takes events per second, e.g. 2 or 0.5\n");
     return 2;
   }
-  std::string journal = FlagValue(args, "--journal");
+  // A site file of the built-in lines (zarvod init --sim writes one) gives
+  // the site everything but its ports.
+  const std::string config_path = FlagValue(args, "--config");
+  std::optional<SiteConfig> file_config;
+  if (!config_path.empty()) {
+    ConfigError config_error;
+    file_config = LoadConfig(config_path, config_error);
+    if (!file_config) {
+      LogError(config_error.Text());
+      return 2;
+    }
+    // The zone is the process's before the virtual lines start threads.
+    if (const std::string zone_error = UseSiteTimeZone(*file_config); !zone_error.empty()) {
+      LogError(config_path + ": time_zone: " + zone_error);
+      return 2;
+    }
+  }
+  std::string journal = FlagValue(args, "--journal", file_config ? file_config->journal.path : "");
   if (journal.empty()) {
     char path[] = "/tmp/zarvod-sim-XXXXXX.db";
     const int fd = mkstemps(path, 3);
@@ -38,6 +55,14 @@ int SimCommand(const Args& args) {
     return 1;
   }
   SiteConfig config = sim.Config(journal);
+  if (file_config) {
+    config = *file_config;
+    config.journal.path = journal;
+    if (const std::string attach_error = sim.Attach(config); !attach_error.empty()) {
+      LogError(config_path + ": " + attach_error + "; --sim runs only the built-in lines");
+      return 2;
+    }
+  }
   if (const std::string flag_error = ApplyMqttFlag(args, config); !flag_error.empty()) {
     LogError(flag_error);
     return 2;

@@ -50,23 +50,41 @@ void SimSite::StartEvents() {
   }
 }
 
-SiteConfig SimSite::Config(const std::string& journal_path) const {
+SiteConfig SimSite::Layout() {
   SiteConfig config;
   config.site = "simulated";
   config.poll_interval_ms = 200;
-  config.journal.path = journal_path;
-  for (size_t i = 0; i < buses_.size(); ++i) {
+  for (const SimLine& built_in : kLines) {
     LineConfig line;
-    line.name = kLines[i].name;
-    line.port = buses_[i]->device_name();
+    line.name = built_in.name;
+    line.port = kVirtualPort + line.name;
     line.baud = 9600;
-    for (size_t c = 0; c < kLines[i].addresses.size(); ++c) {
+    for (size_t c = 0; c < built_in.addresses.size(); ++c) {
       line.controllers.push_back(
-          {kLines[i].addresses[c], kLines[i].controllers[c], {"Door 1", "Door 2"}});
+          {built_in.addresses[c], built_in.controllers[c], {"Door 1", "Door 2"}});
     }
     config.lines.push_back(std::move(line));
   }
   return config;
+}
+
+SiteConfig SimSite::Config(const std::string& journal_path) const {
+  SiteConfig config = Layout();
+  config.journal.path = journal_path;
+  Attach(config);
+  return config;
+}
+
+std::string SimSite::Attach(SiteConfig& config) const {
+  for (LineConfig& line : config.lines) {
+    size_t i = 0;
+    while (i < buses_.size() && line.name != kLines[i].name) ++i;
+    if (i == buses_.size()) {
+      return "line '" + line.name + "' is not a line of the built-in site (ground, upper)";
+    }
+    line.port = buses_[i]->device_name();
+  }
+  return "";
 }
 
 }  // namespace zarvod

@@ -27,6 +27,15 @@ class SimSite {
   void StartEvents();
   // The site file that the daemon would read for these lines.
   SiteConfig Config(const std::string& journal_path) const;
+  // Puts these lines' devices in place of the ports of the lines of
+  // `config` that bear the built-in lines' names; "" or why `config` is not
+  // a site of the built-in lines.
+  std::string Attach(SiteConfig& config) const;
+
+  // The built-in site as a site file names it: each line's port is
+  // kVirtualPort and the line's name, which only --sim can open.
+  static SiteConfig Layout();
+  static constexpr const char* kVirtualPort = "virtual:";
 
  private:
   double rate_;
