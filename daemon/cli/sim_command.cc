@@ -20,8 +20,9 @@ int SimCommand(const Args& args) {
   }
   std::string journal = FlagValue(args, "--journal");
   if (journal.empty()) {
-    char path[] = "/tmp/zarvod-sim-XXXXXX.db";
-    const int fd = mkstemps(path, 3);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarvod-sim-XXXXXX.db";
+    const int fd = mkstemps(path.data(), 3);
     if (fd < 0) {
       std::perror("zarvod --sim: cannot make a journal file");
       return 1;
