@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/mqtt_module.h"
@@ -28,7 +30,7 @@ int SimCommand(const Args& args) {
       return 1;
     }
     ::close(fd);
-    ::unlink(path);  // SQLite makes it afresh
+    ::unlink(path.c_str());  // SQLite makes it afresh
     journal = path;
   }
   BlockStopSignals();  // before the virtual lines start their threads
