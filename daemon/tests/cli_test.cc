@@ -120,5 +120,32 @@ TEST_F(CliTest, EventsJsonEscapesControlCharacters) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
 }
 
+// Log lines carry syslog priorities only where stderr is the stream that
+// JOURNAL_STREAM names; a terminal or file that inherited the variable reads
+// plain "zarvod error: ...".
+TEST_F(CliTest, PriorityPrefixesOnlyOnTheJournalsStream) {
+  const std::string log = dir_ + "/log.txt";
+  const std::string run = std::string(ZARVOD_PATH) + " run --config " + dir_ + "/missing.toml";
+  const struct {
+    std::string journal_stream;
+    const char* starts;
+  } cases[] = {
+      {"", "zarvod error: "},
+      {"1:1", "zarvod error: "},
+      {"not-a-stream", "zarvod error: "},
+      {"$(stat -c %d:%i " + log + ")", "<3>error: "},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(log).close();
+    const std::string env = c.journal_stream.empty() ? "env -u JOURNAL_STREAM "
+                                                     : "JOURNAL_STREAM=" + c.journal_stream + " ";
+    EXPECT_NE(std::system((env + run + " 2>>" + log).c_str()), 0);
+    std::ifstream in(log);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first.rfind(c.starts, 0), 0u) << c.journal_stream << ": " << first;
+  }
+}
+
 }  // namespace
 }  // namespace zarvod
