@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "card_io.h"
+#include "log/result_text.h"
 
 namespace zarvod::cards {
 namespace {
@@ -107,8 +108,8 @@ class ApplyRun {
     if (r.outcome != ChangeOutcome::kDone) {
       ++progress_.failed;
       report_.problems.push_back(c.name + ": " + ChangeKindName(change.kind) + " " +
-                                 KeyText(change.entry.key) + " " + OutcomeName(r.outcome) +
-                                 " (result " + std::to_string(r.result) + ")");
+                                 KeyText(change.entry.key) + " " + OutcomeName(r.outcome) + " (" +
+                                 ResultText(r.result) + ")");
     }
     if (progress_fn_) progress_fn_(progress_);
   }

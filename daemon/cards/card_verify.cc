@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "card_io.h"
+#include "log/result_text.h"
 
 namespace zarvod::cards {
 namespace {
@@ -20,7 +21,7 @@ std::optional<Drift> Check(const ControllerRef& c, const StoredCard& stored, int
   Drift drift{c.name, stored.entry.key, DriftKind::kMissing, ""};
   if (result != ZARVO_OK && result != ZARVO_E_REFUSED) {
     drift.kind = DriftKind::kUnreadable;
-    drift.detail = "read failed (result " + std::to_string(result) + ")";
+    drift.detail = "read failed (" + ResultText(result) + ")";
     return drift;
   }
   const bool present = result == ZARVO_OK;

@@ -1,5 +1,7 @@
 #include "direct_line_runner.h"
 
+#include "log/result_text.h"
+
 namespace zarvod::cards {
 
 DirectLineRunner::~DirectLineRunner() {
@@ -17,7 +19,7 @@ std::string DirectLineRunner::Open(const std::vector<LinePort>& lines) {
       Zarvo_LineOpenError(line->handle, why, sizeof why);
       Zarvo_LineDestroy(line->handle);
       return "line " + port.name + ": cannot open " + port.port + ": " + why + " (" +
-             std::to_string(result) + ")";
+             ResultText(result) + ")";
     }
     lines_[port.name] = std::move(line);
   }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -17,6 +18,12 @@ namespace {
 
 enum class Format { kText, kJson, kCsv };
 
+// The fields of an event, named as in the MQTT event payload; `id` here is
+// the journal's event id, the one --follow goes by.
+constexpr const char* kCsvHeader =
+    "id,site,line,controller,address,sequence,time,received,value1,value2,number1,number2,raw\n";
+constexpr const char* kTextRow = "%-19s  %-19s  %-8s  %-16s  %8s  %6s  %6s  %-8s  %s\n";
+
 std::string LocalTime(int64_t ms) {
   const time_t seconds = static_cast<time_t>(ms / 1000);
   tm local{};
@@ -24,6 +31,36 @@ std::string LocalTime(int64_t ms) {
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return text;
+}
+
+// As the MQTT payload gives it: "2026-12-08T05:28:26.456Z".
+std::string UtcTime(int64_t ms) {
+  const time_t seconds = static_cast<time_t>(ms / 1000);
+  tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  char millis[8];
+  std::snprintf(millis, sizeof millis, ".%03dZ", static_cast<int>(ms % 1000));
+  return std::string(text) + millis;
+}
+
+// The controller's clock, which keeps the site's local time, as the MQTT
+// payload gives it: "2026-12-08T05:28:26".
+std::string ControllerTime(std::string text) {
+  if (text.size() > 10 && text[10] == ' ') text[10] = 'T';
+  return text;
+}
+
+// The local zone's name, for the text header: TZ (which a site file's
+// time_zone sets), else the zone /etc/localtime links to.
+std::string LocalZoneName() {
+  if (const char* tz = std::getenv("TZ"); tz && *tz) return tz[0] == ':' ? tz + 1 : tz;
+  char target[256] = {};
+  const ssize_t n = ::readlink("/etc/localtime", target, sizeof target - 1);
+  const std::string link(target, n > 0 ? static_cast<size_t>(n) : 0);
+  const size_t at = link.find("zoneinfo/");
+  return at == std::string::npos ? "the host's local time" : link.substr(at + 9);
 }
 
 std::string Hex(const StoredRecord& raw) {
@@ -46,32 +83,50 @@ std::string CsvQuoted(const std::string& text) {
   return out + "\"";
 }
 
+void PrintHeader(Format format) {
+  if (format == Format::kCsv) std::printf("%s", kCsvHeader);
+  if (format != Format::kText) return;
+  std::printf("# time: the controller's clock; received: the host's; both in %s\n",
+              LocalZoneName().c_str());
+  std::printf(kTextRow, "time", "received", "line", "controller", "sequence", "value1", "value2",
+              "number1", "number2");
+}
+
 void Print(const EventRow& e, Format format) {
   const DecodedEvent& f = e.fields;
   switch (format) {
-    case Format::kText:
-      std::printf("%s  %s/%s #%lld  %s  value %d/%d  number %08u/%08u\n",
-                  LocalTime(e.received_ms).c_str(), e.line.c_str(), e.controller.c_str(),
-                  static_cast<long long>(e.seq), f.controller_time.c_str(), f.value1, f.value2,
-                  f.number1, f.number2);
+    case Format::kText: {
+      char number1[16];
+      char number2[16];
+      std::snprintf(number1, sizeof number1, "%08u", f.number1);
+      std::snprintf(number2, sizeof number2, "%08u", f.number2);
+      std::printf(kTextRow, f.controller_time.c_str(), LocalTime(e.received_ms).c_str(),
+                  e.line.c_str(), e.controller.c_str(), std::to_string(e.seq).c_str(),
+                  std::to_string(f.value1).c_str(), std::to_string(f.value2).c_str(), number1,
+                  number2);
       break;
+    }
     case Format::kJson:
+      // seq, controller_time and received_ms stay for readers written
+      // before the names followed the MQTT payload's.
       std::printf(
-          "{\"id\":%lld,\"site\":%s,\"line\":%s,\"controller\":%s,\"address\":%d,\"seq\":%lld,"
-          "\"controller_time\":\"%s\",\"received_ms\":%lld,\"value1\":%d,\"value2\":%d,"
-          "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\"}\n",
+          "{\"id\":%lld,\"site\":%s,\"line\":%s,\"controller\":%s,\"address\":%d,"
+          "\"sequence\":%lld,\"time\":\"%s\",\"received\":\"%s\",\"value1\":%d,\"value2\":%d,"
+          "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\",\"seq\":%lld,\"controller_time\":\"%s\","
+          "\"received_ms\":%lld}\n",
           static_cast<long long>(e.id), control::JsonQuoted(e.site).c_str(),
           control::JsonQuoted(e.line).c_str(), control::JsonQuoted(e.controller).c_str(), e.address,
-          static_cast<long long>(e.seq), f.controller_time.c_str(),
-          static_cast<long long>(e.received_ms), f.value1, f.value2, f.number1, f.number2,
-          Hex(e.raw).c_str());
+          static_cast<long long>(e.seq), ControllerTime(f.controller_time).c_str(),
+          UtcTime(e.received_ms).c_str(), f.value1, f.value2, f.number1, f.number2,
+          Hex(e.raw).c_str(), static_cast<long long>(e.seq), f.controller_time.c_str(),
+          static_cast<long long>(e.received_ms));
       break;
     case Format::kCsv:
       std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s\n", static_cast<long long>(e.id),
                   CsvQuoted(e.site).c_str(), CsvQuoted(e.line).c_str(),
                   CsvQuoted(e.controller).c_str(), e.address, static_cast<long long>(e.seq),
-                  f.controller_time.c_str(), LocalTime(e.received_ms).c_str(), f.value1, f.value2,
-                  f.number1, f.number2, Hex(e.raw).c_str());
+                  ControllerTime(f.controller_time).c_str(), UtcTime(e.received_ms).c_str(),
+                  f.value1, f.value2, f.number1, f.number2, Hex(e.raw).c_str());
       break;
   }
 }
@@ -142,11 +197,7 @@ int EventsCommand(const Args& args) {
     std::fprintf(stderr, "zarvod events: %s\n", error.c_str());
     return 1;
   }
-  if (format == Format::kCsv) {
-    std::printf(
-        "id,site,line,controller,address,seq,controller_time,received,value1,value2,"
-        "number1,number2,raw\n");
-  }
+  PrintHeader(format);
   const auto print = [format](const EventRow& e) { Print(e, format); };
   // A read that failed part way is an error, not the end of the journal.
   const auto failed = [&reader] {

@@ -64,13 +64,14 @@ SiteModule MqttModule(const SiteConfig& config) {
         !error.empty()) {
       return "mqtt: " + error;
     }
+    LogInfo("mqtt: site on " + site_config.mqtt->broker + ", topics under " +
+            settings.EffectivePrefix());
     *mqtt = std::make_unique<zarvo::mqtt::MqttSite>(settings, site_config, journal, site);
     std::string error;
     if (!(*mqtt)->Start(error)) {
       mqtt->reset();
       return "mqtt: " + error;
     }
-    LogInfo("mqtt: " + site_config.mqtt->broker + ", topics under " + settings.EffectivePrefix());
     return "";
   };
   // Stopped before the lines: no command is taken that the site could not run.

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/mqtt_module.h"
@@ -37,14 +39,15 @@ int SimCommand(const Args& args) {
   }
   std::string journal = FlagValue(args, "--journal", file_config ? file_config->journal.path : "");
   if (journal.empty()) {
-    char path[] = "/tmp/zarvod-sim-XXXXXX.db";
-    const int fd = mkstemps(path, 3);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarvod-sim-XXXXXX.db";
+    const int fd = mkstemps(path.data(), 3);
     if (fd < 0) {
       std::perror("zarvod --sim: cannot make a journal file");
       return 1;
     }
     ::close(fd);
-    ::unlink(path);  // SQLite makes it afresh
+    ::unlink(path.c_str());  // SQLite makes it afresh
     journal = path;
   }
   BlockStopSignals();  // before the virtual lines start their threads

@@ -25,6 +25,7 @@
 
 #ifdef ZARVOD_WITH_MQTT
 #include "card_write_listener.h"
+#include "log/result_text.h"
 #endif
 
 namespace zarvod {
@@ -171,7 +172,7 @@ void LogClockSetting(const clocks::ClockSetting& s) {
   if (s.result == ZARVO_OK) {
     LogInfo(text + " set");
   } else {
-    LogWarning(text + " not set: result " + std::to_string(s.result));
+    LogWarning(text + " not set: " + ResultText(s.result));
   }
 }
 

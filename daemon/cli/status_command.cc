@@ -1,9 +1,14 @@
 // zarvod status: the lines and controllers as the journal last saw them.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/site_modules.h"
+#include "cli/text_table.h"
 #include "clock_drift.h"
 #include "journal/journal.h"
 #include "journal/journal_lock.h"
@@ -71,6 +76,48 @@ std::string DaemonLine(const JournalOwner& owner) {
   return text + " until it was killed";
 }
 
+// One "name":number pair after another, as the line worker saves them.
+std::vector<std::pair<std::string, std::string>> CounterFields(const std::string& json) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  size_t at = 0;
+  while ((at = json.find('"', at)) != std::string::npos) {
+    const size_t name_end = json.find('"', at + 1);
+    const size_t value_end = json.find_first_of(",}", name_end);
+    if (name_end == std::string::npos || value_end == std::string::npos) break;
+    fields.emplace_back(json.substr(at + 1, name_end - at - 1),
+                        json.substr(name_end + 2, value_end - name_end - 2));
+    at = value_end;
+  }
+  return fields;
+}
+
+// The lines' counters, a counter per row and a line per column, a few lines
+// to a table so that it stays narrow.
+std::string CountersTables(const std::vector<LineCountersRow>& lines, int64_t now) {
+  constexpr size_t kLinesPerTable = 6;
+  std::string out;
+  for (size_t first = 0; first < lines.size(); first += kLinesPerTable) {
+    const size_t end = std::min(lines.size(), first + kLinesPerTable);
+    std::vector<TextColumn> columns{{"LINE COUNTERS"}};
+    std::vector<std::vector<std::pair<std::string, std::string>>> fields;
+    for (size_t i = first; i < end; ++i) {
+      columns.push_back({lines[i].line, true});
+      fields.push_back(CounterFields(lines[i].counters));
+    }
+    TextTable table(columns);
+    std::vector<std::string> saved{"saved"};
+    for (size_t i = first; i < end; ++i) saved.push_back(Ago(lines[i].at_ms, now));
+    for (size_t row = 0; row < fields.front().size(); ++row) {
+      std::vector<std::string> cells{fields.front()[row].first};
+      for (const auto& line : fields) cells.push_back(row < line.size() ? line[row].second : "");
+      table.Add(cells);
+    }
+    table.Add(saved);
+    out += "\n" + table.Render();
+  }
+  return out;
+}
+
 }  // namespace
 
 int StatusCommand(const Args& args) {
@@ -108,28 +155,31 @@ int StatusCommand(const Args& args) {
   // nobody knows them.
   const JournalOwner owner = InspectJournalLock(path);
   std::printf("daemon: %s\n\n", DaemonLine(owner).c_str());
-  std::printf("%-12s %-16s %4s  %-8s %-22s %8s  %-19s %-14s %5s %s\n", "LINE", "CONTROLLER", "ADDR",
-              "STATE", "VERSION", "EVENTS", "LAST EVENT", "LAST REPLY", "GAPS", "DRIFT");
   const std::vector<ControllerRow> controllers = reader->Controllers();
   note_error();
+  TextTable states({{"CONTROLLER"},
+                    {"LINE"},
+                    {"ADDR", true},
+                    {"STATE"},
+                    {"EVENTS", true},
+                    {"GAPS", true},
+                    {"LAST EVENT"},
+                    {"LAST REPLY"}});
+  TextTable clocks({{"CONTROLLER"}, {"VERSION"}, {"CLOCK AGAINST THE HOST'S"}});
   for (const ControllerRow& c : controllers) {
     const char* state = !c.online || !owner.by_daemon ? "unknown"
                         : *c.online                   ? "online"
                                                       : "offline";
-    const std::string drift = Drift(*reader, c, drift_limit_s);
+    states.Add({c.name, c.line, std::to_string(c.address), state, std::to_string(c.events),
+                std::to_string(c.gaps), c.last_event_time.empty() ? "-" : c.last_event_time,
+                Ago(c.last_seen_ms, now)});
+    clocks.Add({c.name, c.version.empty() ? "-" : c.version, Drift(*reader, c, drift_limit_s)});
     note_error();
-    std::printf("%-12s %-16s %4d  %-8s %-22s %8lld  %-19s %-14s %5lld %s\n", c.line.c_str(),
-                c.name.c_str(), c.address, state, c.version.c_str(),
-                static_cast<long long>(c.events),
-                c.last_event_time.empty() ? "-" : c.last_event_time.c_str(),
-                Ago(c.last_seen_ms, now).c_str(), static_cast<long long>(c.gaps), drift.c_str());
   }
+  std::printf("%s\n%s", states.Render().c_str(), clocks.Render().c_str());
   const std::vector<LineCountersRow> counters = reader->LineCounters();
   note_error();
-  if (!counters.empty()) std::printf("\nline counters:\n");
-  for (const LineCountersRow& l : counters) {
-    std::printf("  %-12s %s (%s)\n", l.line.c_str(), l.counters.c_str(), Ago(l.at_ms, now).c_str());
-  }
+  std::printf("%s", CountersTables(counters, now).c_str());
   const std::vector<GapRow> gaps = reader->Gaps(10);
   note_error();
   if (!gaps.empty()) std::printf("\nlatest gaps:\n");

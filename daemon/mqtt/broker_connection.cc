@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "log/log.h"
 #include "signature.h"
 
 namespace zarvo::mqtt {
@@ -109,8 +110,8 @@ bool BrokerConnection::Start(std::string& error) {
     stopping_ = false;
   }
   if (rc != MOSQ_ERR_SUCCESS) {
-    std::fprintf(stderr, "<4>mqtt: broker %s:%d not reached (%s); retrying\n",
-                 settings_.host.c_str(), settings_.port, mosquitto_strerror(rc));
+    std::lock_guard<std::mutex> lock(mutex_);
+    NoteOutage(std::string("not reached: ") + mosquitto_strerror(rc));
   }
   thread_ = std::thread([this] { Serve(); });
   if (rc != MOSQ_ERR_SUCCESS) return true;
@@ -157,6 +158,7 @@ void BrokerConnection::Serve() {
       if (connack_result_ == 0) retry = kFirstRetry;
       continue;
     }
+    if (!stopping_) NoteOutage("lost its connection (" + std::string(mosquitto_strerror(rc)) + ")");
     socket_up_ = false;
     connack_arrived_.notify_all();
   }
@@ -210,14 +212,39 @@ void BrokerConnection::OnConnect(mosquitto*, void* self, int rc, int, const mosq
   {
     std::lock_guard<std::mutex> lock(connection->mutex_);
     connection->connack_result_ = rc;
+    if (rc == 0) {
+      connection->NoteConnected();
+    } else {
+      connection->NoteOutage(std::string("refused the connection: ") + mosquitto_reason_string(rc));
+    }
   }
   connection->connack_arrived_.notify_all();
-  if (rc == 0) {
-    connection->handlers_.connected();
-  } else {
-    std::fprintf(stderr, "<3>mqtt: broker refused the connection: %s\n",
-                 mosquitto_reason_string(rc));
+  if (rc == 0) connection->handlers_.connected();
+}
+
+std::string BrokerConnection::BrokerName() const {
+  return settings_.host + ":" + std::to_string(settings_.port);
+}
+
+void BrokerConnection::NoteOutage(const std::string& why) {
+  if (in_outage_) return;
+  in_outage_ = true;
+  outage_since_ = std::chrono::steady_clock::now();
+  zarvod::LogWarning("mqtt: broker " + BrokerName() + " " + why +
+                     "; retrying, events wait in the journal");
+}
+
+void BrokerConnection::NoteConnected() {
+  if (in_outage_) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::steady_clock::now() - outage_since_);
+    zarvod::LogInfo("mqtt: broker " + BrokerName() + " connected after " +
+                    std::to_string(seconds.count()) + " s without it");
+  } else if (!ever_connected_) {
+    zarvod::LogInfo("mqtt: broker " + BrokerName() + " connected");
   }
+  in_outage_ = false;
+  ever_connected_ = true;
 }
 
 void BrokerConnection::OnDisconnect(mosquitto*, void* self, int, const mosquitto_property*) {

@@ -5,6 +5,7 @@
 // any thread.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -67,6 +68,10 @@ class BrokerConnection {
   int Connect();
   void Serve();
   std::string LastError();
+  std::string BrokerName() const;
+  // An outage is logged once when it starts and once when it ends; mutex_ held.
+  void NoteOutage(const std::string& why);
+  void NoteConnected();
 
   const MqttSettings& settings_;
   std::string will_topic_;
@@ -80,6 +85,9 @@ class BrokerConnection {
   int connack_result_ = -1;  // of the latest CONNACK; -1 before one
   std::condition_variable connack_arrived_;
   std::string last_error_;
+  bool ever_connected_ = false;
+  bool in_outage_ = false;
+  std::chrono::steady_clock::time_point outage_since_;
 };
 
 }  // namespace zarvo::mqtt

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_catalog.h"
+#include "log/log.h"
 #include "reply_codes.h"
 #include "request_args.h"
 #include "request_json.h"
@@ -261,8 +262,7 @@ void CommandHandler::WaitIdle() {
 
 void CommandHandler::Refuse(const Request& request, int32_t result, const std::string& why,
                             bool journal) {
-  std::fprintf(stderr, "<4>mqtt: command %s %s refused: %s\n", request.name.c_str(),
-               request.id.c_str(), why.c_str());
+  zarvod::LogWarning("mqtt: command " + request.name + " " + request.id + " refused: " + why);
   Complete(request, Reply{request.id, request.name, result, why, nullptr}, journal);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "home_assistant.h"
+#include "log/log.h"
 #include "payloads.h"
 
 namespace zarvo::mqtt {
@@ -112,12 +113,11 @@ void MqttService::OnAcknowledged(int message_id, bool accepted) {
   const auto it = retained_in_flight_.find(message_id);
   if (it == retained_in_flight_.end()) return;
   if (!accepted) {
-    std::fprintf(stderr,
-                 "<3>mqtt: the broker refused %s; does its ACL let this client write there?\n",
-                 it->second.c_str());
+    zarvod::LogError("mqtt: the broker refused " + it->second +
+                     "; does its ACL let this client write there?");
     if (it->second.rfind(settings_.discovery_prefix + "/", 0) == 0 && !discovery_refused_) {
       discovery_refused_ = true;
-      std::fprintf(stderr, "<3>mqtt: Home Assistant discovery is off until zarvod restarts\n");
+      zarvod::LogError("mqtt: Home Assistant discovery is off until zarvod restarts");
     }
   }
   retained_in_flight_.erase(it);

@@ -13,6 +13,7 @@ namespace {
 constexpr int kEventsPerTurn = 32;
 constexpr std::chrono::milliseconds kJournalRetry{5000};
 constexpr std::chrono::seconds kCountersEvery{10};
+constexpr std::chrono::milliseconds kReplyNotedEvery{1000};
 // Turns in a row without a reply from any controller of the line before the
 // port is closed and opened again: a device that failed in a way its path
 // does not show.
@@ -265,8 +266,9 @@ void LineWorker::PollTurn(Polled& p) {
 
 void LineWorker::MarkOnline(Polled& p) {
   p.backoff = std::chrono::milliseconds{0};
-  // The last reply's time is worth a write now and then, not every poll.
-  if (p.online == 1 && Clock::now() - p.seen_noted >= kCountersEvery) {
+  // The last reply's time is journaled at the poll interval, so that status
+  // shows it that true, but no more than once a second per controller.
+  if (p.online == 1 && Clock::now() - p.seen_noted >= std::max(poll_interval_, kReplyNotedEvery)) {
     p.seen_noted = Clock::now();
     if (!journal_.Touch(p.id)) LogError("journal: " + journal_.last_error());
   }

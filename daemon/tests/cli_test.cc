@@ -96,28 +96,107 @@ TEST_F(CliTest, CheckConfigExitsZeroOnlyForAGoodFile) {
   EXPECT_EQ(CheckConfigCommand({}), 2);
 }
 
+// A journal holding one event of the controller `name`.
+std::string JournalWithOneEvent(const std::string& dir, const std::string& name) {
+  const std::string path = dir + "/journal.db";
+  std::string error;
+  std::unique_ptr<Journal> journal = Journal::Open(path, error);
+  EXPECT_TRUE(journal) << error;
+  const std::optional<int64_t> id = journal->Controller({"s", "a", 1, name});
+  EXPECT_TRUE(id);
+  Bookmark bookmark;
+  bookmark.known = true;
+  bookmark.next_seq = 2;
+  StoredRecord record{0x26, 0x12, 0x07, 0x08, 0x30, 0x15, 8};
+  EXPECT_TRUE(journal->CommitEvent(*id, record, 1796665504123, bookmark)) << journal->last_error();
+  return path;
+}
+
+std::string EventsOutput(std::vector<std::string> args) {
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(EventsCommand(args), 0);
+  return ::testing::internal::GetCapturedStdout();
+}
+
+std::vector<std::string> Words(const std::string& line, char separator) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : line + separator) {
+    if (c != separator) {
+      word += c;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  return words;
+}
+
+// Text, CSV and JSON name an event's fields as the MQTT event payload does,
+// and give the times alike.
+TEST_F(CliTest, EventsNameTheirFieldsAsMqttDoes) {
+  const std::string path = JournalWithOneEvent(dir_, "gate");
+  const std::vector<std::string> mqtt = {"site",    "controller", "sequence", "line",
+                                         "number1", "number2",    "value1",   "value2",
+                                         "time",    "received",   "raw"};
+  const std::string text = EventsOutput({"--journal", path});
+  const std::string csv = EventsOutput({"--journal", path, "--csv"});
+  const std::string json = EventsOutput({"--journal", path, "--json"});
+  const std::vector<std::string> text_lines = Words(text, '\n');
+  ASSERT_EQ(text_lines.size(), 3u) << text;
+  EXPECT_EQ(
+      text_lines[0].rfind("# time: the controller's clock; received: the host's; both in ", 0), 0u)
+      << text;
+  const std::vector<std::string> csv_names = Words(csv.substr(0, csv.find('\n')), ',');
+  for (const std::string& name : Words(text_lines[1], ' ')) {
+    EXPECT_NE(std::find(mqtt.begin(), mqtt.end(), name), mqtt.end()) << "text: " << name;
+  }
+  for (const std::string& name : mqtt) {
+    EXPECT_NE(std::find(csv_names.begin(), csv_names.end(), name), csv_names.end()) << name;
+    EXPECT_NE(json.find("\"" + name + "\":"), std::string::npos) << name << " in " << json;
+  }
+  EXPECT_NE(csv.find(",2026-12-07T08:30:15,2026-12-07T17:45:04.123Z,"), std::string::npos) << csv;
+  EXPECT_NE(json.find("\"time\":\"2026-12-07T08:30:15\",\"received\":\"2026-12-07T17:45:04.123Z\""),
+            std::string::npos)
+      << json;
+}
+
 // A name with a control character (from a journal older than the name
 // rules) still gives one valid JSON object per line.
 TEST_F(CliTest, EventsJsonEscapesControlCharacters) {
-  const std::string path = dir_ + "/journal.db";
-  {
-    std::string error;
-    std::unique_ptr<Journal> journal = Journal::Open(path, error);
-    ASSERT_TRUE(journal) << error;
-    const std::optional<int64_t> id = journal->Controller({"s", "a", 1, "Gate\x01\"1\"\n"});
-    ASSERT_TRUE(id);
-    Bookmark bookmark;
-    bookmark.known = true;
-    bookmark.next_seq = 2;
-    StoredRecord record{};
-    record[0] = 1;
-    ASSERT_TRUE(journal->CommitEvent(*id, record, 1000, bookmark)) << journal->last_error();
-  }
+  const std::string path = JournalWithOneEvent(dir_, "Gate\x01\"1\"\n");
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(EventsCommand({"--journal", path, "--json"}), 0);
   const std::string out = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("\"controller\":\"Gate\\u0001\\\"1\\\"\\n\""), std::string::npos) << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+}
+
+// Log lines carry syslog priorities only where stderr is the stream that
+// JOURNAL_STREAM names; a terminal or file that inherited the variable reads
+// plain "zarvod error: ...".
+TEST_F(CliTest, PriorityPrefixesOnlyOnTheJournalsStream) {
+  const std::string log = dir_ + "/log.txt";
+  const std::string run = std::string(ZARVOD_PATH) + " run --config " + dir_ + "/missing.toml";
+  const struct {
+    std::string journal_stream;
+    const char* starts;
+  } cases[] = {
+      {"", "zarvod error: "},
+      {"1:1", "zarvod error: "},
+      {"not-a-stream", "zarvod error: "},
+      {"$(stat -c %d:%i " + log + ")", "<3>error: "},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(log).close();
+    const std::string env = c.journal_stream.empty() ? "env -u JOURNAL_STREAM "
+                                                     : "JOURNAL_STREAM=" + c.journal_stream + " ";
+    EXPECT_NE(std::system((env + run + " 2>>" + log).c_str()), 0);
+    std::ifstream in(log);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first.rfind(c.starts, 0), 0u) << c.journal_stream << ": " << first;
+  }
 }
 
 }  // namespace
