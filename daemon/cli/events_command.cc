@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/event_kind_fields.h"
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
 #include "json_line.h"
@@ -46,32 +47,35 @@ std::string CsvQuoted(const std::string& text) {
   return out + "\"";
 }
 
-void Print(const EventRow& e, Format format) {
+void Print(const EventRow& e, const EventKinds& kinds, Format format) {
   const DecodedEvent& f = e.fields;
+  const EventKind* kind = kinds.Find(f.value1, f.value2);
   switch (format) {
-    case Format::kText:
-      std::printf("%s  %s/%s #%lld  %s  value %d/%d  number %08u/%08u\n",
+    case Format::kText: {
+      const std::string words = DescribeEvent(kinds, f.value1, f.value2);
+      std::printf("%s  %s/%s #%lld  %s  value %d/%d  number %08u/%08u%s%s\n",
                   LocalTime(e.received_ms).c_str(), e.line.c_str(), e.controller.c_str(),
                   static_cast<long long>(e.seq), f.controller_time.c_str(), f.value1, f.value2,
-                  f.number1, f.number2);
+                  f.number1, f.number2, words.empty() ? "" : "  ", words.c_str());
       break;
+    }
     case Format::kJson:
       std::printf(
           "{\"id\":%lld,\"site\":%s,\"line\":%s,\"controller\":%s,\"address\":%d,\"seq\":%lld,"
           "\"controller_time\":\"%s\",\"received_ms\":%lld,\"value1\":%d,\"value2\":%d,"
-          "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\"}\n",
+          "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\"%s}\n",
           static_cast<long long>(e.id), control::JsonQuoted(e.site).c_str(),
           control::JsonQuoted(e.line).c_str(), control::JsonQuoted(e.controller).c_str(), e.address,
           static_cast<long long>(e.seq), f.controller_time.c_str(),
           static_cast<long long>(e.received_ms), f.value1, f.value2, f.number1, f.number2,
-          Hex(e.raw).c_str());
+          Hex(e.raw).c_str(), KindJsonFields(kind).c_str());
       break;
     case Format::kCsv:
-      std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s\n", static_cast<long long>(e.id),
+      std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s%s\n", static_cast<long long>(e.id),
                   CsvQuoted(e.site).c_str(), CsvQuoted(e.line).c_str(),
                   CsvQuoted(e.controller).c_str(), e.address, static_cast<long long>(e.seq),
                   f.controller_time.c_str(), LocalTime(e.received_ms).c_str(), f.value1, f.value2,
-                  f.number1, f.number2, Hex(e.raw).c_str());
+                  f.number1, f.number2, Hex(e.raw).c_str(), KindCsvFields(kind).c_str());
       break;
   }
 }
@@ -145,9 +149,13 @@ int EventsCommand(const Args& args) {
   if (format == Format::kCsv) {
     std::printf(
         "id,site,line,controller,address,seq,controller_time,received,value1,value2,"
-        "number1,number2,raw\n");
+        "number1,number2,raw%s\n",
+        kKindCsvHeader);
   }
-  const auto print = [format](const EventRow& e) { Print(e, format); };
+  // The daemon writes the site's names at each start: a follower takes
+  // them up again as it wakes.
+  EventKinds kinds = reader->Kinds();
+  const auto print = [format, &kinds](const EventRow& e) { Print(e, kinds, format); };
   // A read that failed part way is an error, not the end of the journal.
   const auto failed = [&reader] {
     if (reader->last_error().empty()) return false;
@@ -169,6 +177,7 @@ int EventsCommand(const Args& args) {
   }
   char buffer[4096];
   while (::read(watch, buffer, sizeof buffer) > 0) {
+    kinds = reader->Kinds();
     last = reader->ForEachEvent(last, since, print);
     std::fflush(stdout);
     if (failed()) return 1;

@@ -14,6 +14,7 @@
 #include "cli/service_manager.h"
 #include "cli/site_modules.h"
 #include "journal/bookmark_repair.h"
+#include "journal/event_kinds_store.h"
 #include "journal/journal.h"
 #include "journal/journal_file.h"
 #include "journal/journal_lock.h"
@@ -63,8 +64,8 @@ std::unique_ptr<Journal> OpenOwnJournal(const std::string& path,
   return journal;
 }
 
-// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns the exit
-// code: 0 on a stop asked for, 1 when the journal file went away.
+// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns
+// the exit code: 0 on a stop asked for, 1 when the journal file went away.
 int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& config) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point next_prune = Clock::now() + std::chrono::seconds(kPruneEverySeconds);
@@ -164,6 +165,10 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
   std::unique_ptr<Journal> journal = OpenOwnJournal(journal_path, lock);
   if (!journal) return 1;
   LogInfo("site '" + config.site + "': journal " + journal_path);
+  if (std::string error; !SaveEventKinds(*journal, config.event_kinds, error)) {
+    LogWarning("journal: the event kinds of the site file not kept (" + error +
+               "); zarvod events shows their values only");
+  }
   Prune(*journal, config.journal);
   Site site(config, *journal);
   site.Start();

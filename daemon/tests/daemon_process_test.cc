@@ -73,16 +73,18 @@ class DaemonProcessTest : public VirtualSiteTest {
     for (auto& s : sources_) s->Stop();
   }
 
-  pid_t Spawn() {
+  // zarvod with `args`, by default on the fixture's site file.
+  pid_t Spawn(std::vector<std::string> args = {}) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const std::string log = dir_ + "/zarvod.log";
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    const std::string config = dir_ + "/site.toml";
-    const char* argv[] = {ZARVOD_PATH, "run", "--config", config.c_str(), nullptr};
+    if (args.empty()) args = {"run", "--config", dir_ + "/site.toml"};
+    std::vector<char*> argv{const_cast<char*>(ZARVOD_PATH)};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, ZARVOD_PATH, &actions, nullptr, const_cast<char**>(argv), environ),
-              0);
+    EXPECT_EQ(posix_spawn(&pid, ZARVOD_PATH, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
   }
@@ -573,6 +575,28 @@ TEST_F(DaemonProcessTest, ControlSocketThatCannotBeServedStopsTheStart) {
     EXPECT_EQ(code, 1) << log;
     EXPECT_NE(log.find(row.reason), std::string::npos) << log;
   }
+}
+
+// The built-in site run twice on one journal goes on with the same virtual
+// controllers: the second run finds their logs where the first left them
+// (no gap) and names their events in words.
+TEST_F(DaemonProcessTest, BuiltInSiteRunTwiceOnOneJournalContinuesItsControllers) {
+  const std::vector<std::string> sim{"--sim",  "--journal", JournalPath(),
+                                     "--rate", "40",        "--unpaced"};
+  int64_t journaled = 0;
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    const pid_t pid = Spawn(sim);
+    ASSERT_TRUE(WaitForMoreEvents(journaled + 5));
+    ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
+    journaled = JournaledCount();
+    for (const GapRow& gap : Gaps()) ADD_FAILURE() << gap.controller << ": " << gap.kind;
+  }
+  const auto [exit, text] = RunToExit({"events", "--journal", JournalPath()});
+  EXPECT_EQ(exit, 0);
+  EXPECT_NE(text.find("  card presented, door "), std::string::npos) << text;
+  const auto [json_exit, json] = RunToExit({"events", "--journal", JournalPath(), "--json"});
+  EXPECT_NE(json.find(R"("kind":"card presented","door":)"), std::string::npos) << json;
 }
 
 }  // namespace

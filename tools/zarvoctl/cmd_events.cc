@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "event_kind_names.h"
 #include "tool.h"
 #include "zarvoac.h"
 
@@ -16,25 +17,41 @@ constexpr int32_t kBlockCount = 256;  // block numbers travel as one byte
 
 std::string Field(const char (&text)[16]) { return std::string(text, strnlen(text, 16)); }
 
-Json EventJson(const EventRecord& e) {
+// The virtual controller's words for its own kinds ("card presented,
+// door 1"); a real controller's values mean what its installation made
+// them mean, so on a port they stay numbers ("").
+std::string KindWords(const Tool& tool, const EventRecord& e) {
+  if (!tool.options().sim) return "";
+  const zarvo::sim::EventKindName* name =
+      zarvo::sim::FindEventKindName(static_cast<uint8_t>(e.value1));
+  if (name == nullptr) return "";
+  std::string words = name->words;
+  if (name->at_door) words += ", door " + std::to_string(e.value2 + 1);
+  return words;
+}
+
+Json EventJson(const Tool& tool, const EventRecord& e) {
   Json json = Json::Object();
   json.Set("date", Field(e.date)).Set("time", Field(e.time));
   json.Set("value1", e.value1).Set("value2", e.value2);
   json.Set("number1", Field(e.number1)).Set("number2", Field(e.number2));
+  if (const std::string kind = KindWords(tool, e); !kind.empty()) json.Set("kind", kind);
   return json;
 }
 
-std::string EventRow(const EventRecord& e) {
+std::string EventRow(const Tool& tool, const EventRecord& e) {
   char row[96];
   std::snprintf(row, sizeof row, "%-10s  %-8s  %6d  %6d  %-8s  %-8s", Field(e.date).c_str(),
                 Field(e.time).c_str(), e.value1, e.value2, Field(e.number1).c_str(),
                 Field(e.number2).c_str());
-  return row;
+  const std::string kind = KindWords(tool, e);
+  return kind.empty() ? row : std::string(row) + "  " + kind;
 }
 
-std::string CsvRow(const EventRecord& e) {
+std::string CsvRow(const Tool& tool, const EventRecord& e) {
   return Field(e.date) + "," + Field(e.time) + "," + std::to_string(e.value1) + "," +
-         std::to_string(e.value2) + "," + Field(e.number1) + "," + Field(e.number2) + "\n";
+         std::to_string(e.value2) + "," + Field(e.number1) + "," + Field(e.number2) + "," +
+         KindWords(tool, e) + "\n";
 }
 
 // Reads block after block until one comes back less than full.
@@ -58,19 +75,19 @@ void EmitLog(Tool& tool, int32_t address, const std::vector<EventRecord>& events
   Json list = Json::Array();
   std::string text;
   if (csv) {
-    text = "date,time,value1,value2,number1,number2\n";
-    for (const EventRecord& e : events) text += CsvRow(e);
+    text = "date,time,value1,value2,number1,number2,kind\n";
+    for (const EventRecord& e : events) text += CsvRow(tool, e);
   } else {
-    text = "   #  date        time      value1  value2  number1   number2\n";
+    text = "   #  date        time      value1  value2  number1   number2   kind\n";
     for (size_t i = 0; i < events.size(); ++i) {
       char index[24];
       std::snprintf(index, sizeof index, "%4zu", i + 1);
-      text += std::string(index) + "  " + EventRow(events[i]) + "\n";
+      text += std::string(index) + "  " + EventRow(tool, events[i]) + "\n";
     }
     text += std::to_string(events.size()) + " event(s) in the log of controller " +
             std::to_string(address) + "\n";
   }
-  for (const EventRecord& e : events) list.Push(EventJson(e));
+  for (const EventRecord& e : events) list.Push(EventJson(tool, e));
   Json json = Json::Object();
   json.Set("address", address).Set("count", static_cast<int64_t>(events.size()));
   json.Set("events", list);
@@ -82,9 +99,9 @@ int ReadOneRecord(Tool& tool, int32_t address, bool next) {
   EventRecord record{};
   const int32_t result = next ? Zarvo_MoveNext(address, &record) : Zarvo_ReadOne(address, &record);
   if (result != ZARVO_OK) return tool.Fail("cannot read the event", result);
-  Json json = EventJson(record);
+  Json json = EventJson(tool, record);
   json.Set("address", address);
-  tool.Emit(json, EventRow(record));
+  tool.Emit(json, EventRow(tool, record));
   return 0;
 }
 
