@@ -167,7 +167,7 @@ TEST(SimSiteOnMqtt, EventsGoOutAndADoorOpens) {
   ASSERT_TRUE(broker.Start());
   char pattern[] = "/tmp/zarvo-mqtt-sim-XXXXXX";
   const std::string dir = mkdtemp(pattern);
-  zarvod::SimSite sim(20.0);
+  zarvod::SimSite sim(20.0, /*paced=*/false);
   std::string error;
   ASSERT_TRUE(sim.Start(error)) << error;
   const zarvod::SiteConfig config = sim.Config(dir + "/journal.db");
