@@ -64,6 +64,7 @@ int SimCommand(const Args& args) {
   // once they have stopped, with their last read positions.
   std::vector<SiteModule> modules{{[&sim](Site&, Journal&) {
                                      sim.StartEvents();
+                                     sim.StartSaving();
                                      return std::string();
                                    },
                                    [&sim, &save] {

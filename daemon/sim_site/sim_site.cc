@@ -106,7 +106,7 @@ SiteConfig SimSite::Config(const std::string& journal_path) const {
 }
 
 // The file: the header, then "line NAME" and that line's controllers.
-std::string SimSite::KeepStateIn(const std::string& path, int every_s) {
+std::string SimSite::KeepStateIn(const std::string& path) {
   state_path_ = path;
   std::string problem;
   std::ifstream in(path);
@@ -129,12 +129,20 @@ std::string SimSite::KeepStateIn(const std::string& path, int every_s) {
       }
     }
   }
+  if (problem.empty()) return "";
+  in.close();
+  const std::string aside = path + ".unreadable";
+  std::rename(path.c_str(), aside.c_str());
+  return path + ": " + problem + " (moved to " + aside + ")";
+}
+
+void SimSite::StartSaving(int every_s) {
+  if (state_path_.empty() || saver_.joinable()) return;
   saver_ = std::thread([this, every_s] { SaveEvery(every_s); });
-  return problem.empty() ? "" : path + ": " + problem;
 }
 
 std::string SimSite::SaveState() {
-  if (state_path_.empty()) return "";
+  if (state_path_.empty() || !saver_.joinable()) return "";
   std::lock_guard writing(write_mutex_);
   std::ostringstream text;
   text << zarvo::sim::kSavedStateHeader << "\n";

@@ -35,12 +35,17 @@ class SimSite {
   // The site file that the daemon would read for these lines.
   SiteConfig Config(const std::string& journal_path) const;
 
-  // Keeps the controllers' memory in `path`: reads it now when it exists
-  // (the controllers go on where they were left), and writes it every
-  // `every_s` seconds from now on and at SaveState. Returns "" or why the
-  // file could not be read (the controllers then start afresh).
-  std::string KeepStateIn(const std::string& path, int every_s = 10);
-  // Writes the controllers' memory to the file now; "" or why not.
+  // Keeps the controllers' memory in `path`: reads it now when it exists,
+  // so the controllers go on where they were left. Returns "" or why the
+  // file could not be read; it is then moved aside to PATH.unreadable and
+  // the controllers start afresh.
+  std::string KeepStateIn(const std::string& path);
+  // Writes the controllers' memory every `every_s` seconds from now on,
+  // once the site runs (not before: a daemon that does not start must not
+  // overwrite what another one on the same journal keeps).
+  void StartSaving(int every_s = 10);
+  // Writes the controllers' memory to the file now, once StartSaving was
+  // called; "" or why not.
   std::string SaveState();
 
  private:
