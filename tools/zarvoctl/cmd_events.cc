@@ -17,17 +17,17 @@ constexpr int32_t kBlockCount = 256;  // block numbers travel as one byte
 
 std::string Field(const char (&text)[16]) { return std::string(text, strnlen(text, 16)); }
 
-// The virtual controller's words for its own kinds ("card presented,
-// door 1"); a real controller's values mean what its installation made
-// them mean, so on a port they stay numbers ("").
-std::string KindWords(const Tool& tool, const EventRecord& e) {
-  if (!tool.options().sim) return "";
-  const zarvo::sim::EventKindName* name =
-      zarvo::sim::FindEventKindName(static_cast<uint8_t>(e.value1));
-  if (name == nullptr) return "";
-  std::string words = name->words;
-  if (name->at_door) words += ", door " + std::to_string(e.value2 + 1);
-  return words;
+// The virtual controller's name for one of its own kinds, or nullptr: a
+// real controller's values mean what its installation made them mean, so
+// on a port they stay numbers.
+const zarvo::sim::EventKindName* KindName(const Tool& tool, const EventRecord& e) {
+  return tool.options().sim ? zarvo::sim::FindEventKindName(static_cast<uint8_t>(e.value1))
+                            : nullptr;
+}
+
+// The door of an event at a door, 1 = the first (0: none).
+int KindDoor(const zarvo::sim::EventKindName* name, const EventRecord& e) {
+  return name != nullptr && name->at_door ? e.value2 + 1 : 0;
 }
 
 Json EventJson(const Tool& tool, const EventRecord& e) {
@@ -35,7 +35,10 @@ Json EventJson(const Tool& tool, const EventRecord& e) {
   json.Set("date", Field(e.date)).Set("time", Field(e.time));
   json.Set("value1", e.value1).Set("value2", e.value2);
   json.Set("number1", Field(e.number1)).Set("number2", Field(e.number2));
-  if (const std::string kind = KindWords(tool, e); !kind.empty()) json.Set("kind", kind);
+  if (const zarvo::sim::EventKindName* name = KindName(tool, e)) {
+    json.Set("kind", std::string(name->words));
+    if (const int door = KindDoor(name, e); door > 0) json.Set("door", door);
+  }
   return json;
 }
 
@@ -44,14 +47,18 @@ std::string EventRow(const Tool& tool, const EventRecord& e) {
   std::snprintf(row, sizeof row, "%-10s  %-8s  %6d  %6d  %-8s  %-8s", Field(e.date).c_str(),
                 Field(e.time).c_str(), e.value1, e.value2, Field(e.number1).c_str(),
                 Field(e.number2).c_str());
-  const std::string kind = KindWords(tool, e);
-  return kind.empty() ? row : std::string(row) + "  " + kind;
+  const zarvo::sim::EventKindName* name = KindName(tool, e);
+  if (name == nullptr) return row;
+  const int door = KindDoor(name, e);
+  return std::string(row) + "  " + name->words + (door > 0 ? ", door " + std::to_string(door) : "");
 }
 
 std::string CsvRow(const Tool& tool, const EventRecord& e) {
+  const zarvo::sim::EventKindName* name = KindName(tool, e);
+  const int door = KindDoor(name, e);
   return Field(e.date) + "," + Field(e.time) + "," + std::to_string(e.value1) + "," +
          std::to_string(e.value2) + "," + Field(e.number1) + "," + Field(e.number2) + "," +
-         KindWords(tool, e) + "\n";
+         (name != nullptr ? name->words : "") + "," + (door > 0 ? std::to_string(door) : "") + "\n";
 }
 
 // Reads block after block until one comes back less than full.
@@ -75,7 +82,7 @@ void EmitLog(Tool& tool, int32_t address, const std::vector<EventRecord>& events
   Json list = Json::Array();
   std::string text;
   if (csv) {
-    text = "date,time,value1,value2,number1,number2,kind\n";
+    text = "date,time,value1,value2,number1,number2,kind,door\n";
     for (const EventRecord& e : events) text += CsvRow(tool, e);
   } else {
     text = "   #  date        time      value1  value2  number1   number2   kind\n";
