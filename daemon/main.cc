@@ -14,7 +14,7 @@ void PrintUsage(FILE* out) {
                "usage: zarvod COMMAND [OPTIONS]\n\n"
                "  run --config FILE [--journal FILE] [--socket PATH]\n"
                "                                       run the site\n"
-               "  --sim [--journal FILE] [--rate N] [--socket PATH]\n"
+               "  --sim [--journal FILE] [--rate N] [--socket PATH] [--unpaced]\n"
                "                                       run a built-in site of virtual controllers\n"
                "  check-config FILE                    check a site file\n"
                "  events [--journal FILE] [--follow] [--json|--csv] [--since TIME]\n"
