@@ -18,7 +18,7 @@ void PrintUsage(FILE* out) {
                "  init --sim [--output FILE] [--force]  the built-in site's file\n"
                "  run --config FILE [--journal FILE] [--socket PATH]\n"
                "                                       run the site\n"
-               "  --sim [--config FILE] [--journal FILE] [--rate N] [--socket PATH]\n"
+               "  --sim [--config FILE] [--journal FILE] [--rate N] [--socket PATH] [--unpaced]\n"
                "                                       run a built-in site of virtual controllers\n"
                "  check-config FILE                    check a site file\n"
                "  events [--journal FILE] [--follow] [--json|--csv] [--since TIME]\n"

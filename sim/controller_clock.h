@@ -25,6 +25,9 @@ class ControllerClock {
   // Sets the clock; the controller keeps running from there. False (and the
   // clock unchanged) when `now` names no real date and time.
   bool Set(const DateTime& now);
+  // How far the clock is ahead of the host's, for keeping it across runs.
+  int64_t offset_seconds() const { return offset_seconds_; }
+  void set_offset_seconds(int64_t offset) { offset_seconds_ = offset; }
 
  private:
   int64_t offset_seconds_ = 0;

@@ -89,6 +89,14 @@ std::vector<uint8_t> EventLog::Block(uint8_t block) const {
   return payload;
 }
 
+void EventLog::Reload(std::vector<StoredEvent> records, std::vector<StoredEvent> set_aside,
+                      size_t position) {
+  records_ = std::move(records);
+  cleared_ = std::move(set_aside);
+  position_ = std::min(position, records_.size());
+  DropOldestBeyondCapacity();
+}
+
 void EventLog::Clear() {
   cleared_.insert(cleared_.end(), records_.begin(), records_.end());
   records_.clear();

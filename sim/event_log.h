@@ -76,6 +76,12 @@ class EventLog {
   // read position returns to the oldest record.
   void Restore();
   size_t set_aside() const { return cleared_.size(); }
+  const std::vector<StoredEvent>& set_aside_records() const { return cleared_; }
+
+  // The log as it was kept: its records, those set aside and the read
+  // position (past the last record at most).
+  void Reload(std::vector<StoredEvent> records, std::vector<StoredEvent> set_aside,
+              size_t position);
 
  private:
   void DropOldestBeyondCapacity();

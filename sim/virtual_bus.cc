@@ -241,6 +241,11 @@ std::vector<uint8_t> VirtualBus::last_request() const {
   return last_request_;
 }
 
+void VirtualBus::ForEachController(const std::function<void(ControllerState&)>& each) {
+  std::lock_guard lock(mutex_);
+  for (auto& [address, state] : controllers_) each(*state);
+}
+
 bool VirtualBus::WithController(uint8_t address,
                                 const std::function<void(ControllerState&)>& inspect) {
   std::lock_guard lock(mutex_);

@@ -70,6 +70,8 @@ class VirtualBus {
   // Runs `inspect` on the state of the controller at `address` under the
   // bus lock; false when no controller has that address.
   bool WithController(uint8_t address, const std::function<void(ControllerState&)>& inspect);
+  // Runs `each` on every controller, in address order, under the bus lock.
+  void ForEachController(const std::function<void(ControllerState&)>& each);
 
   // Runs `hook` under the bus lock after each request was answered, before
   // the reply leaves: what happens on a controller while its reply is on the

@@ -9,6 +9,7 @@
 #include "commands/command_codes.h"
 #include "commands/event_format.h"
 #include "handlers.h"
+#include "saved_state.h"
 #include "sim_fixture.h"
 
 namespace zarvo {
@@ -109,6 +110,40 @@ TEST_F(EventLogE2eTest, ClearEmptiesTheLogAndRestoreBringsItBack) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(records_[i].number1, "0000000" + std::to_string(i + 1));
   EXPECT_EQ(Zarvo_ReadOne(1, &r), ZARVO_OK);
   EXPECT_STREQ(r.number1, "00000001");
+}
+
+// A virtual controller saved and started again is found as it was left:
+// the log, its read position, what a clear set aside, cards and clock.
+TEST_F(EventLogE2eTest, SavedControllersComeBackAsTheyWereLeft) {
+  FillLog(3);
+  EventRecord r{};
+  ASSERT_EQ(Zarvo_MoveNext(1, &r), ZARVO_OK);
+  ASSERT_EQ(Zarvo_ClearRecord(2), ZARVO_OK);
+  bus_.WithController(2, [](sim::ControllerState& s) {
+    s.cards.Put(sim::SingleCard{123456, {0x26, 0x12, 0x31}, {0x12, 0x34, 0x56}, 1, 2, 5, 18});
+    s.cards.Put(sim::DoubleCard{7, 8, {0x27, 0x01, 0x01}, 3, 1});
+    s.clock.set_offset_seconds(-3600);
+  });
+  const std::string saved = sim::SaveBusState(bus_);
+  sim::VirtualBus again({1, 2});
+  std::string error;
+  ASSERT_TRUE(sim::LoadBusState(again, saved, error)) << error;
+  EXPECT_EQ(sim::SaveBusState(again), saved);
+  again.WithController(1, [](sim::ControllerState& s) {
+    EXPECT_EQ(s.events.records().size(), 3u);
+    EXPECT_EQ(s.events.position(), 1u);
+  });
+  again.WithController(2, [](sim::ControllerState& s) {
+    EXPECT_EQ(s.events.set_aside(), sim::ControllerState(2).events.records().size());
+    ASSERT_NE(s.cards.FindSingle(123456), nullptr);
+    EXPECT_EQ(s.cards.FindSingle(123456)->registered_by, 18);
+    EXPECT_NE(s.cards.FindDouble(7, 8), nullptr);
+    EXPECT_EQ(s.clock.offset_seconds(), -3600);
+  });
+  // Text that is not a saved state changes nothing and names its line.
+  EXPECT_FALSE(sim::LoadBusState(again, "controller 1\nlog-position 0\nevent 00zz\n", error));
+  EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+  EXPECT_EQ(sim::SaveBusState(again), saved);
 }
 
 TEST_F(EventLogE2eTest, NullPointersAndRestoreMaxRecordSendNothing) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/event_kind_fields.h"
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
 #include "json_line.h"
@@ -21,8 +22,8 @@ enum class Format { kText, kJson, kCsv };
 // The fields of an event, named as in the MQTT event payload; `id` here is
 // the journal's event id, the one --follow goes by.
 constexpr const char* kCsvHeader =
-    "id,site,line,controller,address,sequence,time,received,value1,value2,number1,number2,raw\n";
-constexpr const char* kTextRow = "%-19s  %-19s  %-8s  %-16s  %8s  %6s  %6s  %-8s  %s\n";
+    "id,site,line,controller,address,sequence,time,received,value1,value2,number1,number2,raw";
+constexpr const char* kTextRow = "%-19s  %-19s  %-8s  %-16s  %8s  %6s  %6s  %-8s  %-8s  %s\n";
 
 std::string LocalTime(int64_t ms) {
   const time_t seconds = static_cast<time_t>(ms / 1000);
@@ -84,26 +85,28 @@ std::string CsvQuoted(const std::string& text) {
 }
 
 void PrintHeader(Format format) {
-  if (format == Format::kCsv) std::printf("%s", kCsvHeader);
+  if (format == Format::kCsv) std::printf("%s%s\n", kCsvHeader, kKindCsvHeader);
   if (format != Format::kText) return;
   std::printf("# time: the controller's clock; received: the host's; both in %s\n",
               LocalZoneName().c_str());
   std::printf(kTextRow, "time", "received", "line", "controller", "sequence", "value1", "value2",
-              "number1", "number2");
+              "number1", "number2", "kind");
 }
 
-void Print(const EventRow& e, Format format) {
+void Print(const EventRow& e, const EventKinds& kinds, Format format) {
   const DecodedEvent& f = e.fields;
+  const EventKind* kind = kinds.Find(f.value1, f.value2);
   switch (format) {
     case Format::kText: {
       char number1[16];
       char number2[16];
       std::snprintf(number1, sizeof number1, "%08u", f.number1);
       std::snprintf(number2, sizeof number2, "%08u", f.number2);
+      const std::string words = DescribeEvent(kinds, f.value1, f.value2);
       std::printf(kTextRow, f.controller_time.c_str(), LocalTime(e.received_ms).c_str(),
                   e.line.c_str(), e.controller.c_str(), std::to_string(e.seq).c_str(),
                   std::to_string(f.value1).c_str(), std::to_string(f.value2).c_str(), number1,
-                  number2);
+                  number2, words.c_str());
       break;
     }
     case Format::kJson:
@@ -113,20 +116,21 @@ void Print(const EventRow& e, Format format) {
           "{\"id\":%lld,\"site\":%s,\"line\":%s,\"controller\":%s,\"address\":%d,"
           "\"sequence\":%lld,\"time\":\"%s\",\"received\":\"%s\",\"value1\":%d,\"value2\":%d,"
           "\"number1\":%u,\"number2\":%u,\"raw\":\"%s\",\"seq\":%lld,\"controller_time\":\"%s\","
-          "\"received_ms\":%lld}\n",
+          "\"received_ms\":%lld%s}\n",
           static_cast<long long>(e.id), control::JsonQuoted(e.site).c_str(),
           control::JsonQuoted(e.line).c_str(), control::JsonQuoted(e.controller).c_str(), e.address,
           static_cast<long long>(e.seq), ControllerTime(f.controller_time).c_str(),
           UtcTime(e.received_ms).c_str(), f.value1, f.value2, f.number1, f.number2,
           Hex(e.raw).c_str(), static_cast<long long>(e.seq), f.controller_time.c_str(),
-          static_cast<long long>(e.received_ms));
+          static_cast<long long>(e.received_ms), KindJsonFields(kind).c_str());
       break;
     case Format::kCsv:
-      std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s\n", static_cast<long long>(e.id),
+      std::printf("%lld,%s,%s,%s,%d,%lld,%s,%s,%d,%d,%u,%u,%s%s\n", static_cast<long long>(e.id),
                   CsvQuoted(e.site).c_str(), CsvQuoted(e.line).c_str(),
                   CsvQuoted(e.controller).c_str(), e.address, static_cast<long long>(e.seq),
                   ControllerTime(f.controller_time).c_str(), UtcTime(e.received_ms).c_str(),
-                  f.value1, f.value2, f.number1, f.number2, Hex(e.raw).c_str());
+                  f.value1, f.value2, f.number1, f.number2, Hex(e.raw).c_str(),
+                  KindCsvFields(kind).c_str());
       break;
   }
 }
@@ -198,7 +202,10 @@ int EventsCommand(const Args& args) {
     return 1;
   }
   PrintHeader(format);
-  const auto print = [format](const EventRow& e) { Print(e, format); };
+  // The daemon writes the site's names at each start: a follower takes
+  // them up again as it wakes.
+  EventKinds kinds = reader->Kinds();
+  const auto print = [format, &kinds](const EventRow& e) { Print(e, kinds, format); };
   // A read that failed part way is an error, not the end of the journal.
   const auto failed = [&reader] {
     if (reader->last_error().empty()) return false;
@@ -220,6 +227,7 @@ int EventsCommand(const Args& args) {
   }
   char buffer[4096];
   while (::read(watch, buffer, sizeof buffer) > 0) {
+    kinds = reader->Kinds();
     last = reader->ForEachEvent(last, since, print);
     std::fflush(stdout);
     if (failed()) return 1;

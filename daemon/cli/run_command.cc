@@ -14,6 +14,7 @@
 #include "cli/service_manager.h"
 #include "cli/site_modules.h"
 #include "journal/bookmark_repair.h"
+#include "journal/event_kinds_store.h"
 #include "journal/journal.h"
 #include "journal/journal_file.h"
 #include "journal/journal_lock.h"
@@ -165,6 +166,10 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
   std::unique_ptr<Journal> journal = OpenOwnJournal(journal_path, lock);
   if (!journal) return 1;
   LogInfo("site '" + config.site + "': journal " + journal_path);
+  if (std::string error; !SaveEventKinds(*journal, config.event_kinds, error)) {
+    LogWarning("journal: the event kinds of the site file not kept (" + error +
+               "); zarvod events shows their values only");
+  }
   Prune(*journal, config.journal);
   Site site(config, *journal);
   site.Start();

@@ -51,11 +51,17 @@ int SimCommand(const Args& args) {
     journal = path;
   }
   BlockStopSignals();  // before the virtual lines start their threads
-  SimSite sim(rate);
+  SimSite sim(rate, !HasFlag(args, "--unpaced"));
   std::string error;
   if (!sim.Start(error)) {
     LogError(error);
     return 1;
+  }
+  // Run again on the same journal, the site goes on with the same
+  // controllers: their logs, cards and clocks as this run leaves them.
+  const std::string state = journal + ".sim-state";
+  if (const std::string problem = sim.KeepStateIn(state); !problem.empty()) {
+    LogWarning(problem + "; the virtual controllers not read from it start afresh");
   }
   SiteConfig config = sim.Config(journal);
   if (file_config) {
@@ -70,21 +76,33 @@ int SimCommand(const Args& args) {
     LogError(flag_error);
     return 2;
   }
-  LogInfo("built-in site: 5 virtual controllers on 2 lines, " + std::to_string(rate) +
-          " card events per second");
+  LogInfo("built-in site: 5 virtual controllers on 2 lines at " +
+          std::to_string(config.lines[0].baud) + " bit/s, " + std::to_string(rate) +
+          " card events per second; their memory kept in " + state);
   LogInfo("see the events with: zarvod events --journal " + journal + " --follow");
   const std::string socket = FlagValue(args, "--socket", journal + ".sock");
   LogInfo("card lists: zarvod acl diff FILE --socket " + socket);
   if (config.mqtt) {
     LogInfo("on MQTT at " + config.mqtt->broker + ": subscribe to 'zarvo/" + config.site + "/#'");
   }
+  const auto save = [&sim] {
+    if (const std::string problem = sim.SaveState(); !problem.empty()) LogWarning(problem);
+  };
+  // Saved once events stop, in case the lines are not waited for, and again
+  // once they have stopped, with their last read positions.
   std::vector<SiteModule> modules{{[&sim](Site&, Journal&) {
                                      sim.StartEvents();
+                                     sim.StartSaving();
                                      return std::string();
                                    },
-                                   nullptr}};
+                                   [&sim, &save] {
+                                     sim.StopEvents();
+                                     save();
+                                   }}};
   for (SiteModule& m : DaemonModules(config, socket)) modules.push_back(std::move(m));
-  return RunSite(config, journal, modules);
+  const int exit_code = RunSite(config, journal, modules);
+  save();
+  return exit_code;
 }
 
 }  // namespace zarvod

@@ -15,6 +15,7 @@
 #include "clock_keeper.h"
 #include "clocks/site_adapters.h"
 #include "control_server.h"
+#include "journal/event_kinds_store.h"
 #include "journal/migrations.h"
 #include "log/log.h"
 #include "outside_changes.h"
@@ -207,6 +208,7 @@ void RegisterModuleMigrations() {
   for (const std::string& sql : cards::CardListMigrations())
     steps.push_back({"cards", ++step, sql});
   AddMigrations(std::move(steps));
+  AddMigrations(EventKindsMigrations());
   RegisterMqttMigrations();
 }
 

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "config/event_kinds_section.h"
 #include "config/mqtt_section.h"
 #include "config/site_names.h"
 #include "config/toml_fields.h"
@@ -101,6 +102,7 @@ void ReadSections(const toml::table& root, SiteConfig& config) {
     config.clock.drift_limit_s = static_cast<int>(GetInt(t, "drift_limit_s", 5, 1, 86400));
   }
   if (const toml::node* n = root.get("mqtt")) config.mqtt = ReadMqttSection(*n);
+  if (const toml::node* n = root.get("event_kinds")) config.event_kinds = ReadEventKindsSection(*n);
   if (const toml::node* n = root.get("groups")) {
     const toml::table& t = RequireTable(*n, "[groups]");
     for (const auto& [key, node] : t) {
@@ -136,7 +138,7 @@ void CheckPorts(const toml::table& root, const SiteConfig& config) {
 
 SiteConfig ReadSite(const toml::table& root) {
   RejectUnknownKeys(root, {"site", "time_zone", "poll_interval_ms", "journal", "cards", "clock",
-                           "groups", "mqtt", "line"});
+                           "groups", "mqtt", "event_kinds", "line"});
   SiteConfig config;
   config.site = GetString(root, "site", "", true);
   config.time_zone = GetString(root, "time_zone", "");

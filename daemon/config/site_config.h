@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "journal/event_kinds.h"
+
 namespace zarvod {
 
 struct ControllerConfig {
@@ -72,6 +74,7 @@ struct SiteConfig {
   CardsConfig cards;
   ClockConfig clock;
   std::optional<MqttConfig> mqtt;  // absent: the site is not on MQTT
+  EventKinds event_kinds;          // [event_kinds]: the events' values in words
   // Named groups of controllers ("line/address" or controller names).
   std::map<std::string, std::vector<std::string>> groups;
   std::vector<LineConfig> lines;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "journal/event_kinds_store.h"
 #include "journal/schema_check.h"
 #include "journal/statement.h"
 
@@ -33,6 +34,8 @@ std::unique_ptr<JournalReader> JournalReader::Open(const std::string& path, std:
 }
 
 JournalReader::~JournalReader() { sqlite3_close(db_); }
+
+EventKinds JournalReader::Kinds() { return LoadEventKinds(db_); }
 
 bool JournalReader::ForEachRow(Statement& q, const std::function<void()>& each, size_t limit) {
   last_error_.clear();

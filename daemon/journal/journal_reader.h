@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/event_kinds.h"
 #include "journal/stored_record.h"
 
 namespace zarvod {
@@ -79,6 +80,8 @@ class JournalReader {
   std::vector<ControllerRow> Controllers();
   std::vector<GapRow> Gaps(int limit);
   std::vector<LineCountersRow> LineCounters();
+  // The site's names for its events' values, as the daemon last wrote them.
+  EventKinds Kinds();
   // The controller's newest `limit` events, newest first.
   std::vector<EventTiming> RecentEvents(const ControllerRow& controller, int limit);
 

@@ -26,6 +26,9 @@ std::string EventPayload(const std::string& site, const OutboxEvent& event) {
             {"time", event.controller_time},
             {"received", Rfc3339Utc(event.received_ms)},
             {"raw", event.raw_hex}};
+  if (!event.kind.empty()) j["kind"] = event.kind;
+  if (event.door > 0) j["door"] = event.door;
+  if (!event.direction.empty()) j["direction"] = event.direction;
   return j.dump();
 }
 

@@ -26,6 +26,11 @@ struct OutboxEvent {
   std::string controller_time;  // "YYYY-MM-DDTHH:MM:SS", the controller's clock
   int64_t received_ms = 0;      // host time it reached the journal, Unix ms
   std::string raw_hex;          // the 16 stored bytes
+  // What the site file names the values: words, the door (0: none) and the
+  // direction ("in", "out"); empty words when the values are not named.
+  std::string kind;
+  int32_t door = 0;
+  std::string direction;
 };
 
 // Events committed to the journal and not yet acknowledged by the broker.

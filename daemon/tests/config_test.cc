@@ -42,6 +42,10 @@ username = "site-works"
 ca_file = "/etc/zarvod/ca.pem"
 [mqtt.signing_keys]
 hq = "0123456789abcdef0123"
+[event_kinds]
+"3" = "clock set"
+"8/0" = { words = "card accepted", door = 1, direction = "in" }
+"8" = { words = "card presented" }
 )";
 
 TEST(SiteConfig, ReadsEverySection) {
@@ -68,6 +72,17 @@ TEST(SiteConfig, ReadsEverySection) {
   EXPECT_EQ(c->mqtt->ca_file, "/etc/zarvod/ca.pem");
   EXPECT_EQ(c->mqtt->signing_keys.at("hq"), "0123456789abcdef0123");
   EXPECT_EQ(c->mqtt->keepalive_s, 30);
+  // A value pair named on its own; others of its first value by the first alone.
+  const struct {
+    int value1, value2;
+    const char* words;
+  } events[] = {{8, 0, "card accepted, door 1, in"},
+                {8, 3, "card presented"},
+                {3, 200, "clock set"},
+                {4, 0, ""}};
+  for (const auto& e : events) {
+    EXPECT_EQ(DescribeEvent(c->event_kinds, e.value1, e.value2), e.words) << e.value1;
+  }
 }
 
 struct BadCase {
@@ -137,6 +152,14 @@ TEST(SiteConfig, NamesTheLineAndColumnOfEachFault) {
        "letters, digits and '-'"},
       {"site name with a blank", "site = \"Works\"", "site = \"Main office\"", 1, 8,
        "holds only letters"},
+      {"event value past a byte", "\"8/0\" =", "\"8/256\" =", 34, 1, "VALUE1/VALUE2"},
+      {"event value with a leading zero", "\"3\" =", "\"03\" =", 33, 1, "VALUE1/VALUE2"},
+      {"event value not a number", "\"3\" =", "\"clock\" =", 33, 1, "VALUE1/VALUE2"},
+      {"event kind as a number", "\"clock set\"", "3", 33, 7, "an event kind is"},
+      {"event kind without words", "\"clock set\"", "\"\"", 33, 7, "must not be empty"},
+      {"event kind at no door", "door = 1", "door = 5", 34, 43, "1 to 4"},
+      {"event kind direction", "\"in\"", "\"up\"", 34, 58, "\"in\" or \"out\""},
+      {"unknown key in an event kind", "door = 1", "gate = 1", 34, 36, "unknown key 'gate'"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);

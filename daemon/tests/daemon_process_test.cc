@@ -79,16 +79,18 @@ class DaemonProcessTest : public VirtualSiteTest {
     for (auto& s : sources_) s->Stop();
   }
 
-  pid_t Spawn() {
+  // zarvod with `args`, by default on the fixture's site file.
+  pid_t Spawn(std::vector<std::string> args = {}) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const std::string log = dir_ + "/zarvod.log";
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    const std::string config = dir_ + "/site.toml";
-    const char* argv[] = {ZARVOD_PATH, "run", "--config", config.c_str(), nullptr};
+    if (args.empty()) args = {"run", "--config", dir_ + "/site.toml"};
+    std::vector<char*> argv{const_cast<char*>(ZARVOD_PATH)};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, ZARVOD_PATH, &actions, nullptr, const_cast<char**>(argv), environ),
-              0);
+    EXPECT_EQ(posix_spawn(&pid, ZARVOD_PATH, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
   }
@@ -670,6 +672,61 @@ TEST_F(DaemonProcessTest, ControlSocketThatCannotBeServedStopsTheStart) {
     EXPECT_EQ(code, 1) << log;
     EXPECT_NE(log.find(row.reason), std::string::npos) << log;
   }
+}
+
+// The built-in site run twice on one journal goes on with the same virtual
+// controllers: the second run finds their logs where the first left them
+// (no gap) and names their events in words.
+TEST_F(DaemonProcessTest, BuiltInSiteRunTwiceOnOneJournalContinuesItsControllers) {
+  const std::vector<std::string> sim{"--sim",  "--journal", JournalPath(),
+                                     "--rate", "40",        "--unpaced"};
+  // What is not a saved state is kept aside, never overwritten.
+  std::ofstream(JournalPath() + ".sim-state") << "not a state\n";
+  int64_t journaled = 0;
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    const pid_t pid = Spawn(sim);
+    ASSERT_TRUE(WaitForMoreEvents(journaled + 5));
+    ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
+    journaled = JournaledCount();
+    for (const GapRow& gap : Gaps()) ADD_FAILURE() << gap.controller << ": " << gap.kind;
+  }
+  EXPECT_EQ(ReadText(JournalPath() + ".sim-state.unreadable"), "not a state\n");
+  const auto [exit, text] = RunToExit({"events", "--journal", JournalPath()});
+  EXPECT_EQ(exit, 0);
+  EXPECT_NE(text.find("  card presented, door "), std::string::npos) << text;
+  const auto [json_exit, json] = RunToExit({"events", "--journal", JournalPath(), "--json"});
+  EXPECT_NE(json.find(R"("kind":"card presented","door":)"), std::string::npos) << json;
+}
+
+// The site file's names for event values reach every output of zarvod
+// events, as CSV and JSON fields that stay whole whatever the words hold.
+TEST_F(DaemonProcessTest, EventsShowTheSiteFilesWordsForTheirValues) {
+  std::ofstream(dir_ + "/site.toml", std::ios::app)
+      << "[event_kinds]\n\"8/0\" = { words = 'card \"gold\", accepted', door = 2, direction = "
+         "\"in\" }\n";
+  const pid_t pid = Spawn();
+  ASSERT_TRUE(WaitForMoreEvents(0));
+  ASSERT_NO_FATAL_FAILURE(ExpectSigtermExitsWithinTwoSeconds(pid));
+  const auto [exit, csv] = RunToExit({"events", "--journal", JournalPath(), "--csv"});
+  EXPECT_EQ(exit, 0);
+  std::istringstream lines(csv);
+  size_t named = 0, unnamed = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("id,", 0) == 0) {
+      EXPECT_NE(line.find(",raw,kind,door,direction"), std::string::npos) << line;
+    } else if (line.find(",8,0,") != std::string::npos) {
+      named += line.ends_with(R"(,"card ""gold"", accepted",2,in)");
+    } else {
+      unnamed += line.ends_with(",,,");
+    }
+  }
+  EXPECT_GT(named, 0u) << csv;
+  EXPECT_GT(unnamed, 0u) << csv;
+  const auto [json_exit, json] = RunToExit({"events", "--journal", JournalPath(), "--json"});
+  EXPECT_NE(json.find(R"("kind":"card \"gold\", accepted","door":2,"direction":"in"})"),
+            std::string::npos)
+      << json;
 }
 
 }  // namespace

@@ -67,6 +67,8 @@ class CardStore {
   bool RemoveDouble(uint32_t number1, uint32_t number2);
 
   size_t size() const { return singles_.size() + doubles_.size(); }
+  const std::map<uint32_t, SingleCard>& singles() const { return singles_; }
+  const std::map<std::pair<uint32_t, uint32_t>, DoubleCard>& doubles() const { return doubles_; }
 
  private:
   using DoubleKey = std::pair<uint32_t, uint32_t>;

@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "event_source.h"
 #include "faults.h"
+#include "saved_state.h"
 #include "shared/number_text.h"
 #include "tcp_device_server.h"
 #include "virtual_bus.h"
@@ -21,7 +24,8 @@ namespace {
 void PrintUsage() {
   std::printf(
       "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n"
-      "                 [--echo] [--baud N] [--noise] [--collide] [--events RATE]\n\n"
+      "                 [--echo] [--baud N] [--noise] [--collide] [--events RATE]\n"
+      "                 [--state FILE]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
@@ -38,7 +42,9 @@ void PrintUsage() {
       "  --collide     every controller answers address 0 at once, and their\n"
       "                replies collide, as on a real bus\n"
       "  --events RATE log RATE card events per second (e.g. 0.5) at random\n"
-      "                controllers and doors, as a busy site would\n\n"
+      "                controllers and doors, as a busy site would\n"
+      "  --state FILE  start the controllers with the memory kept in FILE (event\n"
+      "                logs, cards, clocks) when it exists, and keep it there at a stop\n\n"
       "Numbers are decimal, or hexadecimal after 0x.\n",
       zarvo::sim::FaultNames());
 }
@@ -104,6 +110,32 @@ bool ParseLong(const char* text, long& value) {
   return true;
 }
 
+// Reads the controllers' memory from `path` when the file exists.
+bool LoadState(zarvo::sim::VirtualBus& bus, const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return true;
+  std::string header;
+  std::getline(in, header);
+  std::ostringstream rest;
+  rest << in.rdbuf();
+  std::string error = "not a saved state of virtual controllers";
+  if (header == zarvo::sim::kSavedStateHeader && zarvo::sim::LoadBusState(bus, rest.str(), error)) {
+    return true;
+  }
+  std::fprintf(stderr, "zarvo-sim: %s: %s\n", path.c_str(), error.c_str());
+  return false;
+}
+
+bool SaveState(zarvo::sim::VirtualBus& bus, const std::string& path) {
+  const std::string temporary = path + ".new";
+  std::ofstream out(temporary, std::ios::trunc);
+  out << zarvo::sim::kSavedStateHeader << "\n" << zarvo::sim::SaveBusState(bus);
+  out.close();
+  if (out && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  std::fprintf(stderr, "zarvo-sim: cannot write %s\n", path.c_str());
+  return false;
+}
+
 // The settings the controllers run with, for the startup line.
 std::string Settings(long baud, bool echo, bool noise, bool collide, const std::string& fault) {
   return std::string(baud > 0 ? "at " + std::to_string(baud) + " bit/s only" : "at any speed") +
@@ -119,6 +151,7 @@ int main(int argc, char** argv) {
   std::string link;
   std::string fault_text;
   std::string tcp;
+  std::string state;
   bool echo = false;
   long baud = 0;
   bool noise = false;
@@ -140,6 +173,8 @@ int main(int argc, char** argv) {
       fault_text = argv[++i];
     } else if (arg == "--tcp" && has_value) {
       tcp = argv[++i];
+    } else if (arg == "--state" && has_value) {
+      state = argv[++i];
     } else if (arg == "--echo") {
       echo = true;
     } else if (arg == "--baud" && has_value) {
@@ -162,7 +197,7 @@ int main(int argc, char** argv) {
       return 0;
     } else {
       const bool takes_value = arg == "--address" || arg == "--link" || arg == "--fault" ||
-                               arg == "--tcp" || arg == "--baud";
+                               arg == "--tcp" || arg == "--baud" || arg == "--state";
       std::fprintf(stderr, "zarvo-sim: %s %s (see --help)\n",
                    takes_value ? "a value must follow" : "unknown argument", arg.c_str());
       return 2;
@@ -184,6 +219,7 @@ int main(int argc, char** argv) {
   bus.set_baud(static_cast<uint32_t>(baud));
   bus.set_noise(noise);
   bus.set_collide(collide);
+  if (!state.empty() && !LoadState(bus, state)) return 1;
   if (!bus.Start()) {
     std::perror("zarvo-sim: cannot create a pseudo-terminal");
     return 1;
@@ -228,6 +264,7 @@ int main(int argc, char** argv) {
   events.Stop();
   server.Stop();
   bus.Stop();
+  if (!state.empty() && !SaveState(bus, state)) return 1;
   if (!link.empty()) RemoveLink(link, device);
   std::fprintf(stderr, "zarvo-sim: stopped after %llu requests\n",
                static_cast<unsigned long long>(bus.request_count()));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "event_kind_names.h"
 #include "tool.h"
 #include "zarvoac.h"
 
@@ -16,25 +17,48 @@ constexpr int32_t kBlockCount = 256;  // block numbers travel as one byte
 
 std::string Field(const char (&text)[16]) { return std::string(text, strnlen(text, 16)); }
 
-Json EventJson(const EventRecord& e) {
+// The virtual controller's name for one of its own kinds, or nullptr: a
+// real controller's values mean what its installation made them mean, so
+// on a port they stay numbers.
+const zarvo::sim::EventKindName* KindName(const Tool& tool, const EventRecord& e) {
+  return tool.options().sim ? zarvo::sim::FindEventKindName(static_cast<uint8_t>(e.value1))
+                            : nullptr;
+}
+
+// The door of an event at a door, 1 = the first (0: none).
+int KindDoor(const zarvo::sim::EventKindName* name, const EventRecord& e) {
+  return name != nullptr && name->at_door ? e.value2 + 1 : 0;
+}
+
+Json EventJson(const Tool& tool, const EventRecord& e) {
   Json json = Json::Object();
   json.Set("date", Field(e.date)).Set("time", Field(e.time));
   json.Set("value1", e.value1).Set("value2", e.value2);
   json.Set("number1", Field(e.number1)).Set("number2", Field(e.number2));
+  if (const zarvo::sim::EventKindName* name = KindName(tool, e)) {
+    json.Set("kind", std::string(name->words));
+    if (const int door = KindDoor(name, e); door > 0) json.Set("door", door);
+  }
   return json;
 }
 
-std::string EventRow(const EventRecord& e) {
+std::string EventRow(const Tool& tool, const EventRecord& e) {
   char row[96];
   std::snprintf(row, sizeof row, "%-10s  %-8s  %6d  %6d  %-8s  %-8s", Field(e.date).c_str(),
                 Field(e.time).c_str(), e.value1, e.value2, Field(e.number1).c_str(),
                 Field(e.number2).c_str());
-  return row;
+  const zarvo::sim::EventKindName* name = KindName(tool, e);
+  if (name == nullptr) return row;
+  const int door = KindDoor(name, e);
+  return std::string(row) + "  " + name->words + (door > 0 ? ", door " + std::to_string(door) : "");
 }
 
-std::string CsvRow(const EventRecord& e) {
+std::string CsvRow(const Tool& tool, const EventRecord& e) {
+  const zarvo::sim::EventKindName* name = KindName(tool, e);
+  const int door = KindDoor(name, e);
   return Field(e.date) + "," + Field(e.time) + "," + std::to_string(e.value1) + "," +
-         std::to_string(e.value2) + "," + Field(e.number1) + "," + Field(e.number2) + "\n";
+         std::to_string(e.value2) + "," + Field(e.number1) + "," + Field(e.number2) + "," +
+         (name != nullptr ? name->words : "") + "," + (door > 0 ? std::to_string(door) : "") + "\n";
 }
 
 // Reads block after block until one comes back less than full.
@@ -58,19 +82,19 @@ void EmitLog(Tool& tool, int32_t address, const std::vector<EventRecord>& events
   Json list = Json::Array();
   std::string text;
   if (csv) {
-    text = "date,time,value1,value2,number1,number2\n";
-    for (const EventRecord& e : events) text += CsvRow(e);
+    text = "date,time,value1,value2,number1,number2,kind,door\n";
+    for (const EventRecord& e : events) text += CsvRow(tool, e);
   } else {
-    text = "   #  date        time      value1  value2  number1   number2\n";
+    text = "   #  date        time      value1  value2  number1   number2   kind\n";
     for (size_t i = 0; i < events.size(); ++i) {
       char index[24];
       std::snprintf(index, sizeof index, "%4zu", i + 1);
-      text += std::string(index) + "  " + EventRow(events[i]) + "\n";
+      text += std::string(index) + "  " + EventRow(tool, events[i]) + "\n";
     }
     text += std::to_string(events.size()) + " event(s) in the log of controller " +
             std::to_string(address) + "\n";
   }
-  for (const EventRecord& e : events) list.Push(EventJson(e));
+  for (const EventRecord& e : events) list.Push(EventJson(tool, e));
   Json json = Json::Object();
   json.Set("address", address).Set("count", static_cast<int64_t>(events.size()));
   json.Set("events", list);
@@ -82,9 +106,9 @@ int ReadOneRecord(Tool& tool, int32_t address, bool next) {
   EventRecord record{};
   const int32_t result = next ? Zarvo_MoveNext(address, &record) : Zarvo_ReadOne(address, &record);
   if (result != ZARVO_OK) return tool.Fail("cannot read the event", result);
-  Json json = EventJson(record);
+  Json json = EventJson(tool, record);
   json.Set("address", address);
-  tool.Emit(json, EventRow(record));
+  tool.Emit(json, EventRow(tool, record));
   return 0;
 }
 

@@ -31,9 +31,11 @@ CREATE TABLE mqtt_requests(
 )sql"}};
 }
 
-JournalOutbox::JournalOutbox(zarvod::Journal& journal, JournalWatch& watch)
+JournalOutbox::JournalOutbox(zarvod::Journal& journal, JournalWatch& watch,
+                             zarvod::EventKinds kinds)
     : journal_(journal),
       watch_(watch),
+      kinds_(std::move(kinds)),
       undelivered_(journal.db(), R"sql(
 SELECT e.id, c.name, e.seq, c.line, e.number1, e.number2, e.value1, e.value2,
        e.controller_time, e.received_ms, e.raw
@@ -60,6 +62,11 @@ std::vector<OutboxEvent> JournalOutbox::Undelivered(uint64_t after, size_t limit
     if (e.controller_time.size() > 10 && e.controller_time[10] == ' ') e.controller_time[10] = 'T';
     e.received_ms = undelivered_.Int(9);
     e.raw_hex = Hex(undelivered_.Blob(10));
+    if (const zarvod::EventKind* kind = kinds_.Find(e.value1, e.value2)) {
+      e.kind = kind->words;
+      e.door = kind->door;
+      e.direction = kind->direction;
+    }
     out.push_back(std::move(e));
   }
   undelivered_.Reset();

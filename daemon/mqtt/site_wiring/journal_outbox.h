@@ -4,6 +4,7 @@
 // reply it got.
 #pragma once
 
+#include "journal/event_kinds.h"
 #include "journal/journal.h"
 #include "journal/migrations.h"
 #include "journal_watch.h"
@@ -16,7 +17,8 @@ std::vector<zarvod::Migration> MqttMigrations();
 
 class JournalOutbox final : public EventOutbox {
  public:
-  JournalOutbox(zarvod::Journal& journal, JournalWatch& watch);
+  // Events go out with what `kinds` names them.
+  JournalOutbox(zarvod::Journal& journal, JournalWatch& watch, zarvod::EventKinds kinds = {});
   std::vector<OutboxEvent> Undelivered(uint64_t after, size_t limit) override;
   void MarkDelivered(const OutboxEvent& event) override;
   void SetListener(std::function<void()> wake) override { watch_.OnEvents(std::move(wake)); }
@@ -24,6 +26,7 @@ class JournalOutbox final : public EventOutbox {
  private:
   zarvod::Journal& journal_;
   JournalWatch& watch_;
+  const zarvod::EventKinds kinds_;
   zarvod::Statement undelivered_, delivered_;
 };
 

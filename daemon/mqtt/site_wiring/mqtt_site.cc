@@ -15,7 +15,7 @@ void MqttSite::RegisterMigrations() { zarvod::AddMigrations(MqttMigrations()); }
 MqttSite::MqttSite(const MqttSettings& settings, const zarvod::SiteConfig& config,
                    zarvod::Journal& journal, zarvod::Site& site)
     : watch_(journal),
-      outbox_(journal, watch_),
+      outbox_(journal, watch_, config.event_kinds),
       commands_(journal, config.journal.retention_days),
       runner_(site),
       directory_(config, journal, watch_),

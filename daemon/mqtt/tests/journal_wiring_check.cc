@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "broker_process.h"
 #include "journal_outbox.h"
@@ -50,7 +51,9 @@ class JournalWiringTest : public ::testing::Test {
 
 TEST_F(JournalWiringTest, UndeliveredEventsComeInJournalOrderUntilAcknowledged) {
   JournalWatch watch(*journal_);
-  JournalOutbox outbox(*journal_, watch);
+  zarvod::EventKinds kinds;
+  kinds.Name(0, 0, {"card accepted", 1, "in"});
+  JournalOutbox outbox(*journal_, watch, kinds);
   int wakes = 0;
   outbox.SetListener([&] { ++wakes; });
   Commit("front", 1, 2);
@@ -66,6 +69,8 @@ TEST_F(JournalWiringTest, UndeliveredEventsComeInJournalOrderUntilAcknowledged) 
       EXPECT_GT(events[i].position, events[i - 1].position);
     }
     EXPECT_EQ(events[i].raw_hex.substr(0, 6), "261207");
+    EXPECT_EQ(std::tie(events[i].kind, events[i].door, events[i].direction),
+              std::make_tuple("card accepted", 1, "in"));
   }
   EXPECT_EQ(events[3].sequence, events[1].sequence + 1);
   outbox.MarkDelivered(events[0]);
@@ -162,7 +167,7 @@ TEST(SimSiteOnMqtt, EventsGoOutAndADoorOpens) {
   ASSERT_TRUE(broker.Start());
   char pattern[] = "/tmp/zarvo-mqtt-sim-XXXXXX";
   const std::string dir = mkdtemp(pattern);
-  zarvod::SimSite sim(20.0);
+  zarvod::SimSite sim(20.0, /*paced=*/false);
   std::string error;
   ASSERT_TRUE(sim.Start(error)) << error;
   const zarvod::SiteConfig config = sim.Config(dir + "/journal.db");

@@ -96,7 +96,8 @@ TEST_F(MqttDaemonTest, SimSitePublishesStatusAndEventsAndGoesOfflineOnStop) {
   };
   EXPECT_TRUE(central.WaitUntil([&](const std::vector<Received>& all) {
     return count(all, "/status", "\"online\"") >= 5 &&
-           count(all, "/events", "\"sequence\"") >= 10 && count(all, "simulated/status", "online") >= 1;
+           count(all, "/events", "\"kind\":\"card presented\"") >= 10 &&
+           count(all, "simulated/status", "online") >= 1;
   })) << ReadFile(log);
   zarvod.Terminate();
   EXPECT_EQ(zarvod.ExitCode(5000), 0) << ReadFile(log);

@@ -45,7 +45,11 @@ TEST_F(MqttPayloadsTest, PublishedMessagesMeetTheDocumentedSchemas) {
   settings.home_assistant = true;
   StartService(settings);
   site_.SetOnline("front", true);
-  outbox_.Append(MakeEvent("back", 1));
+  OutboxEvent named = MakeEvent("back", 1);
+  named.kind = "card accepted";
+  named.door = 1;
+  named.direction = "in";
+  outbox_.Append(named);
   const std::string requests[][2] = {
       {"card.add", R"({"id":"s1","controller":"front","card":"99","by":"alice"})"},
       {"card.get",
