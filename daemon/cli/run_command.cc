@@ -17,9 +17,11 @@
 #include "journal/journal.h"
 #include "journal/journal_file.h"
 #include "journal/journal_lock.h"
+#include "journal/site_settings.h"
 #include "log/log.h"
 #include "site/site.h"
 #include "site/stall_watch.h"
+#include "time_zone.h"
 
 namespace zarvod {
 namespace {
@@ -63,8 +65,8 @@ std::unique_ptr<Journal> OpenOwnJournal(const std::string& path,
   return journal;
 }
 
-// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns the exit
-// code: 0 on a stop asked for, 1 when the journal file went away.
+// Waits for SIGTERM or SIGINT (SIGHUP is logged and ignored), pruning the journal hourly. Returns
+// the exit code: 0 on a stop asked for, 1 when the journal file went away.
 int WaitForStop(const sigset_t& stop, Journal& journal, const JournalConfig& config) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point next_prune = Clock::now() + std::chrono::seconds(kPruneEverySeconds);
@@ -139,14 +141,10 @@ int CheckConfigCommand(const Args& args) {
     std::fprintf(stderr, "usage: zarvod check-config FILE\n");
     return 2;
   }
-  ConfigError error;
-  const std::optional<SiteConfig> config = LoadConfig(args[0], error);
+  std::vector<ConfigError> errors;
+  const std::optional<SiteConfig> config = LoadConfig(args[0], errors, clocks::TimeZoneProblem);
   if (!config) {
-    std::fprintf(stderr, "%s\n", error.Text().c_str());
-    return 1;
-  }
-  if (const std::string zone_error = UseSiteTimeZone(*config); !zone_error.empty()) {
-    std::fprintf(stderr, "%s: time_zone: %s\n", args[0].c_str(), zone_error.c_str());
+    for (const ConfigError& e : errors) std::fprintf(stderr, "%s\n", e.Text().c_str());
     return 1;
   }
   size_t controllers = 0;
@@ -164,6 +162,11 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
   std::unique_ptr<Journal> journal = OpenOwnJournal(journal_path, lock);
   if (!journal) return 1;
   LogInfo("site '" + config.site + "': journal " + journal_path);
+  // Readers of the journal measure drift in the zone the controllers keep.
+  const std::string zone = config.time_zone.empty() ? clocks::LocalZoneName() : config.time_zone;
+  if (const std::string error = SaveSiteSetting(*journal, kTimeZoneSetting, zone); !error.empty()) {
+    LogWarning("journal: the site's time zone is not kept: " + error);
+  }
   Prune(*journal, config.journal);
   Site site(config, *journal);
   site.Start();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "journal/schema_check.h"
+#include "journal/site_settings.h"
 #include "journal/statement.h"
 
 namespace zarvod {
@@ -33,6 +34,10 @@ std::unique_ptr<JournalReader> JournalReader::Open(const std::string& path, std:
 }
 
 JournalReader::~JournalReader() { sqlite3_close(db_); }
+
+std::string JournalReader::SiteTimeZone() {
+  return ReadSiteSetting(db_, kTimeZoneSetting).value_or("");
+}
 
 bool JournalReader::ForEachRow(Statement& q, const std::function<void()>& each, size_t limit) {
   last_error_.clear();

@@ -39,5 +39,11 @@ class LibrarySearchTest(unittest.TestCase):
         self.assertIn("libzarvoac.so.0", found[1:])
 
 
+class LibraryVersionTest(unittest.TestCase):
+    def test_the_loaded_library_names_its_version(self):
+        import zarvoac
+        self.assertRegex(zarvoac.library_version(), r"^\d+\.\d+\.\d+$")
+
+
 if __name__ == "__main__":
     unittest.main()
