@@ -69,7 +69,8 @@ std::vector<CommandSpec> BuildCommands() {
 
 void PrintCommandLine(FILE* out, const CommandSpec& c) {
   std::string head = "  " + c.name + (c.words.empty() ? "" : " " + c.words);
-  head += std::string(head.size() < 24 ? 24 - head.size() : 2, ' ');
+  // A long head puts its summary on a line of its own.
+  head += head.size() < 24 ? std::string(24 - head.size(), ' ') : "\n" + std::string(24, ' ');
   std::fprintf(out, "%s%s\n", head.c_str(), c.summary.c_str());
 }
 

@@ -100,8 +100,11 @@ bool LineWorker::OpenPort() {
     }
     char why[128] = {};
     Zarvo_LineOpenError(line_, why, sizeof why);
-    LogError("line " + config_.name + ": cannot open " + config_.port + ": " + why +
-             "; trying again");
+    // The library's reason names the port first.
+    const std::string reason = why;
+    const std::string named =
+        reason.rfind(config_.port + ": ", 0) == 0 ? reason : config_.port + ": " + reason;
+    LogError("line " + config_.name + ": cannot open " + named + "; trying again");
     // A command cannot wait for a port that may never open: its caller (a
     // clock setting, a remote door-open) would hang, and so would stopping.
     const Clock::time_point retry_at = Clock::now() + backoff;
