@@ -165,11 +165,13 @@ SiteConfig ReadSite(const toml::table& root, const ZoneCheck& zone_check) {
   if (!lines) throw Fault{root.source(), "the site has no [[line]]"};
   const toml::array* list = lines->as_array();
   if (!list) Fail(*lines, "'line' must be a list of tables ([[line]])");
+  const size_t faults_before = ActiveFaultList() ? ActiveFaultList()->count() : 0;
   for (const toml::node& item : *list) {
     config.lines.emplace_back();  // keeps its place, as controllers do
     Collect([&] { config.lines.back() = ReadLine(item); });
   }
-  Collect([&] { CheckSiteNames(root, config); });
+  const bool lines_read_whole = !ActiveFaultList() || ActiveFaultList()->count() == faults_before;
+  Collect([&] { CheckSiteNames(root, config, lines_read_whole); });
   Collect([&] { CheckPorts(root, config); });
   return config;
 }
@@ -184,10 +186,15 @@ std::string ConfigError::Text() const {
   return out.str();
 }
 
-std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
-                                      std::vector<ConfigError>& errors,
-                                      const ZoneCheck& zone_check) {
+namespace {
+
+// The faults in file order, and the first found: a later one may follow
+// from it (a controller that cannot be read, then a group naming it).
+std::optional<SiteConfig> Parse(const std::string& text, const std::string& file_name,
+                                const ZoneCheck& zone_check, std::vector<ConfigError>& errors,
+                                ConfigError& first) {
   errors.clear();
+  first = ConfigError{file_name, 0, 0, ""};
   const auto place = [&file_name](const toml::source_region& where, std::string message) {
     return ConfigError{file_name, static_cast<int>(where.begin.line),
                        static_cast<int>(where.begin.column), std::move(message)};
@@ -198,51 +205,69 @@ std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string
     const toml::table root = toml::parse(text, file_name);
     config = ReadSite(root, zone_check);
   } catch (const toml::parse_error& e) {
-    errors.push_back(place(e.source(), std::string(e.description())));
+    first = place(e.source(), std::string(e.description()));
+    errors.push_back(first);
     return std::nullopt;
   } catch (toml_fields::Fault& f) {
     faults.Add(std::move(f));
   }
+  if (faults.count() == 0) return config;
+  first = place(faults.First()->where, faults.First()->message);
   for (toml_fields::Fault& f : faults.Sorted()) errors.push_back(place(f.where, f.message));
-  if (!errors.empty()) return std::nullopt;
-  return config;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
+                                      std::vector<ConfigError>& errors,
+                                      const ZoneCheck& zone_check) {
+  ConfigError first;
+  return Parse(text, file_name, zone_check, errors, first);
 }
 
 std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
                                       ConfigError& error) {
   std::vector<ConfigError> errors;
-  std::optional<SiteConfig> config = ParseConfig(text, file_name, errors);
-  error = errors.empty() ? ConfigError{file_name, 0, 0, ""} : errors.front();
-  return config;
+  return Parse(text, file_name, {}, errors, error);
 }
 
-std::optional<SiteConfig> LoadConfig(const std::string& path, std::vector<ConfigError>& errors,
-                                     const ZoneCheck& zone_check) {
+namespace {
+
+std::optional<SiteConfig> Load(const std::string& path, const ZoneCheck& zone_check,
+                               std::vector<ConfigError>& errors, ConfigError& first) {
   errors.clear();
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
-    errors.push_back(ConfigError{path, 0, 0, "is a directory, not a site file"});
+    first = ConfigError{path, 0, 0, "is a directory, not a site file"};
+    errors.push_back(first);
     return std::nullopt;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    errors.push_back(
-        ConfigError{path, 0, 0, std::string("cannot be read: ") + std::strerror(errno)});
+    first = ConfigError{path, 0, 0, std::string("cannot be read: ") + std::strerror(errno)};
+    errors.push_back(first);
     return std::nullopt;
   }
   std::ostringstream text;
   text << in.rdbuf();
-  std::optional<SiteConfig> config = ParseConfig(text.str(), path, errors, zone_check);
+  std::optional<SiteConfig> config = Parse(text.str(), path, zone_check, errors, first);
   // The journal is where the site file says, wherever zarvod is started.
   if (config) config->journal.path = BesideSiteFile(config->journal.path, path);
   return config;
 }
 
+}  // namespace
+
+std::optional<SiteConfig> LoadConfig(const std::string& path, std::vector<ConfigError>& errors,
+                                     const ZoneCheck& zone_check) {
+  ConfigError first;
+  return Load(path, zone_check, errors, first);
+}
+
 std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error) {
   std::vector<ConfigError> errors;
-  std::optional<SiteConfig> config = LoadConfig(path, errors);
-  error = errors.empty() ? ConfigError{path, 0, 0, ""} : errors.front();
-  return config;
+  return Load(path, {}, errors, error);
 }
 
 }  // namespace zarvod

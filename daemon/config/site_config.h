@@ -100,7 +100,8 @@ std::optional<SiteConfig> LoadConfig(const std::string& path, std::vector<Config
 std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
                                       std::vector<ConfigError>& errors,
                                       const ZoneCheck& zone_check = {});
-// The same, `error` naming the first fault.
+// The same, `error` naming the first fault found (the cause, where later
+// faults may follow from it).
 std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error);
 std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
                                       ConfigError& error);

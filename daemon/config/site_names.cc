@@ -89,7 +89,8 @@ bool IsLineAndAddress(const std::string& member, const SiteConfig& config) {
   return false;
 }
 
-void CheckGroups(const toml::table& root, const SiteConfig& config, Namespace& names) {
+void CheckGroups(const toml::table& root, const SiteConfig& config, Namespace& names,
+                 bool check_members) {
   const toml::node* groups = root.get("groups");
   if (groups == nullptr) return;
   const toml::table& table = RequireTable(*groups, "[groups]");
@@ -97,7 +98,7 @@ void CheckGroups(const toml::table& root, const SiteConfig& config, Namespace& n
     const std::string group(key.str());
     names.Add(group, "group", key.source());
     const toml::array* members = node.as_array();
-    if (members == nullptr) continue;  // refused when read
+    if (members == nullptr || !check_members) continue;  // refused when read
     for (const toml::node& member : *members) {
       const std::string m = member.value_or(std::string());
       if (!names.IsController(m) && !IsLineAndAddress(m, config)) {
@@ -135,14 +136,14 @@ std::string SiteNameFault(const std::string& name) {
   return "";
 }
 
-void CheckSiteNames(const toml::table& root, const SiteConfig& config) {
+void CheckSiteNames(const toml::table& root, const SiteConfig& config, bool lines_read_whole) {
   const toml::node* site = root.get("site");
   if (const std::string fault = SiteNameFault(config.site); site != nullptr && !fault.empty()) {
     Note(*site, "site name '" + config.site + "': " + fault);
   }
   Namespace names;
   CheckControllers(root, config, names);
-  CheckGroups(root, config, names);
+  CheckGroups(root, config, names, lines_read_whole);
 }
 
 }  // namespace zarvod

@@ -30,6 +30,9 @@ class FaultList {
   FaultList(const FaultList&) = delete;
   FaultList& operator=(const FaultList&) = delete;
   void Add(Fault fault) { faults_.push_back(std::move(fault)); }
+  size_t count() const { return faults_.size(); }
+  // The first fault found: the cause, where later ones may follow from it.
+  const Fault* First() const { return faults_.empty() ? nullptr : &faults_.front(); }
   // The faults in file order, each once.
   std::vector<Fault> Sorted() const;
 
