@@ -139,6 +139,7 @@ TEST_F(CliTest, CommandLineRefusesWhatItCannotDoAndHelps) {
       {"events --since soon", 2, "bad value 'soon' for --since"},
       {"run --mqt mqtt://localhost --config zarvod.toml", 2, "(did you mean '--mqtt'?)"},
       {"run", 2, "usage: zarvod run --config FILE"},
+      {"run --config zarvod.toml --mqtt broker:1883", 2, "bad value 'broker:1883' for --mqtt"},
       {"--sim --rate 2x", 2, "bad value '2x' for --rate"},
       {"status --jurnal x.db", 2, "(did you mean '--journal'?)"},
       {"check-config a.toml b.toml", 2, "unexpected argument 'b.toml'"},
