@@ -417,6 +417,10 @@ typedef struct ZarvoLineStats {
  * is not 0. Returns 0, or -18 for a NULL argument. */
 ZARVO_API int32_t ZARVO_CALL Zarvo_LineStats(ZarvoLine* line, ZarvoLineStats* out, int32_t reset);
 
+/* The library's version, "MAJOR.MINOR.PATCH": a constant string that the
+ * caller must not free. */
+ZARVO_API const char* ZARVO_CALL Zarvo_LibraryVersion(void);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

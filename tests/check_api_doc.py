@@ -30,7 +30,7 @@ import re
 import sys
 
 PROTOTYPE = re.compile(
-    r"ZARVO_API\s+(?:int32_t|void|ZarvoLine\s*\*)\s*ZARVO_CALL\s+(Zarvo_\w+)\s*\(([^;]*?)\)\s*;")
+    r"ZARVO_API\s+(?:int32_t|void|ZarvoLine\s*\*|const\s+char\s*\*)\s*ZARVO_CALL\s+(Zarvo_\w+)\s*\(([^;]*?)\)\s*;")
 DECLARED_NAME = re.compile(r"ZARVO_CALL\s+(Zarvo_\w+)")
 CONSTANT_DEFINE = re.compile(r"^#define\s+(ZARVO_\w+)\s+\(?\s*(-?\d+)\s*\)?",
                              re.MULTILINE)

@@ -36,6 +36,12 @@ class Zarvoctl(unittest.TestCase):
         (["--sim", "chain", "set", "1", "0", "1", "2", "3"], 2, "missing E3"),
         (["--sim", "version", "1", "2"], 2, "unexpected argument '2'"),
         (["--sim", "--baud", "09600x", "probe", "1"], 2, "bad value '09600x' for --baud"),
+        (["--sim", "info", "1", "--jsn"], 2, "unknown option '--jsn' (did you mean '--json'?)"),
+        (["--jsn", "--sim", "info", "1"], 2, "unknown option '--jsn' (did you mean '--json'?)"),
+        (["--prot", "/dev/null", "probe", "1"], 2, "(did you mean '--port'?)"),
+        (["--sim", "card", "add", "1", "5", "--pn", "3"], 2, "(did you mean '--pin'?)"),
+        (["--sim", "probe", "1", "--baud"], 2, "option '--baud' needs a value"),
+        (["--sim", "events", "1", "--on"], 2, "(did you mean '--one'?)"),
     ]
 
     def test_refusals_and_help(self):
@@ -46,6 +52,18 @@ class Zarvoctl(unittest.TestCase):
                 self.assertEqual(code, status, output)
                 self.assertIn(text, output)
                 self.assertNotIn("opened", output)
+
+    def test_options_after_the_command(self):
+        before = run("--sim", "--json", "info", "1")
+        self.assertEqual(before[0], 0, before[1])
+        self.assertEqual(run("info", "1", "--sim", "--json"), before)
+        self.assertEqual(run("info", "--json", "1", "--sim"), before)
+
+    def test_cannot_open_names_the_device_once(self):
+        code, output = run("--port", "/dev/zarvo-no-such-device", "probe", "1")
+        self.assertEqual(code, 1)
+        self.assertIn("cannot open /dev/zarvo-no-such-device: no such device", output)
+        self.assertEqual(output.count("/dev/zarvo-no-such-device"), 1, output)
 
     def test_zarvo_port_names_the_line(self):
         env = dict(os.environ, ZARVO_PORT="/dev/zarvo-no-such-device")
@@ -83,6 +101,26 @@ class Zarvoctl(unittest.TestCase):
 
 
 class ZarvoSim(unittest.TestCase):
+    # (arguments, exit status, text the output must hold); none of them serves.
+    ROWS = [
+        (["--adress", "1"], 2, "unknown option '--adress' (did you mean '--address'?)"),
+        (["--events", "2x"], 2, "bad value '2x' for --events"),
+        (["--address", "256"], 2, "bad value '256' for --address"),
+        (["--fault", "nonsense"], 2, "bad value 'nonsense' for --fault"),
+        (["--baud"], 2, "option '--baud' needs a value"),
+        (["--echo", "extra"], 2, "unexpected argument 'extra'"),
+        (["--version"], 0, "libzarvoac "),
+        (["--help"], 0, "--collide"),
+    ]
+
+    def test_refusals_and_help(self):
+        for args, status, text in self.ROWS:
+            with self.subTest(args=args):
+                done = subprocess.run([ZARVO_SIM, *args], capture_output=True, text=True,
+                                      timeout=30, check=False)
+                self.assertEqual(done.returncode, status, done.stderr)
+                self.assertIn(text, done.stdout + done.stderr)
+
     def start(self, *args):
         sim = subprocess.Popen([ZARVO_SIM, *args], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)

@@ -18,8 +18,11 @@ std::string DirectLineRunner::Open(const std::vector<LinePort>& lines) {
       char why[128] = "";
       Zarvo_LineOpenError(line->handle, why, sizeof why);
       Zarvo_LineDestroy(line->handle);
-      return "line " + port.name + ": cannot open " + port.port + ": " + why + " (" +
-             ResultText(result) + ")";
+      // The library's reason names the port first.
+      const std::string reason = why;
+      const std::string named =
+          reason.rfind(port.port + ": ", 0) == 0 ? reason : port.port + ": " + reason;
+      return "line " + port.name + ": cannot open " + named + " (" + ResultText(result) + ")";
     }
     lines_[port.name] = std::move(line);
   }

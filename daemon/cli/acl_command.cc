@@ -8,14 +8,13 @@
 #include "acl_cli.h"
 #include "cards/site_adapters.h"
 #include "cli/commands.h"
+#include "cli/site_file.h"
 #include "cli/site_modules.h"
 #include "journal/journal_file.h"
 #include "journal/journal_lock.h"
 
 namespace zarvod {
 namespace {
-
-constexpr const char* kPackagedConfig = "/etc/zarvod/zarvod.toml";
 
 // The words after "acl" without the options this file takes.
 Args AclWords(const Args& args) {
@@ -44,16 +43,10 @@ std::string HolderOf(const std::string& journal_path) {
   return "another zarvod acl command";
 }
 
-std::string ConfigPath(const Args& args) {
-  const std::string given = FlagValue(args, "--config");
-  if (!given.empty()) return given;
-  return std::filesystem::exists(kPackagedConfig) ? kPackagedConfig : "./zarvod.toml";
-}
-
 }  // namespace
 
 int AclCommand(const Args& args) {
-  const std::string config_path = ConfigPath(args);
+  const std::string config_path = SiteFilePath(args);
   // The config names the journal, and so the socket beside it; a config
   // that cannot be read is reported only if the lines must be opened here.
   ConfigError config_error;

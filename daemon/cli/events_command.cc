@@ -10,9 +10,11 @@
 
 #include "cli/commands.h"
 #include "cli/event_kind_fields.h"
+#include "cli/site_file.h"
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
 #include "json_line.h"
+#include "shared/option_parser.h"
 
 namespace zarvod {
 namespace {
@@ -180,7 +182,14 @@ std::optional<int64_t> ParseSince(const std::string& text, int64_t now_ms) {
 }
 
 int EventsCommand(const Args& args) {
-  const std::string path = FlagValue(args, "--journal", "./zarvod.db");
+  if (HasFlag(args, "--json") && HasFlag(args, "--csv")) {
+    std::fprintf(stderr, "zarvod events: --json and --csv exclude each other\n");
+    return 2;
+  }
+  std::optional<SiteConfig> config;
+  if (!LoadViewSiteFile("events", args, config)) return 1;
+  const std::string path =
+      FlagValue(args, "--journal", config ? config->journal.path : JournalConfig{}.path);
   const Format format = HasFlag(args, "--json")  ? Format::kJson
                         : HasFlag(args, "--csv") ? Format::kCsv
                                                  : Format::kText;
@@ -188,9 +197,10 @@ int EventsCommand(const Args& args) {
   if (HasFlag(args, "--since")) {
     const std::optional<int64_t> parsed = ParseSince(FlagValue(args, "--since"), NowMs());
     if (!parsed) {
-      std::fprintf(stderr,
-                   "zarvod events: --since takes YYYY-MM-DD[ HH:MM[:SS]] or an age like 15m, "
-                   "2h, 7d\n");
+      std::fprintf(stderr, "zarvod events: %s\n",
+                   zarvo::tools::BadValue("--since", FlagValue(args, "--since"),
+                                          "YYYY-MM-DD[ HH:MM[:SS]] or an age like 15m, 2h, 7d")
+                       .c_str());
       return 2;
     }
     since = *parsed;
@@ -201,6 +211,7 @@ int EventsCommand(const Args& args) {
     std::fprintf(stderr, "zarvod events: %s\n", error.c_str());
     return 1;
   }
+  if (!UseJournalTimeZone("events", *reader, config)) return 1;
   PrintHeader(format);
   // The daemon writes the site's names at each start: a follower takes
   // them up again as it wakes.

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "log/log.h"
+#include "shared/option_parser.h"
 
 #ifdef ZARVOD_WITH_MQTT
 #include "mqtt_site.h"
@@ -11,8 +12,12 @@
 namespace zarvod {
 
 std::string ApplyMqttFlag(const Args& args, SiteConfig& config) {
+  if (!HasFlag(args, "--mqtt")) return "";
   const std::string url = FlagValue(args, "--mqtt");
-  if (url.empty()) return HasFlag(args, "--mqtt") ? "--mqtt takes mqtt[s]://host[:port]" : "";
+  // Refused here, naming the option, rather than once the lines run.
+  if (url.rfind("mqtt://", 0) != 0 && url.rfind("mqtts://", 0) != 0) {
+    return zarvo::tools::BadValue("--mqtt", url, "mqtt[s]://HOST[:PORT]");
+  }
   if (!config.mqtt) config.mqtt.emplace();
   config.mqtt->broker = url;
   return "";

@@ -18,10 +18,12 @@
 #include "journal/journal.h"
 #include "journal/journal_file.h"
 #include "journal/journal_lock.h"
+#include "journal/site_settings.h"
 #include "log/log.h"
 #include "sim_site/sim_site.h"
 #include "site/site.h"
 #include "site/stall_watch.h"
+#include "time_zone.h"
 
 namespace zarvod {
 namespace {
@@ -141,14 +143,10 @@ int CheckConfigCommand(const Args& args) {
     std::fprintf(stderr, "usage: zarvod check-config FILE\n");
     return 2;
   }
-  ConfigError error;
-  const std::optional<SiteConfig> config = LoadConfig(args[0], error);
+  std::vector<ConfigError> errors;
+  const std::optional<SiteConfig> config = LoadConfig(args[0], errors, clocks::TimeZoneProblem);
   if (!config) {
-    std::fprintf(stderr, "%s\n", error.Text().c_str());
-    return 1;
-  }
-  if (const std::string zone_error = UseSiteTimeZone(*config); !zone_error.empty()) {
-    std::fprintf(stderr, "%s: time_zone: %s\n", args[0].c_str(), zone_error.c_str());
+    for (const ConfigError& e : errors) std::fprintf(stderr, "%s\n", e.Text().c_str());
     return 1;
   }
   size_t controllers = 0;
@@ -169,6 +167,11 @@ int RunSite(const SiteConfig& config, const std::string& journal_path,
   if (std::string error; !SaveEventKinds(*journal, config.event_kinds, error)) {
     LogWarning("journal: the event kinds of the site file not kept (" + error +
                "); zarvod events shows their values only");
+  }
+  // Readers of the journal measure drift in the zone the controllers keep.
+  const std::string zone = config.time_zone.empty() ? clocks::LocalZoneName() : config.time_zone;
+  if (const std::string error = SaveSiteSetting(*journal, kTimeZoneSetting, zone); !error.empty()) {
+    LogWarning("journal: the site's time zone is not kept: " + error);
   }
   Prune(*journal, config.journal);
   Site site(config, *journal);

@@ -10,14 +10,19 @@
 #include "cli/mqtt_module.h"
 #include "cli/site_modules.h"
 #include "log/log.h"
+#include "shared/option_parser.h"
 #include "sim_site/sim_site.h"
 
 namespace zarvod {
 
 int SimCommand(const Args& args) {
-  const double rate = std::strtod(FlagValue(args, "--rate", "2").c_str(), nullptr);
-  if (rate <= 0) {
-    std::fprintf(stderr, "zarvod --sim: --rate takes events per second, e.g. 2 or 0.5\n");
+  const std::string rate_text = FlagValue(args, "--rate", "2");
+  char* end = nullptr;
+  const double rate = std::strtod(rate_text.c_str(), &end);
+  if (end != rate_text.c_str() + rate_text.size() || !(rate > 0 && rate <= 1000)) {
+    std::fprintf(
+        stderr, "zarvod --sim: %s\n",
+        zarvo::tools::BadValue("--rate", rate_text, "events per second, e.g. 2 or 0.5").c_str());
     return 2;
   }
   // A site file of the built-in lines (zarvod init --sim writes one) gives

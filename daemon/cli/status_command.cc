@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/site_file.h"
 #include "cli/site_modules.h"
 #include "cli/text_table.h"
 #include "clock_drift.h"
@@ -121,21 +122,10 @@ std::string CountersTables(const std::vector<LineCountersRow>& lines, int64_t no
 }  // namespace
 
 int StatusCommand(const Args& args) {
-  // The site file gives the zone the controllers' times are in, the drift
-  // limit and the journal's path.
+  // The site file gives the drift limit and the journal's path; the zone the
+  // controllers' times are in is the journal's own, else the site file's.
   std::optional<SiteConfig> config;
-  if (const std::string config_path = FlagValue(args, "--config"); !config_path.empty()) {
-    ConfigError config_error;
-    config = LoadConfig(config_path, config_error);
-    if (!config) {
-      std::fprintf(stderr, "zarvod status: %s\n", config_error.Text().c_str());
-      return 1;
-    }
-    if (const std::string zone_error = UseSiteTimeZone(*config); !zone_error.empty()) {
-      std::fprintf(stderr, "zarvod status: time_zone: %s\n", zone_error.c_str());
-      return 1;
-    }
-  }
+  if (!LoadViewSiteFile("status", args, config)) return 1;
   const long drift_limit_s = config ? config->clock.drift_limit_s : ClockConfig{}.drift_limit_s;
   const std::string path =
       FlagValue(args, "--journal", config ? config->journal.path : JournalConfig{}.path);
@@ -145,6 +135,7 @@ int StatusCommand(const Args& args) {
     std::fprintf(stderr, "zarvod status: %s\n", error.c_str());
     return 1;
   }
+  if (!UseJournalTimeZone("status", *reader, config)) return 1;
   // A read that failed part way is an error, not an empty journal.
   std::string read_error;
   const auto note_error = [&] {

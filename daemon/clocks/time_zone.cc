@@ -26,7 +26,7 @@ bool IsZoneFile(const std::string& path) {
 
 }  // namespace
 
-std::string UseTimeZone(const std::string& zone) {
+std::string TimeZoneProblem(const std::string& zone) {
   const bool plain = !zone.empty() && zone[0] != '/' && zone.find("..") == std::string::npos;
   if (!plain) return "time zone '" + zone + "' is not a zone name such as Europe/Berlin";
   std::error_code error;
@@ -34,9 +34,31 @@ std::string UseTimeZone(const std::string& zone) {
   if (!std::filesystem::is_regular_file(file, error) || !IsZoneFile(file)) {
     return "time zone '" + zone + "' is not in the tz database (" + ZoneFolder() + ")";
   }
+  return "";
+}
+
+std::string UseTimeZone(const std::string& zone) {
+  if (std::string problem = TimeZoneProblem(zone); !problem.empty()) return problem;
   setenv("TZ", zone.c_str(), 1);
   tzset();
   return "";
+}
+
+std::string LocalZoneName() {
+  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') {
+    const std::string zone = tz[0] == ':' ? tz + 1 : tz;
+    return zone.find('/') == 0 ? "" : zone;
+  }
+  std::error_code error;
+  const std::string target = std::filesystem::read_symlink("/etc/localtime", error).string();
+  const std::string marker = "zoneinfo/";
+  if (const size_t at = target.find(marker); !error && at != std::string::npos) {
+    return target.substr(at + marker.size());
+  }
+  std::ifstream named("/etc/timezone");
+  std::string zone;
+  std::getline(named, zone);
+  return zone;
 }
 
 long UtcOffsetAt(std::time_t when) {

@@ -14,6 +14,12 @@ namespace zarvod::clocks {
 // Returns why it cannot ("" on success): an unknown zone is an error rather
 // than the silent fall-back to UTC that TZ alone would give.
 std::string UseTimeZone(const std::string& zone);
+// Why `zone` cannot be used, "" when it can; changes nothing.
+std::string TimeZoneProblem(const std::string& zone);
+
+// The name of the zone the process keeps local time in ("Europe/Berlin"):
+// TZ when it names a zone, else the host's zone; "" when neither tells.
+std::string LocalZoneName();
 
 // Seconds east of UTC of the local zone at `when`.
 long UtcOffsetAt(std::time_t when);

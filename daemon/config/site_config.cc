@@ -43,9 +43,9 @@ ControllerConfig ReadController(const toml::node& node) {
   const toml::table& t = RequireTable(node, "a controller");
   RejectUnknownKeys(t, {"address", "name", "doors"});
   ControllerConfig c;
-  c.address = static_cast<int>(GetInt(t, "address", 0, 1, 255, true));
-  c.name = GetString(t, "name", "", true);
-  c.doors = GetStrings(t, "doors", 4);
+  Collect([&] { c.address = static_cast<int>(GetInt(t, "address", 0, 1, 255, true)); });
+  Collect([&] { c.name = GetString(t, "name", "", true); });
+  Collect([&] { c.doors = GetStrings(t, "doors", 4); });
   return c;
 }
 
@@ -55,61 +55,72 @@ LineConfig ReadLine(const toml::node& node) {
   const toml::table& t = RequireTable(node, "a line");
   RejectUnknownKeys(t, {"name", "port", "baud", "controller"});
   LineConfig line;
-  line.name = GetString(t, "name", "", true);
-  line.port = GetString(t, "port", "", true);
-  line.baud = static_cast<int>(GetInt(t, "baud", 9600, 1, 4000000));
-  bool known_speed = false;
-  for (int64_t b : kBauds) known_speed = known_speed || b == line.baud;
-  if (!known_speed) Fail(*t.get("baud"), "'baud' is not a line speed (1200 to 115200 bit/s)");
+  Collect([&] { line.name = GetString(t, "name", "", true); });
+  Collect([&] { line.port = GetString(t, "port", "", true); });
+  Collect([&] {
+    line.baud = static_cast<int>(GetInt(t, "baud", 9600, 1, 4000000));
+    bool known_speed = false;
+    for (int64_t b : kBauds) known_speed = known_speed || b == line.baud;
+    if (!known_speed) Fail(*t.get("baud"), "'baud' is not a line speed (1200 to 115200 bit/s)");
+  });
   const toml::node* controllers = t.get("controller");
   if (!controllers) throw Fault{t.source(), "line '" + line.name + "' has no [[line.controller]]"};
   const toml::array* list = controllers->as_array();
   if (!list) Fail(*controllers, "'controller' must be a list of tables ([[line.controller]])");
   std::set<int> addresses;
   for (const toml::node& item : *list) {
-    line.controllers.push_back(ReadController(item));
-    if (!addresses.insert(line.controllers.back().address).second) {
-      Fail(item, "address " + std::to_string(line.controllers.back().address) +
-                     " appears twice on line '" + line.name + "'");
+    // A controller that cannot be read keeps its place, so that the
+    // controllers and their tables stay side by side for the name checks.
+    line.controllers.emplace_back();
+    Collect([&] { line.controllers.back() = ReadController(item); });
+    const int address = line.controllers.back().address;
+    if (address != 0 && !addresses.insert(address).second) {
+      Note(item,
+           "address " + std::to_string(address) + " appears twice on line '" + line.name + "'");
     }
   }
   return line;
 }
 
 void ReadSections(const toml::table& root, SiteConfig& config) {
-  if (const toml::node* n = root.get("journal")) {
-    const toml::table& t = RequireTable(*n, "[journal]");
-    RejectUnknownKeys(t, {"path", "retention_days", "retention_events"});
-    config.journal.path = GetString(t, "path", config.journal.path);
-    if (const std::string problem = JournalNameProblem(config.journal.path); !problem.empty()) {
-      Fail(*t.get("path"), problem);
-    }
-    config.journal.retention_days = static_cast<int>(GetInt(t, "retention_days", 0, 0, 36500));
-    config.journal.retention_events = GetInt(t, "retention_events", 0, 0, INT64_MAX);
-  }
-  if (const toml::node* n = root.get("cards")) {
-    const toml::table& t = RequireTable(*n, "[cards]");
-    RejectUnknownKeys(t, {"source"});
-    config.cards.source = GetString(t, "source", "");
-  }
-  if (const toml::node* n = root.get("clock")) {
-    const toml::table& t = RequireTable(*n, "[clock]");
-    RejectUnknownKeys(t, {"set_at_start", "daily_at", "after_dst_change", "drift_limit_s"});
-    config.clock.set_at_start = GetBool(t, "set_at_start", true);
-    config.clock.daily_at = GetString(t, "daily_at", config.clock.daily_at);
-    if (!IsDailyTime(config.clock.daily_at)) Fail(*t.get("daily_at"), "'daily_at' must be HH:MM");
-    config.clock.after_dst_change = GetBool(t, "after_dst_change", true);
-    config.clock.drift_limit_s = static_cast<int>(GetInt(t, "drift_limit_s", 5, 1, 86400));
-  }
-  if (const toml::node* n = root.get("mqtt")) config.mqtt = ReadMqttSection(*n);
-  if (const toml::node* n = root.get("event_kinds")) config.event_kinds = ReadEventKindsSection(*n);
-  if (const toml::node* n = root.get("groups")) {
-    const toml::table& t = RequireTable(*n, "[groups]");
-    for (const auto& [key, node] : t) {
-      (void)node;
-      config.groups[std::string(key.str())] = GetStrings(t, key.str(), 100000);
-    }
-  }
+  if (const toml::node* n = root.get("journal"))
+    Collect([&] {
+      const toml::table& t = RequireTable(*n, "[journal]");
+      RejectUnknownKeys(t, {"path", "retention_days", "retention_events"});
+      config.journal.path = GetString(t, "path", config.journal.path);
+      if (const std::string problem = JournalNameProblem(config.journal.path); !problem.empty()) {
+        Fail(*t.get("path"), problem);
+      }
+      config.journal.retention_days = static_cast<int>(GetInt(t, "retention_days", 0, 0, 36500));
+      config.journal.retention_events = GetInt(t, "retention_events", 0, 0, INT64_MAX);
+    });
+  if (const toml::node* n = root.get("cards"))
+    Collect([&] {
+      const toml::table& t = RequireTable(*n, "[cards]");
+      RejectUnknownKeys(t, {"source"});
+      config.cards.source = GetString(t, "source", "");
+    });
+  if (const toml::node* n = root.get("clock"))
+    Collect([&] {
+      const toml::table& t = RequireTable(*n, "[clock]");
+      RejectUnknownKeys(t, {"set_at_start", "daily_at", "after_dst_change", "drift_limit_s"});
+      config.clock.set_at_start = GetBool(t, "set_at_start", true);
+      config.clock.daily_at = GetString(t, "daily_at", config.clock.daily_at);
+      if (!IsDailyTime(config.clock.daily_at)) Fail(*t.get("daily_at"), "'daily_at' must be HH:MM");
+      config.clock.after_dst_change = GetBool(t, "after_dst_change", true);
+      config.clock.drift_limit_s = static_cast<int>(GetInt(t, "drift_limit_s", 5, 1, 86400));
+    });
+  if (const toml::node* n = root.get("mqtt")) Collect([&] { config.mqtt = ReadMqttSection(*n); });
+  if (const toml::node* n = root.get("event_kinds"))
+    Collect([&] { config.event_kinds = ReadEventKindsSection(*n); });
+  if (const toml::node* n = root.get("groups"))
+    Collect([&] {
+      const toml::table& t = RequireTable(*n, "[groups]");
+      for (const auto& [key, node] : t) {
+        (void)node;
+        Collect([&] { config.groups[std::string(key.str())] = GetStrings(t, key.str(), 100000); });
+      }
+    });
 }
 
 // Two lines on one port would take turns at nothing: the second open fails
@@ -127,30 +138,44 @@ void CheckPorts(const toml::table& root, const SiteConfig& config) {
   const toml::node* lines = root.get("line");
   const toml::array* list = lines != nullptr ? lines->as_array() : nullptr;
   for (size_t i = 0; list != nullptr && i < config.lines.size(); ++i) {
+    if (config.lines[i].port.empty()) continue;  // refused when read
     const auto [it, added] = owners.emplace(PortKey(config.lines[i].port), config.lines[i].name);
     const toml::table& line = RequireTable((*list)[i], "a line");
     if (!added) {
-      Fail(line.get("port") != nullptr ? *line.get("port") : line,
+      Note(line.get("port") != nullptr ? *line.get("port") : line,
            "line '" + config.lines[i].name + "' is on the port of line '" + it->second + "'");
     }
   }
 }
 
-SiteConfig ReadSite(const toml::table& root) {
+SiteConfig ReadSite(const toml::table& root, const ZoneCheck& zone_check) {
   RejectUnknownKeys(root, {"site", "time_zone", "poll_interval_ms", "journal", "cards", "clock",
                            "groups", "mqtt", "event_kinds", "line"});
   SiteConfig config;
-  config.site = GetString(root, "site", "", true);
-  config.time_zone = GetString(root, "time_zone", "");
-  config.poll_interval_ms = static_cast<int>(GetInt(root, "poll_interval_ms", 500, 10, 3600000));
+  Collect([&] { config.site = GetString(root, "site", "", true); });
+  Collect([&] {
+    config.time_zone = GetString(root, "time_zone", "");
+    if (config.time_zone.empty() || !zone_check) return;
+    if (const std::string problem = zone_check(config.time_zone); !problem.empty()) {
+      Fail(*root.get("time_zone"), "time_zone: " + problem);
+    }
+  });
+  Collect([&] {
+    config.poll_interval_ms = static_cast<int>(GetInt(root, "poll_interval_ms", 500, 10, 3600000));
+  });
   ReadSections(root, config);
   const toml::node* lines = root.get("line");
   if (!lines) throw Fault{root.source(), "the site has no [[line]]"};
   const toml::array* list = lines->as_array();
   if (!list) Fail(*lines, "'line' must be a list of tables ([[line]])");
-  for (const toml::node& item : *list) config.lines.push_back(ReadLine(item));
-  CheckSiteNames(root, config);
-  CheckPorts(root, config);
+  const size_t faults_before = ActiveFaultList() ? ActiveFaultList()->count() : 0;
+  for (const toml::node& item : *list) {
+    config.lines.emplace_back();  // keeps its place, as controllers do
+    Collect([&] { config.lines.back() = ReadLine(item); });
+  }
+  const bool lines_read_whole = !ActiveFaultList() || ActiveFaultList()->count() == faults_before;
+  Collect([&] { CheckSiteNames(root, config, lines_read_whole); });
+  Collect([&] { CheckPorts(root, config); });
   return config;
 }
 
@@ -164,41 +189,88 @@ std::string ConfigError::Text() const {
   return out.str();
 }
 
-std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
-                                      ConfigError& error) {
-  error = ConfigError{file_name, 0, 0, ""};
+namespace {
+
+// The faults in file order, and the first found: a later one may follow
+// from it (a controller that cannot be read, then a group naming it).
+std::optional<SiteConfig> Parse(const std::string& text, const std::string& file_name,
+                                const ZoneCheck& zone_check, std::vector<ConfigError>& errors,
+                                ConfigError& first) {
+  errors.clear();
+  first = ConfigError{file_name, 0, 0, ""};
+  const auto place = [&file_name](const toml::source_region& where, std::string message) {
+    return ConfigError{file_name, static_cast<int>(where.begin.line),
+                       static_cast<int>(where.begin.column), std::move(message)};
+  };
+  toml_fields::FaultList faults;
+  std::optional<SiteConfig> config;
   try {
     const toml::table root = toml::parse(text, file_name);
-    return ReadSite(root);
+    config = ReadSite(root, zone_check);
   } catch (const toml::parse_error& e) {
-    error.line = static_cast<int>(e.source().begin.line);
-    error.column = static_cast<int>(e.source().begin.column);
-    error.message = std::string(e.description());
-  } catch (const toml_fields::Fault& f) {
-    error.line = static_cast<int>(f.where.begin.line);
-    error.column = static_cast<int>(f.where.begin.column);
-    error.message = f.message;
+    first = place(e.source(), std::string(e.description()));
+    errors.push_back(first);
+    return std::nullopt;
+  } catch (toml_fields::Fault& f) {
+    faults.Add(std::move(f));
   }
+  if (faults.count() == 0) return config;
+  first = place(faults.First()->where, faults.First()->message);
+  for (toml_fields::Fault& f : faults.Sorted()) errors.push_back(place(f.where, f.message));
   return std::nullopt;
 }
 
-std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error) {
+}  // namespace
+
+std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
+                                      std::vector<ConfigError>& errors,
+                                      const ZoneCheck& zone_check) {
+  ConfigError first;
+  return Parse(text, file_name, zone_check, errors, first);
+}
+
+std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
+                                      ConfigError& error) {
+  std::vector<ConfigError> errors;
+  return Parse(text, file_name, {}, errors, error);
+}
+
+namespace {
+
+std::optional<SiteConfig> Load(const std::string& path, const ZoneCheck& zone_check,
+                               std::vector<ConfigError>& errors, ConfigError& first) {
+  errors.clear();
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
-    error = ConfigError{path, 0, 0, "is a directory, not a site file"};
+    first = ConfigError{path, 0, 0, "is a directory, not a site file"};
+    errors.push_back(first);
     return std::nullopt;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = ConfigError{path, 0, 0, std::string("cannot be read: ") + std::strerror(errno)};
+    first = ConfigError{path, 0, 0, std::string("cannot be read: ") + std::strerror(errno)};
+    errors.push_back(first);
     return std::nullopt;
   }
   std::ostringstream text;
   text << in.rdbuf();
-  std::optional<SiteConfig> config = ParseConfig(text.str(), path, error);
+  std::optional<SiteConfig> config = Parse(text.str(), path, zone_check, errors, first);
   // The journal is where the site file says, wherever zarvod is started.
   if (config) config->journal.path = BesideSiteFile(config->journal.path, path);
   return config;
+}
+
+}  // namespace
+
+std::optional<SiteConfig> LoadConfig(const std::string& path, std::vector<ConfigError>& errors,
+                                     const ZoneCheck& zone_check) {
+  ConfigError first;
+  return Load(path, zone_check, errors, first);
+}
+
+std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error) {
+  std::vector<ConfigError> errors;
+  return Load(path, {}, errors, error);
 }
 
 }  // namespace zarvod

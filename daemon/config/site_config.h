@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -90,8 +91,20 @@ struct ConfigError {
   std::string Text() const;
 };
 
-// Reads and checks the site file. On failure `error` names the first fault.
+// Why a time zone name cannot be used ("" when it can).
+using ZoneCheck = std::function<std::string(const std::string& zone)>;
+
+// Reads and checks the site file. On failure `errors` holds every fault
+// found, in file order; reading goes on past a fault wherever the rest can
+// still be read. `zone_check`, when given, checks time_zone at its place.
 // A relative journal path is made relative to the site file's folder.
+std::optional<SiteConfig> LoadConfig(const std::string& path, std::vector<ConfigError>& errors,
+                                     const ZoneCheck& zone_check = {});
+std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
+                                      std::vector<ConfigError>& errors,
+                                      const ZoneCheck& zone_check = {});
+// The same, `error` naming the first fault found (the cause, where later
+// faults may follow from it).
 std::optional<SiteConfig> LoadConfig(const std::string& path, ConfigError& error);
 std::optional<SiteConfig> ParseConfig(const std::string& text, const std::string& file_name,
                                       ConfigError& error);

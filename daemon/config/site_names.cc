@@ -20,10 +20,6 @@ bool IsLetterOrDigit(char c) {
 // controller of that name would publish its events among the commands.
 const std::set<std::string> kTopicsOfTheSite = {"cmd", "reply"};
 
-const toml::node& At(const toml::node* node, const toml::node& fallback) {
-  return node != nullptr ? *node : fallback;
-}
-
 // The list at `key` of a table already read (so known to be one).
 const toml::array& ListAt(const toml::table& table, std::string_view key) {
   const toml::node* node = table.get(key);
@@ -37,11 +33,12 @@ class Namespace {
  public:
   void Add(const std::string& name, const std::string& what, const toml::source_region& where) {
     if (const std::string fault = NameFault(name); !fault.empty()) {
-      throw Fault{where, what + " name '" + name + "': " + fault};
+      Note(where, what + " name '" + name + "': " + fault);
+      return;
     }
     const auto [it, added] = owners_.emplace(name, what);
     if (!added) {
-      throw Fault{where, what + " name '" + name + "' is already the name of a " + it->second};
+      Note(where, what + " name '" + name + "' is already the name of a " + it->second);
     }
   }
   bool IsController(const std::string& name) const {
@@ -56,16 +53,22 @@ class Namespace {
 void CheckControllers(const toml::table& root, const SiteConfig& config, Namespace& names) {
   const toml::array& lines = ListAt(root, "line");
   for (size_t i = 0; i < config.lines.size(); ++i) {
-    const toml::table& line = RequireTable(lines[i], "a line");
-    names.Add(config.lines[i].name, "line", At(line.get("name"), line).source());
+    const toml::table* line_table = lines[i].as_table();
+    if (line_table == nullptr) continue;  // refused when read
+    const toml::table& line = *line_table;
+    // A name left out is refused when read.
+    if (line.get("name") != nullptr)
+      names.Add(config.lines[i].name, "line", line.get("name")->source());
+    if (line.get("controller") == nullptr || !line.get("controller")->is_array()) continue;
     const toml::array& controllers = ListAt(line, "controller");
     for (size_t j = 0; j < config.lines[i].controllers.size(); ++j) {
       const std::string& name = config.lines[i].controllers[j].name;
-      const toml::table& table = RequireTable(controllers[j], "a controller");
-      const toml::node& where = At(table.get("name"), table);
+      const toml::table* table = controllers[j].as_table();
+      if (table == nullptr || table->get("name") == nullptr) continue;  // refused when read
+      const toml::node& where = *table->get("name");
       names.Add(name, "controller", where.source());
       if (kTopicsOfTheSite.count(name) != 0) {
-        Fail(where, "controller name '" + name + "' is a topic of the site on MQTT");
+        Note(where, "controller name '" + name + "' is a topic of the site on MQTT");
       }
     }
   }
@@ -86,7 +89,8 @@ bool IsLineAndAddress(const std::string& member, const SiteConfig& config) {
   return false;
 }
 
-void CheckGroups(const toml::table& root, const SiteConfig& config, Namespace& names) {
+void CheckGroups(const toml::table& root, const SiteConfig& config, Namespace& names,
+                 bool check_members) {
   const toml::node* groups = root.get("groups");
   if (groups == nullptr) return;
   const toml::table& table = RequireTable(*groups, "[groups]");
@@ -94,11 +98,11 @@ void CheckGroups(const toml::table& root, const SiteConfig& config, Namespace& n
     const std::string group(key.str());
     names.Add(group, "group", key.source());
     const toml::array* members = node.as_array();
-    if (members == nullptr) continue;  // refused when read
+    if (members == nullptr || !check_members) continue;  // refused when read
     for (const toml::node& member : *members) {
       const std::string m = member.value_or(std::string());
       if (!names.IsController(m) && !IsLineAndAddress(m, config)) {
-        Fail(member, "group '" + group + "' names no controller '" + m + "'");
+        Note(member, "group '" + group + "' names no controller '" + m + "'");
       }
     }
   }
@@ -132,13 +136,14 @@ std::string SiteNameFault(const std::string& name) {
   return "";
 }
 
-void CheckSiteNames(const toml::table& root, const SiteConfig& config) {
-  if (const std::string fault = SiteNameFault(config.site); !fault.empty()) {
-    Fail(*root.get("site"), "site name '" + config.site + "': " + fault);
+void CheckSiteNames(const toml::table& root, const SiteConfig& config, bool lines_read_whole) {
+  const toml::node* site = root.get("site");
+  if (const std::string fault = SiteNameFault(config.site); site != nullptr && !fault.empty()) {
+    Note(*site, "site name '" + config.site + "': " + fault);
   }
   Namespace names;
   CheckControllers(root, config, names);
-  CheckGroups(root, config, names);
+  CheckGroups(root, config, names, lines_read_whole);
 }
 
 }  // namespace zarvod

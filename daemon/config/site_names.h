@@ -19,8 +19,10 @@ std::string SiteNameFault(const std::string& name);
 // Checks every name of `config`, read from `root`: their form, that none
 // is used twice (controllers, lines and groups share one namespace, as the
 // card list's targets do), that each group member exists and that no
-// controller takes a topic the site itself uses. Throws
-// toml_fields::Fault with the place of the first fault.
-void CheckSiteNames(const toml::table& root, const SiteConfig& config);
+// controller takes a topic the site itself uses. Notes each fault at its
+// place (see toml_fields::Note). Group members are looked up only when
+// `lines_read_whole`: a controller that could not be read would make its
+// groups look wrong too.
+void CheckSiteNames(const toml::table& root, const SiteConfig& config, bool lines_read_whole);
 
 }  // namespace zarvod

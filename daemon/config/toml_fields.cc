@@ -1,6 +1,37 @@
 #include "config/toml_fields.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace zarvod::toml_fields {
+namespace {
+
+thread_local FaultList* active_list = nullptr;
+
+}  // namespace
+
+FaultList::FaultList() : outer_(active_list) { active_list = this; }
+FaultList::~FaultList() { active_list = outer_; }
+
+std::vector<Fault> FaultList::Sorted() const {
+  const auto key = [](const Fault& f) {
+    return std::make_tuple(f.where.begin.line, f.where.begin.column, f.message);
+  };
+  std::vector<Fault> sorted = faults_;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [&](const Fault& a, const Fault& b) { return key(a) < key(b); });
+  sorted.erase(std::unique(sorted.begin(), sorted.end(),
+                           [&](const Fault& a, const Fault& b) { return key(a) == key(b); }),
+               sorted.end());
+  return sorted;
+}
+
+FaultList* ActiveFaultList() { return active_list; }
+
+void Note(const toml::source_region& where, std::string message) {
+  if (active_list == nullptr) throw Fault{where, std::move(message)};
+  active_list->Add(Fault{where, std::move(message)});
+}
 
 [[noreturn]] void Fail(const toml::node& node, std::string message) {
   throw Fault{node.source(), std::move(message)};
@@ -10,7 +41,7 @@ void RejectUnknownKeys(const toml::table& table, std::initializer_list<std::stri
   for (const auto& [key, node] : table) {
     bool found = false;
     for (std::string_view k : known) found = found || key.str() == k;
-    if (!found) throw Fault{key.source(), "unknown key '" + std::string(key.str()) + "'"};
+    if (!found) Note(key.source(), "unknown key '" + std::string(key.str()) + "'");
     (void)node;
   }
 }

@@ -5,6 +5,7 @@
 
 #include "journal/event_kinds_store.h"
 #include "journal/schema_check.h"
+#include "journal/site_settings.h"
 #include "journal/statement.h"
 
 namespace zarvod {
@@ -36,6 +37,10 @@ std::unique_ptr<JournalReader> JournalReader::Open(const std::string& path, std:
 JournalReader::~JournalReader() { sqlite3_close(db_); }
 
 EventKinds JournalReader::Kinds() { return LoadEventKinds(db_); }
+
+std::string JournalReader::SiteTimeZone() {
+  return ReadSiteSetting(db_, kTimeZoneSetting).value_or("");
+}
 
 bool JournalReader::ForEachRow(Statement& q, const std::function<void()>& each, size_t limit) {
   last_error_.clear();

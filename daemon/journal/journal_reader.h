@@ -84,6 +84,8 @@ class JournalReader {
   EventKinds Kinds();
   // The controller's newest `limit` events, newest first.
   std::vector<EventTiming> RecentEvents(const ControllerRow& controller, int limit);
+  // The time zone the daemon last ran the site in, "" when not kept.
+  std::string SiteTimeZone();
 
  private:
   explicit JournalReader(sqlite3* db) : db_(db) {}

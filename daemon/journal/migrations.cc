@@ -68,6 +68,11 @@ ALTER TABLE events_rebuilt RENAME TO events;
 CREATE INDEX events_by_time ON events(received_ms);
 )sql",
        true},
+      // What readers need to know of the site without its file (see
+      // site_settings.h).
+      {"site_settings", 1, R"sql(
+CREATE TABLE site_settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+)sql"},
   };
   return steps;
 }

@@ -106,7 +106,11 @@ bool LineWorker::OpenPort() {
     Zarvo_LineOpenError(line_, why, sizeof why);
     if (why != reported_why) {
       reported_why = why;
-      LogError("line " + config_.name + ": cannot open " + config_.port + ": " + why +
+      // The library's reason names the port first.
+      const std::string reason = why;
+      const std::string named =
+          reason.rfind(config_.port + ": ", 0) == 0 ? reason : config_.port + ": " + reason;
+      LogError("line " + config_.name + ": cannot open " + named +
                "; trying again quietly until it opens or fails otherwise");
     }
     // A command cannot wait for a port that may never open: its caller (a

@@ -47,5 +47,11 @@ class VersionTest(unittest.TestCase):
         self.assertEqual(zarvoac.__version__, _build_backend._version())
 
 
+class LibraryVersionTest(unittest.TestCase):
+    def test_the_loaded_library_names_its_version(self):
+        import zarvoac
+        self.assertRegex(zarvoac.library_version(), r"^\d+\.\d+\.\d+$")
+
+
 if __name__ == "__main__":
     unittest.main()

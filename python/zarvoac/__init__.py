@@ -17,7 +17,7 @@ bytes (Port(channel=...)). Every failed call raises a ZarvoError carrying
 the library's result code and its name (RESULT_NAMES).
 """
 
-from ._native import LibraryNotFound, load_library
+from ._native import LibraryNotFound, library_version, load_library
 from ._version import package_version
 from .errors import (
     RESULT_NAMES,
@@ -66,5 +66,6 @@ __all__ = [
     "RESULT_NAMES",
     "Refused",
     "ZarvoError",
+    "library_version",
     "load_library",
 ]

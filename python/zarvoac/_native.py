@@ -239,6 +239,7 @@ def _prototypes():
         "Zarvo_LineLastError": (_i32, (LineHandle, _char_p, _i32)),
         "Zarvo_LineSetOption": (_i32, (LineHandle, _char_p, _char_p)),
         "Zarvo_LineSetTrace": (_i32, (LineHandle, TraceHook, ctypes.c_void_p)),
+        "Zarvo_LibraryVersion": (ctypes.c_char_p, ()),
     })
     return prototypes
 
@@ -308,3 +309,8 @@ def load_library():
             except AttributeError as error:
                 raise LibraryNotFound(f"the loaded library lacks a function: {error}") from None
         return _loaded
+
+
+def library_version():
+    """The loaded library's version, "MAJOR.MINOR.PATCH"."""
+    return load_library().Zarvo_LibraryVersion().decode("ascii")

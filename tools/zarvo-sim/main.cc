@@ -16,37 +16,53 @@
 #include "faults.h"
 #include "saved_state.h"
 #include "shared/number_text.h"
+#include "shared/option_parser.h"
 #include "tcp_device_server.h"
 #include "virtual_bus.h"
+#include "zarvoac.h"
 
 namespace {
+
+using zarvo::tools::OptionSpec;
+
+const std::vector<OptionSpec>& SimOptions() {
+  static const std::vector<OptionSpec> options = {
+      {"--address", "A", "serve a controller at bus address A (1-255; repeatable; default 1)"},
+      {"--link", "PATH", "also make PATH a symbolic link to the device"},
+      {"--fault", "F", std::string("make the first reply faulty: ") + zarvo::sim::FaultNames()},
+      {"--tcp", "H:P", "serve over TCP on host H, port P (0: any free port)"},
+      {"--echo", "",
+       "send every byte received back at once, as an echoing RS-485 adapter does, "
+       "ahead of the reply"},
+      {"--baud", "N",
+       "answer only while the host's port is at N bit/s; at other speeds send garbage"},
+      {"--noise", "", "send a few stray bytes ahead of every reply"},
+      {"--collide", "", "every controller answers address 0 at once, and their replies collide"},
+      {"--events", "RATE", "log RATE card events per second (e.g. 0.5) at random controllers"},
+      {"--state", "FILE",
+       "start the controllers with the memory kept in FILE (event logs, cards, clocks) when it "
+       "exists, and keep it there at a stop"},
+      {"--version", "", "print the simulator's and the library's versions"},
+      {"--help", "", "this help"},
+  };
+  return options;
+}
 
 void PrintUsage() {
   std::printf(
       "usage: zarvo-sim [--address A]... [--link PATH] [--fault FAULT] [--tcp HOST:PORT]\n"
-      "                 [--echo] [--baud N] [--noise] [--collide] [--events RATE]\n"
-      "                 [--state FILE]\n\n"
+      "                 [--echo] [--baud N] [--noise] [--collide] [--events RATE]\n\n"
       "Serves virtual door controllers on a new pseudo-terminal and prints its\n"
       "device name; open that device (or PATH) as the serial port. With --tcp it\n"
       "serves them as a TCP device server instead and prints tcp://HOST:PORT.\n"
-      "Runs until interrupted.\n\n"
-      "  --address A   serve a controller at bus address A (1-255; repeatable; default 1)\n"
-      "  --link PATH   also make PATH a symbolic link to the device\n"
-      "  --fault F     make the first reply faulty: %s\n"
-      "  --tcp H:P     serve over TCP on host H, port P (0: any free port)\n"
-      "  --echo        send every byte received back at once, as an echoing RS-485\n"
-      "                adapter does, ahead of the reply\n"
-      "  --baud N      answer only while the host's port is at N bit/s; at other\n"
-      "                speeds send garbage, as a controller set to N would seem to\n"
-      "  --noise       send a few stray bytes ahead of every reply\n"
-      "  --collide     every controller answers address 0 at once, and their\n"
-      "                replies collide, as on a real bus\n"
-      "  --events RATE log RATE card events per second (e.g. 0.5) at random\n"
-      "                controllers and doors, as a busy site would\n"
-      "  --state FILE  start the controllers with the memory kept in FILE (event\n"
-      "                logs, cards, clocks) when it exists, and keep it there at a stop\n\n"
+      "Runs until interrupted.\n\n%s\n"
       "Numbers are decimal, or hexadecimal after 0x.\n",
-      zarvo::sim::FaultNames());
+      zarvo::tools::OptionsHelp(SimOptions()).c_str());
+}
+
+int UsageError(const std::string& text) {
+  std::fprintf(stderr, "zarvo-sim: %s (see --help)\n", text.c_str());
+  return zarvo::tools::kUsageExit;
 }
 
 // "HOST:PORT" or "[IPv6]:PORT".
@@ -110,6 +126,21 @@ bool ParseLong(const char* text, long& value) {
   return true;
 }
 
+// A positive rate, the whole text a number.
+bool ParseRate(const std::string& text, double& rate) {
+  char* end = nullptr;
+  rate = std::strtod(text.c_str(), &end);
+  return !text.empty() && end == text.c_str() + text.size() && rate > 0 && rate < 1e6;
+}
+
+// The settings the controllers run with, for the startup line.
+std::string Settings(long baud, bool echo, bool noise, bool collide, const std::string& fault) {
+  return std::string(baud > 0 ? "at " + std::to_string(baud) + " bit/s only" : "at any speed") +
+         ", echo " + (echo ? "on" : "off") + ", noise " + (noise ? "on" : "off") + ", address 0 " +
+         (collide ? "answered by all" : "answered by the lowest") + ", fault " +
+         (fault.empty() ? "none" : fault);
+}
+
 // Reads the controllers' memory from `path` when the file exists.
 bool LoadState(zarvo::sim::VirtualBus& bus, const std::string& path) {
   std::ifstream in(path);
@@ -136,72 +167,45 @@ bool SaveState(zarvo::sim::VirtualBus& bus, const std::string& path) {
   return false;
 }
 
-// The settings the controllers run with, for the startup line.
-std::string Settings(long baud, bool echo, bool noise, bool collide, const std::string& fault) {
-  return std::string(baud > 0 ? "at " + std::to_string(baud) + " bit/s only" : "at any speed") +
-         ", echo " + (echo ? "on" : "off") + ", noise " + (noise ? "on" : "off") + ", address 0 " +
-         (collide ? "answered by all" : "answered by the lowest") + ", fault " +
-         (fault.empty() ? "none" : fault);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  zarvo::tools::ParsedOptions given;
+  const std::string usage_error = zarvo::tools::ParseOptions(
+      std::vector<std::string>(argv + 1, argv + argc), SimOptions(), given);
+  if (!usage_error.empty()) return UsageError(usage_error);
+  if (!given.words.empty()) return UsageError("unexpected argument '" + given.words[0] + "'");
+  if (given.Has("--help")) {
+    PrintUsage();
+    return 0;
+  }
+  if (given.Has("--version")) {
+    std::printf("zarvo-sim %s\nlibzarvoac %s\n", ZARVO_TOOL_VERSION, Zarvo_LibraryVersion());
+    return 0;
+  }
   std::vector<uint8_t> addresses;
-  std::string link;
-  std::string fault_text;
-  std::string tcp;
-  std::string state;
-  bool echo = false;
-  long baud = 0;
-  bool noise = false;
-  bool collide = false;
-  double event_rate = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (arg == "--address" && has_value) {
-      long a = 0;
-      if (!ParseLong(argv[++i], a) || a < 1 || a > 255) {
-        std::fprintf(stderr, "zarvo-sim: bad --address '%s': 1 to 255\n", argv[i]);
-        return 2;
-      }
-      addresses.push_back(static_cast<uint8_t>(a));
-    } else if (arg == "--link" && has_value) {
-      link = argv[++i];
-    } else if (arg == "--fault" && has_value) {
-      fault_text = argv[++i];
-    } else if (arg == "--tcp" && has_value) {
-      tcp = argv[++i];
-    } else if (arg == "--state" && has_value) {
-      state = argv[++i];
-    } else if (arg == "--echo") {
-      echo = true;
-    } else if (arg == "--baud" && has_value) {
-      if (!ParseLong(argv[++i], baud) || baud <= 0) {
-        std::fprintf(stderr, "zarvo-sim: bad --baud '%s': a speed in bit/s\n", argv[i]);
-        return 2;
-      }
-    } else if (arg == "--events" && has_value) {
-      event_rate = std::strtod(argv[++i], nullptr);
-      if (event_rate <= 0) {
-        std::fprintf(stderr, "zarvo-sim: --events needs a rate in events per second\n");
-        return 2;
-      }
-    } else if (arg == "--noise") {
-      noise = true;
-    } else if (arg == "--collide") {
-      collide = true;
-    } else if (arg == "--help") {
-      PrintUsage();
-      return 0;
-    } else {
-      const bool takes_value = arg == "--address" || arg == "--link" || arg == "--fault" ||
-                               arg == "--tcp" || arg == "--baud" || arg == "--state";
-      std::fprintf(stderr, "zarvo-sim: %s %s (see --help)\n",
-                   takes_value ? "a value must follow" : "unknown argument", arg.c_str());
-      return 2;
+  for (const std::string& text : given.Values("--address")) {
+    long a = 0;
+    if (!ParseLong(text.c_str(), a) || a < 1 || a > 255) {
+      return UsageError(zarvo::tools::BadValue("--address", text, "a bus address, 1 to 255"));
     }
+    addresses.push_back(static_cast<uint8_t>(a));
+  }
+  const std::string link = given.Value("--link");
+  const std::string fault_text = given.Value("--fault");
+  const std::string tcp = given.Value("--tcp");
+  const std::string state = given.Value("--state");
+  const bool echo = given.Has("--echo");
+  const bool noise = given.Has("--noise");
+  const bool collide = given.Has("--collide");
+  long baud = 0;
+  if (given.Has("--baud") && (!ParseLong(given.Value("--baud").c_str(), baud) || baud <= 0)) {
+    return UsageError(zarvo::tools::BadValue("--baud", given.Value("--baud"), "a speed in bit/s"));
+  }
+  double event_rate = 0;
+  if (given.Has("--events") && !ParseRate(given.Value("--events"), event_rate)) {
+    return UsageError(
+        zarvo::tools::BadValue("--events", given.Value("--events"), "events per second, e.g. 0.5"));
   }
   if (addresses.empty()) addresses.push_back(1);
 
@@ -227,8 +231,7 @@ int main(int argc, char** argv) {
   if (!fault_text.empty()) {
     zarvo::sim::Fault fault;
     if (!zarvo::sim::ParseFault(fault_text, fault)) {
-      std::fprintf(stderr, "zarvo-sim: unknown fault '%s'\n", fault_text.c_str());
-      return 2;
+      return UsageError(zarvo::tools::BadValue("--fault", fault_text, zarvo::sim::FaultNames()));
     }
     bus.InjectFault(fault);
   }
@@ -241,8 +244,7 @@ int main(int argc, char** argv) {
     uint16_t port = 0;
     std::string error;
     if (!ParseHostPort(tcp, host, port)) {
-      std::fprintf(stderr, "zarvo-sim: --tcp expects HOST:PORT, e.g. 127.0.0.1:0\n");
-      return 2;
+      return UsageError(zarvo::tools::BadValue("--tcp", tcp, "HOST:PORT, e.g. 127.0.0.1:0"));
     }
     if (!server.Start(host, port, error)) {
       std::fprintf(stderr, "zarvo-sim: %s\n", error.c_str());

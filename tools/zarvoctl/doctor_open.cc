@@ -82,8 +82,9 @@ std::string LastCallError() {
   return reason;
 }
 
-void ExplainOpenFailure(Report& report, const std::string& reason) {
+void ExplainOpenFailure(Report& report, const std::string& why) {
   const std::string& d = report.device;
+  const std::string reason = WithoutDevice(why, d);
   if (IsNetwork(report.kind)) {
     ExplainNetworkFailure(report, reason);
   } else if (IsWindowsPort(d)) {

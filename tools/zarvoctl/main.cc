@@ -1,19 +1,19 @@
 // zarvoctl: command-line access to door controllers through the library,
 // on a serial port, a device server or the built-in virtual controller.
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sstream>
 #include <utility>
 
+#include "shared/option_parser.h"
 #include "tool.h"
+#include "zarvoac.h"
 
 #ifndef ZARVO_TOOL_VERSION
 #define ZARVO_TOOL_VERSION "unknown"
-#endif
-#ifndef ZARVO_LIBRARY_VERSION
-#define ZARVO_LIBRARY_VERSION "unknown"
 #endif
 
 namespace zarvoctl {
@@ -26,28 +26,39 @@ void PrintCommand(const Command& c) {
             << c.summary << "\n";
 }
 
+using zarvo::tools::OptionSpec;
+
+// The options every command takes, before or after the command's words.
+const std::vector<OptionSpec>& GlobalOptions() {
+  static const std::vector<OptionSpec> options = {
+      {"--port", "DEVICE",
+       "serial device or tcp:// or rfc2217:// device server (default: $ZARVO_PORT)"},
+      {"--baud", "N", "line speed in bit/s (default 9600)"},
+      {"--sim", "", "use the built-in virtual controller instead of a port"},
+      {"--sim-address", "A,B", "addresses the virtual controller serves (default 1,2)"},
+      {"--sim-fault", "FAULT", "make the virtual controller's next reply faulty"},
+      {"--sim-echo", "", "the virtual controller echoes every request back"},
+      {"--sim-baud", "N", "the virtual controller answers only at N bit/s"},
+      {"--sim-noise", "", "the virtual controller sends stray bytes before replies"},
+      {"--sim-collide", "", "every virtual controller answers address 0 at once"},
+      {"--json", "", "print results as JSON"},
+      {"--trace", "", "print every frame on the wire to standard error"},
+      {"--pcap", "FILE", "write every frame to a capture file (Wireshark)"},
+      {"--stats", "", "print the line's counters after the command"},
+      {"--yes", "", "answer yes to confirmation questions"},
+      {"--version", "", "print the tool's and the library's versions"},
+      {"--help", "", "this help (zarvoctl help GROUP: one group's commands)"},
+  };
+  return options;
+}
+
 void PrintHelp() {
   std::cout << "usage: zarvoctl (--port DEVICE | --sim) [OPTIONS] COMMAND [ARGS...]\n\n"
-               "Talks to door access controllers on a serial line.\n\n"
+               "Talks to door access controllers on a serial line. The options may come\n"
+               "before or after the command.\n\n"
                "Options:\n"
-               "  --port DEVICE      serial device or tcp:// or rfc2217:// device server\n"
-               "                     (default: the ZARVO_PORT environment variable)\n"
-               "  --baud N           line speed in bit/s (default 9600)\n"
-               "  --sim              use the built-in virtual controller instead of a port\n"
-               "  --sim-address A,B  addresses the virtual controller serves (default 1,2)\n"
-               "  --sim-fault FAULT  make the virtual controller's next reply faulty\n"
-               "  --sim-echo         the virtual controller echoes every request back\n"
-               "  --sim-baud N       the virtual controller answers only at N bit/s\n"
-               "  --sim-noise        the virtual controller sends stray bytes before replies\n"
-               "  --sim-collide      every virtual controller answers address 0 at once\n"
-               "  --json             print results as JSON\n"
-               "  --trace            print every frame on the wire to standard error\n"
-               "  --pcap FILE        write every frame to a capture file (Wireshark)\n"
-               "  --stats            print the line's counters after the command\n"
-               "  --yes              answer yes to confirmation questions\n"
-               "  --version          print the tool's and the library's versions\n"
-               "  --help             this help (zarvoctl help GROUP: one group's commands)\n\n"
-               "Numbers are decimal, or hexadecimal after 0x.\n\n"
+            << zarvo::tools::OptionsHelp(GlobalOptions())
+            << "\nNumbers are decimal, or hexadecimal after 0x.\n\n"
                "Commands:\n";
   for (const Command& c : Commands().commands()) PrintCommand(c);
 }
@@ -78,7 +89,7 @@ bool ParseAddresses(const std::string& text, std::vector<uint8_t>& out) {
 
 int OptionError(const std::string& text) {
   std::cerr << "zarvoctl: " << text << " (see --help)\n";
-  return 2;
+  return zarvo::tools::kUsageExit;
 }
 
 // Options that take a value; false when the value is malformed.
@@ -100,11 +111,6 @@ bool SetValueOption(const std::string& opt, const std::string& v, Options& optio
     options.pcap = v;
   }
   return true;
-}
-
-bool TakesValue(const std::string& opt) {
-  return opt == "--port" || opt == "--baud" || opt == "--sim-address" || opt == "--sim-fault" ||
-         opt == "--sim-baud" || opt == "--pcap";
 }
 
 const char* ValueName(const std::string& opt) {
@@ -146,47 +152,84 @@ int CheckLineChoice(Options& options, bool port_given, const std::string& sim_op
   return 0;
 }
 
-// Parses the global options in front of the command; returns the index of
-// the first command word, or -1 (with `status` set) when the tool should exit.
-int ParseOptions(int argc, char** argv, Options& options, int& status) {
-  int i = 1;
-  bool port_given = false;
+// Takes the global options from anywhere on the command line into
+// `options` and the rest into `words`; returns false (with `status` set)
+// when the tool should exit.
+bool ParseOptions(const Args& args, Options& options, Args& words, int& status) {
+  zarvo::tools::ParsedOptions parsed;
+  const std::string error = zarvo::tools::ParseOptions(args, GlobalOptions(), parsed, true);
+  if (!error.empty()) {
+    status = OptionError(error);
+    return false;
+  }
+  if (parsed.Has("--version")) {
+    std::cout << "zarvoctl " ZARVO_TOOL_VERSION "\nlibzarvoac " << Zarvo_LibraryVersion() << "\n";
+    status = 0;
+    return false;
+  }
   std::string sim_option;  // the first --sim-… option given
-  for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
-    const std::string opt = argv[i];
-    if (opt.rfind("--sim-", 0) == 0 && sim_option.empty()) sim_option = opt;
-    if (opt == "--help" || opt == "--version") {
-      if (opt == "--help") PrintHelp();
-      if (opt == "--version") {
-        std::cout << "zarvoctl " ZARVO_TOOL_VERSION "\nlibzarvoac " ZARVO_LIBRARY_VERSION "\n";
+  for (const OptionSpec& spec : GlobalOptions()) {
+    if (!parsed.Has(spec.name)) continue;
+    if (spec.name.rfind("--sim-", 0) == 0 && sim_option.empty()) sim_option = spec.name;
+    if (spec.value.empty()) {
+      SetFlagOption(spec.name, options);
+      continue;
+    }
+    for (const std::string& value : parsed.Values(spec.name)) {
+      if (!SetValueOption(spec.name, value, options)) {
+        status = OptionError(zarvo::tools::BadValue(spec.name, value, ValueName(spec.name)));
+        return false;
       }
-      status = 0;
-      return -1;
     }
-    if (SetFlagOption(opt, options)) continue;
-    if (!TakesValue(opt)) {
-      status = OptionError("unknown option " + opt);
-      return -1;
-    }
-    if (i + 1 >= argc) {
-      status = OptionError(opt + " needs " + ValueName(opt));
-      return -1;
-    }
-    const std::string value = argv[++i];
-    if (!SetValueOption(opt, value, options)) {
-      status = OptionError("bad value '" + value + "' for " + opt + ": expected " + ValueName(opt));
-      return -1;
-    }
-    port_given = port_given || opt == "--port";
   }
-  status = CheckLineChoice(options, port_given, sim_option);
-  if (status != 0) return -1;
-  if (i >= argc) {
+  words = parsed.words;
+  if (parsed.Has("--help")) {
+    words.push_back("--help");
+    return true;
+  }
+  if (!words.empty() && words[0].size() > 1 && words[0][0] == '-') {
+    status = OptionError(
+        zarvo::tools::UnknownOption(words[0], zarvo::tools::OptionNames(GlobalOptions())));
+    return false;
+  }
+  status = CheckLineChoice(options, parsed.Has("--port"), sim_option);
+  if (status != 0) return false;
+  if (words.empty()) {
     PrintHelp();
-    status = 2;
-    return -1;
+    status = zarvo::tools::kUsageExit;
+    return false;
   }
-  return i;
+  return true;
+}
+
+// The options `command` takes itself, as its usage and summary name them.
+std::vector<std::string> CommandOptions(const Command& command) {
+  std::vector<std::string> names;
+  const std::string text = command.usage + " " + command.summary;
+  for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+    size_t end = at + 2;
+    while (end < text.size() &&
+           (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-')) {
+      ++end;
+    }
+    names.push_back(text.substr(at, end - at));
+  }
+  return names;
+}
+
+// An option among `args` that neither the command nor the tool takes:
+// the error naming it, or "".
+std::string UnknownCommandOption(const Command& command, const Args& args) {
+  const std::vector<std::string> own = CommandOptions(command);
+  for (const std::string& a : args) {
+    if (a.size() < 3 || a.rfind("--", 0) != 0) continue;
+    const std::string name = a.substr(0, a.find('='));
+    if (std::find(own.begin(), own.end(), name) != own.end()) continue;
+    std::vector<std::string> known = zarvo::tools::OptionNames(GlobalOptions());
+    known.insert(known.end(), own.begin(), own.end());
+    return zarvo::tools::UnknownOption(name, known);
+  }
+  return "";
 }
 
 // `help [GROUP]`, `GROUP` alone and `COMMAND --help`: prints help and sets
@@ -240,12 +283,16 @@ int main(int argc, char** argv) {
   using namespace zarvoctl;
   Options options;
   int status = 0;
-  const int first = ParseOptions(argc, argv, options, status);
-  if (first < 0) return status;
-  const Args words(argv + first, argv + argc);
+  Args words;
+  if (!ParseOptions(Args(argv + 1, argv + argc), options, words, status)) return status;
   if (HandleHelp(words, status)) return status;
   size_t consumed = 0;
   const Command* command = Commands().Find(words, consumed);
+  const Args args(words.begin() + static_cast<long>(consumed), words.end());
+  // A misspelt option is refused before any line is opened.
+  if (const std::string unknown = UnknownCommandOption(*command, args); !unknown.empty()) {
+    return OptionError(unknown);
+  }
   Tool tool(options);
   if (!command->opens_port && !tool.Connect()) return 1;
   const int result = RunCommand(tool, words);

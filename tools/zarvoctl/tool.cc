@@ -64,12 +64,18 @@ bool Tool::WatchLine() {
   return true;
 }
 
+std::string WithoutDevice(const std::string& reason, const std::string& device) {
+  const std::string prefix = device + ": ";
+  return reason.rfind(prefix, 0) == 0 ? reason.substr(prefix.size()) : reason;
+}
+
 bool Tool::Connect() {
   const std::string device = Device();
   if (device.empty() || !WatchLine()) return false;
   const int32_t result = Zarvo_OpenCom(device.c_str(), options_.baud);
-  char reason[256] = {};
-  Zarvo_LineOpenError(Zarvo_DefaultLine(), reason, sizeof reason);
+  char text[256] = {};
+  Zarvo_LineOpenError(Zarvo_DefaultLine(), text, sizeof text);
+  const std::string reason = WithoutDevice(text, device);
   if (result == ZARVO_E_REFUSED) {
     Report("cannot open " + device + ": " + reason, result, "");
     return false;
@@ -79,7 +85,7 @@ bool Tool::Connect() {
            result, "");
     return false;
   }
-  if (reason[0] != '\0' && options_.trace) std::fprintf(stderr, "-- %s\n", reason);
+  if (text[0] != '\0' && options_.trace) std::fprintf(stderr, "-- %s\n", text);
   return true;
 }
 

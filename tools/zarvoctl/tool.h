@@ -141,6 +141,10 @@ std::string WrongArgument(const std::string& usage, const Args& args);
 std::string ResultText(int32_t result);
 Json ResultJson(int32_t result);
 
+// A line's open error without the device's name the library puts first,
+// for messages that name the device themselves.
+std::string WithoutDevice(const std::string& reason, const std::string& device);
+
 // Hex dump "E1 08 00 ...".
 std::string Hex(const uint8_t* bytes, size_t count);
 

@@ -1,5 +1,6 @@
 using System;
 using System.Collections.Generic;
+using System.Runtime.InteropServices;
 using System.Threading;
 using ZarvoAC.Native;
 
@@ -32,6 +33,11 @@ namespace ZarvoAC
 #if NET
         static Line() => LibraryResolver.Install();
 #endif
+
+        /// <summary>The native library's version, "MAJOR.MINOR.PATCH".</summary>
+        /// <exception cref="DllNotFoundException">The native library cannot be loaded.</exception>
+        public static string LibraryVersion =>
+            Marshal.PtrToStringAnsi(NativeMethods.Zarvo_LibraryVersion()) ?? "";
 
         /// <summary>A line with no port open yet: set options, then <see cref="Open(string, int)"/>.</summary>
         /// <exception cref="OutOfMemoryException">The library could not make a line.</exception>

@@ -16,6 +16,10 @@ namespace ZarvoAC.Tests
         public LinesTest(SimLineFixture fixture) => _line = fixture.Line;
 
         [Fact]
+        public void TheLibraryNamesItsVersion() =>
+            Assert.Matches(@"^\d+\.\d+\.\d+$", Line.LibraryVersion);
+
+        [Fact]
         public void TwoLinesRunInParallelEachWithItsOwnCounters()
         {
             using var other = new VirtualController();

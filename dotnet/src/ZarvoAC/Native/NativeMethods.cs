@@ -144,5 +144,7 @@ namespace ZarvoAC.Native
         public static extern int Zarvo_LineCapture(LineHandle line, string? path);
         [DllImport(Library, CallingConvention = Call, ExactSpelling = true)]
         public static extern int Zarvo_LineStats(LineHandle line, out ZarvoLineStats stats, int reset);
+        [DllImport(Library, CallingConvention = Call, ExactSpelling = true)]
+        public static extern IntPtr Zarvo_LibraryVersion();
     }
 }
