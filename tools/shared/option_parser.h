@@ -120,15 +120,15 @@ inline std::string ParseOptions(const std::vector<std::string>& args,
     }
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = find(name);
-    if (spec == nullptr) {
+    const OptionSpec* known = find(name);
+    if (known == nullptr) {
       if (keep_unknown) {
         out.words.push_back(arg);
         continue;
       }
       return UnknownOption(name, OptionNames(specs));
     }
-    if (spec->value.empty()) {
+    if (known->value.empty()) {
       if (equals != std::string::npos) return "option '" + name + "' takes no value";
       out.given[name].push_back("");
       out.in_order.emplace_back(name, "");
@@ -141,7 +141,7 @@ inline std::string ParseOptions(const std::vector<std::string>& args,
     }
     // An option in the value's place means the value was left out.
     if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
-      return "option '" + name + "' needs a value (" + spec->value + ")";
+      return "option '" + name + "' needs a value (" + known->value + ")";
     }
     out.given[name].push_back(args[++i]);
     out.in_order.emplace_back(name, args[i]);

@@ -168,16 +168,16 @@ bool ParseOptions(const Args& args, Options& options, Args& words, int& status) 
     return false;
   }
   std::string sim_option;  // the first --sim-… option given
-  for (const OptionSpec& spec : GlobalOptions()) {
-    if (!parsed.Has(spec.name)) continue;
-    if (spec.name.rfind("--sim-", 0) == 0 && sim_option.empty()) sim_option = spec.name;
-    if (spec.value.empty()) {
-      SetFlagOption(spec.name, options);
+  for (const OptionSpec& known : GlobalOptions()) {
+    if (!parsed.Has(known.name)) continue;
+    if (known.name.rfind("--sim-", 0) == 0 && sim_option.empty()) sim_option = known.name;
+    if (known.value.empty()) {
+      SetFlagOption(known.name, options);
       continue;
     }
-    for (const std::string& value : parsed.Values(spec.name)) {
-      if (!SetValueOption(spec.name, value, options)) {
-        status = OptionError(zarvo::tools::BadValue(spec.name, value, ValueName(spec.name)));
+    for (const std::string& value : parsed.Values(known.name)) {
+      if (!SetValueOption(known.name, value, options)) {
+        status = OptionError(zarvo::tools::BadValue(known.name, value, ValueName(known.name)));
         return false;
       }
     }
