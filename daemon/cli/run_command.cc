@@ -151,8 +151,10 @@ int CheckConfigCommand(const Args& args) {
   }
   size_t controllers = 0;
   for (const LineConfig& line : config->lines) controllers += line.controllers.size();
-  std::printf("%s: site '%s', %zu lines, %zu controllers: OK\n", args[0].c_str(),
-              config->site.c_str(), config->lines.size(), controllers);
+  const size_t lines = config->lines.size();
+  std::printf("%s: site '%s', %zu line%s, %zu controller%s: OK\n", args[0].c_str(),
+              config->site.c_str(), lines, lines == 1 ? "" : "s", controllers,
+              controllers == 1 ? "" : "s");
   return 0;
 }
 
