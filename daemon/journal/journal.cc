@@ -178,7 +178,9 @@ Journal::~Journal() {
                        &begin_,
                        &commit_,
                        &rollback_,
-                       &journaled_records_}) {
+                       &journaled_records_,
+                       &rename_controller_,
+                       &keep_former_name_}) {
     *s = Statement();
   }
   sqlite3_close(db_);
@@ -186,7 +188,9 @@ Journal::~Journal() {
 
 bool Journal::Prepare() {
   find_controller_ =
-      Statement(db_, "SELECT id FROM controllers WHERE site=? AND line=? AND address=?");
+      Statement(db_, "SELECT id, name FROM controllers WHERE site=? AND line=? AND address=?");
+  rename_controller_ = Statement(db_, "UPDATE controllers SET name=? WHERE id=?");
+  keep_former_name_ = Statement(db_, "INSERT OR IGNORE INTO former_names(site, name) VALUES(?, ?)");
   insert_controller_ =
       Statement(db_, "INSERT INTO controllers(site, line, address, name) VALUES(?, ?, ?, ?)");
   load_bookmark_ = Statement(db_,
@@ -253,7 +257,9 @@ bool Journal::Prepare() {
                              &begin_,
                              &commit_,
                              &rollback_,
-                             &journaled_records_}) {
+                             &journaled_records_,
+                             &rename_controller_,
+                             &keep_former_name_}) {
     if (!s->ok()) return false;
   }
   return true;
@@ -282,7 +288,16 @@ std::optional<int64_t> Journal::Controller(const ControllerKey& key) {
   find_controller_.Bind(1, key.site).Bind(2, key.line).Bind(3, int64_t{key.address});
   const int rc = find_controller_.Step();
   const int64_t id = rc == SQLITE_ROW ? find_controller_.Int(0) : 0;
+  const std::string stored_name = rc == SQLITE_ROW ? find_controller_.Text(1) : "";
   find_controller_.Reset();
+  if (rc == SQLITE_ROW && stored_name != key.name) {
+    keep_former_name_.Bind(1, key.site).Bind(2, stored_name);
+    rename_controller_.Bind(1, key.name).Bind(2, id);
+    if (!keep_former_name_.Run() || !rename_controller_.Run()) {
+      Fail("renaming a controller");
+      return std::nullopt;
+    }
+  }
   if (rc == SQLITE_ROW) return id;
   if (rc != SQLITE_DONE) {
     Fail("looking up a controller");

@@ -95,7 +95,10 @@ class Journal {
   // commit then fails at once and is tried again, or the daemon stops.
   void StopWaiting() { busy_.Stop(); }
 
-  // The controller's row id, created on first use.
+  // The controller's row id, created on first use. A controller renamed in
+  // the site file keeps its row (its events, bookmark and gaps) under the
+  // new name; the old one is kept among the site's former names, so that
+  // what was published under it can be cleared.
   std::optional<int64_t> Controller(const ControllerKey& key);
   // The controller's bookmark (`known` false when it has none yet); nullopt
   // when the journal could not be read, which says nothing about the
@@ -165,13 +168,13 @@ class Journal {
   std::string path_;
   FileIdentity identity_;
   BusyWait busy_;
-  FifoMutex mutex_;  // first come, first served: see Prune
+  FifoMutex mutex_;                 // first come, first served: see Prune
   mutable std::mutex error_mutex_;  // guards last_error_ alone
   std::string last_error_;
   Statement find_controller_, insert_controller_, load_bookmark_, save_bookmark_, insert_event_,
       insert_gap_, insert_status_, set_online_, touch_, insert_audit_, save_counters_, old_events_,
       events_through_, delete_event_, event_id_from_newest_, prune_audit_, begin_, commit_,
-      rollback_, journaled_records_;
+      rollback_, journaled_records_, rename_controller_, keep_former_name_;
   std::vector<PruneStep> prune_steps_;
 };
 

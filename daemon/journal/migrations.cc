@@ -73,6 +73,10 @@ CREATE INDEX events_by_time ON events(received_ms);
       {"site_settings", 1, R"sql(
 CREATE TABLE site_settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 )sql"},
+      // Names controllers had before a rename in the site file.
+      {"former_names", 1, R"sql(
+CREATE TABLE former_names(site TEXT NOT NULL, name TEXT NOT NULL, PRIMARY KEY(site, name));
+)sql"},
   };
   return steps;
 }

@@ -243,6 +243,22 @@ TEST_F(JournalTest, AFollowerSeesEachEventOnceEvenAfterTheTableWasEmptied) {
   EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3, 4}));
 }
 
+// A controller renamed in the site file keeps its row: its events read
+// under the new name, and collection goes on from its bookmark.
+TEST_F(JournalTest, ARenamedControllerKeepsItsEventsUnderItsNewName) {
+  auto j = OpenJournal();
+  ASSERT_TRUE(j);
+  const int64_t id = j->Controller({"s", "l", 1, "gate"}).value_or(0);
+  Bookmark b;
+  JournalEvents(*j, id, b, 2, NowMs());
+  EXPECT_EQ(j->Controller({"s", "l", 1, "yard-gate"}), id);
+  std::unique_ptr<JournalReader> reader = JournalReader::Open(Path(), error_);
+  ASSERT_TRUE(reader) << error_;
+  std::vector<std::string> names;
+  reader->ForEachEvent(0, 0, [&](const EventRow& e) { names.push_back(e.controller); });
+  EXPECT_EQ(names, (std::vector<std::string>{"yard-gate", "yard-gate"}));
+}
+
 // Upgrading a journal from before ids were kept unique keeps every event's
 // id and other modules' triggers, and ids go on from the highest.
 TEST_F(JournalTest, UpgradingKeepsEventIdsAndOtherModulesTriggers) {

@@ -56,7 +56,9 @@ JournalSiteDirectory::JournalSiteDirectory(const zarvod::SiteConfig& config,
       by_row_(journal.db(),
               "SELECT line, address, online, version, last_seen_ms FROM controllers "
               "WHERE id = ? AND site = ?"),
-      names_(journal.db(), "SELECT DISTINCT name FROM controllers WHERE site = ?") {
+      names_(journal.db(),
+             "SELECT name FROM controllers WHERE site = ?1 UNION SELECT name FROM former_names "
+             "WHERE site = ?1") {
   for (const zarvod::LineConfig& line : config_.lines) {
     for (const zarvod::ControllerConfig& c : line.controllers) {
       configured_[{line.name, c.address}] = {c.name, line.name, c.address, c.doors, false, "", 0};

@@ -149,8 +149,14 @@ TEST_F(JournalWiringTest, AChangedControllerIsToldWithItsOwnStatus) {
   // ("c" at address 9, and the names the rows above were made with). The
   // listener's lock is let go first: the directory tells it under its own.
   lock.unlock();
-  ASSERT_TRUE(journal_->Controller({"hq", "line1", 3, "old-gate"}));
+  const auto gate = journal_->Controller({"hq", "line1", 3, "old-gate"});
+  ASSERT_TRUE(gate);
   EXPECT_EQ(directory.FormerControllers(), (std::vector<std::string>{"c", "old-gate"}));
+  // A rename keeps the controller's row and the old name, whose retained
+  // messages are still to be cleared.
+  EXPECT_EQ(journal_->Controller({"hq", "line1", 3, "side-gate"}), gate);
+  EXPECT_EQ(directory.FormerControllers(),
+            (std::vector<std::string>{"c", "old-gate", "side-gate"}));
 }
 
 }  // namespace
