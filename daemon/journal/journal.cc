@@ -460,10 +460,15 @@ bool Journal::RecordStatus(int64_t controller, bool online, const std::string& v
   return commit_.Run() || Fail("recording a status change");
 }
 
-bool Journal::Touch(int64_t controller) {
+bool Journal::Touch(const std::vector<int64_t>& controllers) {
   std::lock_guard<FifoMutex> lock(mutex_);
-  touch_.Bind(1, NowMs()).Bind(2, controller);
-  return touch_.Run() || Fail("noting a reply");
+  const int64_t now = NowMs();
+  if (!begin_.Run()) return Fail("starting a transaction");
+  for (const int64_t controller : controllers) {
+    touch_.Bind(1, now).Bind(2, controller);
+    if (!touch_.Run()) return Fail("noting a reply");
+  }
+  return commit_.Run() || Fail("noting a reply");
 }
 
 bool Journal::RecordCommand(const AuditEntry& a) {

@@ -124,7 +124,7 @@ class Journal {
   bool RecordGap(int64_t controller, int64_t after_seq, const Gap& gap, const Bookmark& bookmark);
   bool RecordStatus(int64_t controller, bool online, const std::string& version,
                     const std::string& detail);
-  bool Touch(int64_t controller);  // the controller answered just now
+  bool Touch(const std::vector<int64_t>& controllers);  // these answered just now
   bool RecordCommand(const AuditEntry& entry);
   bool SaveLineCounters(const std::string& site, const std::string& line,
                         const std::string& counters);

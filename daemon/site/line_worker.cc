@@ -268,16 +268,25 @@ void LineWorker::PollTurn(Polled& p) {
   }
 }
 
+// The last reply's time is journaled at the poll interval, so that status
+// shows it that true: the line's replies since the last note in one
+// transaction, at most once a second, as each commit is a write to the disk.
+void LineWorker::NoteReply(int64_t controller) {
+  if (std::find(replied_.begin(), replied_.end(), controller) == replied_.end()) {
+    replied_.push_back(controller);
+  }
+  if (Clock::now() - replies_noted_ < std::max(poll_interval_, kReplyNotedEvery)) return;
+  replies_noted_ = Clock::now();
+  if (!journal_.Touch(replied_)) LogError("journal: " + journal_.last_error());
+  replied_.clear();
+}
+
 void LineWorker::MarkOnline(Polled& p) {
   p.backoff = std::chrono::milliseconds{0};
-  // The last reply's time is journaled at the poll interval, so that status
-  // shows it that true, but no more than once a second per controller.
-  if (p.online == 1 && Clock::now() - p.seen_noted >= std::max(poll_interval_, kReplyNotedEvery)) {
-    p.seen_noted = Clock::now();
-    if (!journal_.Touch(p.id)) LogError("journal: " + journal_.last_error());
+  if (p.online == 1) {
+    NoteReply(p.id);
+    return;
   }
-  if (p.online == 1) return;
-  p.seen_noted = Clock::now();
   p.online = 1;
   char version[33] = {};
   Zarvo_LineVer(line_, p.config.address, version);

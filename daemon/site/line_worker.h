@@ -98,7 +98,6 @@ class LineWorker {
     int online = -1;  // -1 not yet known
     Clock::time_point due{};
     std::chrono::milliseconds backoff{0};
-    Clock::time_point seen_noted{};
   };
   struct Queued {
     LineCommand command;
@@ -121,6 +120,7 @@ class LineWorker {
   void FailQueuedCommands();
   void PollTurn(Polled& controller);
   void MarkOnline(Polled& controller);
+  void NoteReply(int64_t controller);
   void MarkOffline(Polled& controller);
   void SaveCounters();
   Polled* NextDue();
@@ -143,6 +143,8 @@ class LineWorker {
   bool stopped_ = false;  // under mutex_
   std::condition_variable stopped_cv_;
   Clock::time_point counters_due_{};
+  std::vector<int64_t> replied_;  // answered since the last note in the journal
+  Clock::time_point replies_noted_{};
   Heartbeat heartbeat_;
   // The device the port named when it opened (device and inode), when the
   // port is a file.
