@@ -121,8 +121,9 @@ bool LoadBusState(VirtualBus& bus, const std::string& text, std::string& error) 
       return false;
     }
   }
-  for (auto& [address, part] : kept) {
-    bus.WithController(static_cast<uint8_t>(address),
+  for (auto& entry : kept) {
+    auto& part = entry.second;
+    bus.WithController(static_cast<uint8_t>(entry.first),
                        [&part](ControllerState& state) { PutBack(part, state); });
   }
   return true;

@@ -116,9 +116,9 @@ void ReadSections(const toml::table& root, SiteConfig& config) {
   if (const toml::node* n = root.get("groups"))
     Collect([&] {
       const toml::table& t = RequireTable(*n, "[groups]");
-      for (const auto& [key, node] : t) {
-        (void)node;
-        Collect([&] { config.groups[std::string(key.str())] = GetStrings(t, key.str(), 100000); });
+      for (const auto& entry : t) {
+        const std::string_view key = entry.first.str();
+        Collect([&] { config.groups[std::string(key)] = GetStrings(t, key, 100000); });
       }
     });
 }

@@ -254,9 +254,10 @@ class DaemonProcessTest : public VirtualSiteTest {
     WriteSiteFile(retention_events_);
     std::ofstream(dir_ + "/cards.csv") << "number,controllers\n5002,*\n"
                                        << (wanted ? "5001," + name + "\n" : "");
-    const auto [code, out] =
+    const auto run =
         RunToExit({"acl", "apply", dir_ + "/cards.csv", "--config", dir_ + "/site.toml"});
-    ASSERT_EQ(code, 0) << out;
+    const std::string& out = run.second;
+    ASSERT_EQ(run.first, 0) << out;
     buses_[0]->WithController(1, [&](zarvo::sim::ControllerState& s) {
       EXPECT_EQ(s.cards.FindSingle(5001) != nullptr, wanted) << name << "\n" << out;
       EXPECT_NE(s.cards.FindSingle(5002), nullptr) << name << "\n" << out;
