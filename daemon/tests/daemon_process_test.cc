@@ -171,6 +171,15 @@ class DaemonProcessTest : public VirtualSiteTest {
     return more;
   }
 
+  // Whether a user other than the owner can reach and run `program`.
+  static bool OthersCanRun(const std::filesystem::path& program) {
+    for (std::filesystem::path p = program; p != p.parent_path(); p = p.parent_path()) {
+      struct stat st {};
+      if (stat(p.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0) return false;
+    }
+    return true;
+  }
+
   // Runs zarvod with `args` in `cwd`, as user nobody when asked; its exit
   // code (-1 when still running after 5 s, then stopped) and its output.
   std::pair<int, std::string> RunToExit(const std::vector<std::string>& args,
@@ -513,6 +522,12 @@ TEST_F(DaemonProcessTest, RefusesToStartOnAJournalItCannotKeep) {
        geteuid() == 0},
   };
   for (const auto& c : cases) {
+    // Root writes any file: that row needs another user, who must reach the
+    // program (not so in a tree under a private folder such as /root).
+    if (geteuid() == 0 && c.exit == 1 && c.told.rfind("journal ", 0) == 0 &&
+        !OthersCanRun(ZARVOD_PATH)) {
+      continue;
+    }
     std::vector<std::string> args{"run", "--config", c.config};
     args.insert(args.end(), c.more.begin(), c.more.end());
     const auto [code, log] = RunToExit(args, c.cwd, c.as_nobody);
