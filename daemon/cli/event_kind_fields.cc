@@ -3,9 +3,7 @@
 #include "json_line.h"
 
 namespace zarvod {
-namespace {
 
-// Words are free text from the site file.
 std::string CsvQuoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -14,8 +12,6 @@ std::string CsvQuoted(const std::string& text) {
   }
   return out + "\"";
 }
-
-}  // namespace
 
 std::string KindJsonFields(const EventKind* kind) {
   if (kind == nullptr) return "";

@@ -8,6 +8,9 @@
 
 namespace zarvod {
 
+// A CSV field quoted, for the free text in an event's row (names, words).
+std::string CsvQuoted(const std::string& text);
+
 // ,"kind":"...","door":N,"direction":"..." for what `kind` names; "" for
 // an unnamed event (nullptr).
 std::string KindJsonFields(const EventKind* kind);

@@ -76,16 +76,6 @@ std::string Hex(const StoredRecord& raw) {
   return out;
 }
 
-// A CSV field: names are the only free text.
-std::string CsvQuoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 void PrintHeader(Format format) {
   if (format == Format::kCsv) std::printf("%s%s\n", kCsvHeader, kKindCsvHeader);
   if (format != Format::kText) return;
