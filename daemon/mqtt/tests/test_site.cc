@@ -11,7 +11,9 @@ TestSite::TestSite() {
                   {"back", "line1", 2, {"gate"}, true, "", 0}};
   if (bus_.Start()) {
     line_ = Zarvo_LineCreate();
-    Zarvo_LineOpenCom(line_, bus_.device_name().c_str(), 9600);
+    // Extra patience for a reply: these tests run beside builds, and a late
+    // reply from the virtual controllers is not what they are about.
+    Zarvo_LineOpenCom(line_, (bus_.device_name() + "?wait=300").c_str(), 9600);
   }
   worker_ = std::thread([this] { Work(); });
 }
