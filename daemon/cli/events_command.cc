@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/event_kind_fields.h"
+#include "cli/local_time.h"
 #include "cli/site_file.h"
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
@@ -26,15 +27,6 @@ enum class Format { kText, kJson, kCsv };
 constexpr const char* kCsvHeader =
     "id,site,line,controller,address,sequence,time,received,value1,value2,number1,number2,raw";
 constexpr const char* kTextRow = "%-19s  %-19s  %-8s  %-16s  %8s  %6s  %6s  %-8s  %-8s  %s\n";
-
-std::string LocalTime(int64_t ms) {
-  const time_t seconds = static_cast<time_t>(ms / 1000);
-  tm local{};
-  localtime_r(&seconds, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 // As the MQTT payload gives it: "2026-12-08T05:28:26.456Z".
 std::string UtcTime(int64_t ms) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/local_time.h"
 #include "cli/site_file.h"
 #include "cli/site_modules.h"
 #include "cli/text_table.h"
@@ -51,15 +52,6 @@ std::string Ago(std::optional<int64_t> ms, int64_t now) {
   if (s < 120) return std::to_string(s) + " s ago";
   if (s < 7200) return std::to_string(s / 60) + " min ago";
   return std::to_string(s / 3600) + " h ago";
-}
-
-std::string LocalTime(int64_t ms) {
-  const time_t seconds = static_cast<time_t>(ms / 1000);
-  tm local{};
-  localtime_r(&seconds, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
 }
 
 // Whether a daemon has the journal now, and when one last ran on it.
